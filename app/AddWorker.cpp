@@ -1,0 +1,136 @@
+#include "app/AddWorker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <climits>
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <vector>
+
+#include "image/AnimatedImage.h"
+
+namespace brevanto::app {
+
+AddWorker::AddWorker(QObject* context, Callbacks callbacks, Reader reader)
+    : context_(context), callbacks_(std::move(callbacks)), reader_(std::move(reader)) {}
+
+AddWorker::~AddWorker() {
+  if (thread_.joinable()) {
+    thread_.request_stop();
+    thread_.join();
+  }
+}
+
+std::unique_ptr<AddWorker> AddWorker::addFiles(QStringList paths, QObject* context, Callbacks callbacks,
+                                               Reader reader) {
+  std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
+  worker->thread_ = std::jthread([w = worker.get(), paths = std::move(paths)](std::stop_token stop) {
+    w->runFiles(stop, paths);
+  });
+  return worker;
+}
+
+std::unique_ptr<AddWorker> AddWorker::addFolder(QString folder, QObject* context, Callbacks callbacks,
+                                                Reader reader) {
+  std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
+  worker->thread_ = std::jthread([w = worker.get(), folder = std::move(folder)](std::stop_token stop) {
+    w->runFolder(stop, folder);
+  });
+  return worker;
+}
+
+void AddWorker::post(std::function<void()> call) {
+  // Queued to the context's thread; dropped when the context is gone.
+  QObject* context = context_.data();
+  if (!context || !call) return;
+  QMetaObject::invokeMethod(context, std::move(call), Qt::QueuedConnection);
+}
+
+void AddWorker::runFiles(std::stop_token stop, const QStringList& paths) {
+  int added = 0;
+  for (const QString& path : paths) {
+    if (stop.stop_requested()) break;
+    FileFacts facts;
+    try {
+      facts = reader_(path);
+    } catch (const std::exception&) {
+      post([cb = callbacks_.message] { cb(QStringLiteral("Open file failed")); });
+      break;
+    }
+    post([cb = callbacks_.rowRead, path, facts] { cb(path, facts); });
+    if (++added == kFileLimit) {
+      post([cb = callbacks_.message] { cb(QStringLiteral("selected file can't more than 1000!")); });
+      break;
+    }
+  }
+  finished_ = true;
+  post(callbacks_.finished);
+}
+
+void AddWorker::runFolder(std::stop_token stop, const QString& folder) {
+  post(callbacks_.clearList);
+  int added = 0;
+  for (const QString& path : gifFilesIn(folder)) {
+    if (stop.stop_requested()) break;
+    FileFacts facts;
+    try {
+      facts = reader_(path);
+    } catch (const std::exception&) {
+      post([cb = callbacks_.message] { cb(QStringLiteral("Open file failed")); });
+      continue;
+    }
+    post([cb = callbacks_.rowRead, path, facts] { cb(path, facts); });
+    if (++added == kFileLimit) {
+      post([cb = callbacks_.message] { cb(QStringLiteral("selected files can't more than 1000!")); });
+      break;
+    }
+  }
+  finished_ = true;
+  post(callbacks_.finished);
+}
+
+QStringList AddWorker::gifFilesIn(const QString& folder) {
+  // std::filesystem rather than QDir: it does not stat every entry, which matters for large
+  // folders, and a symbolic link to a file counts as a file.
+  std::vector<std::filesystem::path> names;
+  std::error_code error;
+  const std::filesystem::path root(QFile::encodeName(folder).toStdString());
+  for (std::filesystem::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+    const std::filesystem::path name = it->path().filename();
+    std::string ext = name.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext != ".gif") continue;
+    std::error_code typeError;
+    if (it->is_directory(typeError)) continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  QString prefix = QDir::fromNativeSeparators(folder);
+  if (!prefix.endsWith(QLatin1Char('/'))) prefix += QLatin1Char('/');
+  QStringList paths;
+  paths.reserve(static_cast<qsizetype>(names.size()));
+  for (const auto& name : names) paths.push_back(prefix + QFile::decodeName(QByteArray::fromStdString(name.string())));
+  return paths;
+}
+
+}  // namespace brevanto::app
+
+namespace brevanto::app {
+
+FileFacts readFileFacts(const QString& path) {
+  image::AnimatedImage animation;
+  animation.load(std::filesystem::path(QFile::encodeName(path).toStdString()));
+  FileFacts facts;
+  facts.frameCount = static_cast<int>(std::min<std::size_t>(animation.frameCount(), INT_MAX));
+  if (facts.frameCount > 0) {
+    facts.width = animation.frame(0).width();
+    facts.height = animation.frame(0).height();
+  }
+  return facts;
+}
+
+}  // namespace brevanto::app
