@@ -1,0 +1,64 @@
+#include "swf/SwfBitWriter.h"
+
+#include <cstdlib>
+
+namespace brevanto::swf {
+
+void SwfBitWriter::writeUnsigned(std::uint32_t value, int bits)
+{
+    if (bits <= 0)
+        return;
+    if (bits > 32)
+        bits = 32;
+    for (int i = bits - 1; i >= 0; --i) {
+        const std::size_t byteIndex = m_bitCount / 8;
+        if (byteIndex == m_bytes.size())
+            m_bytes.push_back(0);
+        if ((value >> i) & 1u)
+            m_bytes[byteIndex] |= static_cast<std::uint8_t>(0x80u >> (m_bitCount % 8));
+        ++m_bitCount;
+    }
+}
+
+void SwfBitWriter::writeSigned(std::int32_t value, int bits)
+{
+    writeUnsigned(static_cast<std::uint32_t>(value), bits);
+}
+
+int signedBitWidth(std::initializer_list<std::int32_t> values)
+{
+    std::uint64_t largest = 0;
+    for (std::int32_t v : values) {
+        const std::uint64_t magnitude = static_cast<std::uint64_t>(std::llabs(static_cast<long long>(v)));
+        if (magnitude > largest)
+            largest = magnitude;
+    }
+    int k = 0;
+    while ((std::uint64_t{1} << k) <= largest)
+        ++k;
+    return k + 1;
+}
+
+void appendU8(std::vector<std::uint8_t>& out, std::uint8_t value)
+{
+    out.push_back(value);
+}
+
+void appendU16(std::vector<std::uint8_t>& out, std::uint16_t value)
+{
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void appendU32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>((value >> shift) & 0xFF));
+}
+
+void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes)
+{
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+} // namespace brevanto::swf

@@ -1,0 +1,72 @@
+#include "swf/SwfJpegBitmap.h"
+
+#include "swf/SwfBitWriter.h"
+#include "swf/SwfTagCode.h"
+
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+namespace brevanto::swf {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::array<std::uint8_t, 4> kStreamPrefix{0xFF, 0xD9, 0xFF, 0xD8};
+constexpr std::array<std::uint8_t, 2> kStreamSuffix{0xFF, 0xD9};
+// id + prefix + suffix around the JPEG bytes.
+constexpr std::size_t kBodyOverhead = 2 + kStreamPrefix.size() + kStreamSuffix.size();
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path)
+{
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    std::array<std::uint8_t, 65536> chunk;
+    for (;;) {
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
+        if (got < chunk.size())
+            break;
+    }
+    if (std::ferror(file.get()))
+        return std::nullopt;
+    return bytes;
+}
+
+SwfJpegBitmap::SwfJpegBitmap(std::uint16_t id, const std::filesystem::path& jpegFilePath)
+    : SwfCharacter(id, 0, Kind::Bitmap)
+{
+    if (const auto bytes = readWholeFile(jpegFilePath))
+        build(*bytes);
+}
+
+SwfJpegBitmap::SwfJpegBitmap(std::uint16_t id, std::span<const std::uint8_t> jpegBytes)
+    : SwfCharacter(id, 0, Kind::Bitmap)
+{
+    build(jpegBytes);
+}
+
+void SwfJpegBitmap::build(std::span<const std::uint8_t> jpegBytes)
+{
+    // The body length is a u32; a picture too large for it cannot be embedded.
+    if (jpegBytes.size() > std::numeric_limits<std::uint32_t>::max() - kBodyOverhead)
+        return;
+    m_tag.reserve(6 + kBodyOverhead + jpegBytes.size());
+    appendU16(m_tag, longTagHeader(SwfTagCode::DefineBitsJpeg2));
+    appendU32(m_tag, static_cast<std::uint32_t>(jpegBytes.size() + kBodyOverhead));
+    appendU16(m_tag, id());
+    appendBytes(m_tag, kStreamPrefix);
+    appendBytes(m_tag, jpegBytes);
+    appendBytes(m_tag, kStreamSuffix);
+}
+
+} // namespace brevanto::swf

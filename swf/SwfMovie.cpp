@@ -1,0 +1,131 @@
+#include "swf/SwfMovie.h"
+
+#include "swf/SwfBitWriter.h"
+#include "swf/SwfTagCode.h"
+
+#include <array>
+#include <cerrno>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace brevanto::swf {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 3> kSignature{'F', 'W', 'S'};
+constexpr std::array<std::uint8_t, 2> kEndTag{0x00, 0x00};
+
+bool writeAll(std::FILE* file, const std::uint8_t* data, std::size_t size)
+{
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+} // namespace
+
+SwfMovie::SwfMovie() : m_frameSize(0, 0, 200.0f, 200.0f) {}
+
+SwfMovie::~SwfMovie() = default;
+
+bool SwfMovie::open(const std::string& path, float width, float height, int framesPerSecond)
+{
+    if (m_file)
+        return false;
+    m_file.reset(std::fopen(path.c_str(), "wb"));
+    if (!m_file)
+        return false;
+    setFrameSize(width, height);
+    setFrameRate(framesPerSecond);
+    return true;
+}
+
+void SwfMovie::setFrameSize(float width, float height)
+{
+    m_frameSize = SwfRect(0, 0, width, height);
+}
+
+void SwfMovie::setFrameRate(int framesPerSecond)
+{
+    m_frameRate = static_cast<std::uint16_t>((framesPerSecond & 0xFF) << 8);
+}
+
+void SwfMovie::setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    appendU16(m_tags, shortTagHeader(SwfTagCode::SetBackgroundColor, 3));
+    appendU8(m_tags, r);
+    appendU8(m_tags, g);
+    appendU8(m_tags, b);
+}
+
+void SwfMovie::addCharacter(SwfCharacter& character, std::uint16_t depth, bool place)
+{
+    appendBytes(m_tags, character.tagBytes());
+    if (place && character.kind() != SwfCharacter::Kind::Bitmap)
+        placeObject(character, depth);
+}
+
+void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth)
+{
+    constexpr std::uint8_t kHasMatrix = 0x04;
+    constexpr std::uint8_t kHasCharacter = 0x02;
+    const std::vector<std::uint8_t> matrix = character.placementMatrix().encode();
+    appendU16(m_tags, longTagHeader(SwfTagCode::PlaceObject2));
+    appendU32(m_tags, static_cast<std::uint32_t>(5 + matrix.size()));
+    appendU8(m_tags, kHasMatrix | kHasCharacter);
+    appendU16(m_tags, depth);
+    appendU16(m_tags, character.id());
+    appendBytes(m_tags, matrix);
+}
+
+void SwfMovie::showFrame()
+{
+    appendU16(m_tags, shortTagHeader(SwfTagCode::ShowFrame, 0));
+    ++m_frameCount;
+}
+
+std::vector<std::uint8_t> SwfMovie::header() const
+{
+    const std::vector<std::uint8_t> rect = m_frameSize.encode();
+    const std::size_t fileLength = m_tags.size() + rect.size() + 14;
+    std::vector<std::uint8_t> out;
+    appendBytes(out, kSignature);
+    appendU8(out, kVersion);
+    appendU32(out, static_cast<std::uint32_t>(fileLength));
+    appendBytes(out, rect);
+    appendU16(out, m_frameRate);
+    appendU16(out, m_frameCount);
+    return out;
+}
+
+std::vector<std::uint8_t> SwfMovie::fileBytes() const
+{
+    std::vector<std::uint8_t> out = header();
+    out.reserve(out.size() + m_tags.size() + kEndTag.size());
+    appendBytes(out, m_tags);
+    appendBytes(out, kEndTag);
+    return out;
+}
+
+bool SwfMovie::close()
+{
+    if (!m_file)
+        return false;
+    std::FILE* file = m_file.get();
+    const std::vector<std::uint8_t> head = header();
+    bool ok = std::fseek(file, 0, SEEK_SET) == 0;
+    ok = ok && writeAll(file, head.data(), head.size());
+    ok = ok && writeAll(file, m_tags.data(), m_tags.size());
+    ok = ok && writeAll(file, kEndTag.data(), kEndTag.size());
+    ok = ok && std::fflush(file) == 0;
+#if defined(__unix__) || defined(__APPLE__)
+    // Make the bytes durable before a caller renames the file into place.
+    // Devices and pipes that cannot be synchronised (EINVAL) have nothing more to flush.
+    if (ok && ::fsync(fileno(file)) != 0 && errno != EINVAL)
+        ok = false;
+#endif
+    const bool closed = std::fclose(m_file.release()) == 0;
+    return ok && closed;
+}
+
+} // namespace brevanto::swf

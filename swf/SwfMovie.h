@@ -1,0 +1,71 @@
+#pragma once
+
+#include "swf/SwfCharacter.h"
+#include "swf/SwfRect.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brevanto::swf {
+
+// One uncompressed movie (signature "FWS", version 3), built in memory and written in one pass
+// by close(). Tags are appended in call order to a tag buffer that does not depend on the file;
+// the End tag is added when the file is written.
+class SwfMovie {
+public:
+    static constexpr std::uint8_t kVersion = 3;
+
+    SwfMovie();
+    ~SwfMovie();
+    SwfMovie(const SwfMovie&) = delete;
+    SwfMovie& operator=(const SwfMovie&) = delete;
+
+    // Creates (or truncates) the file at path and sets the frame size to (0, 0, width, height)
+    // pixels and the rate to (framesPerSecond & 0xFF) frames per second. Returns false and
+    // changes nothing when a file is already open or the file cannot be created.
+    bool open(const std::string& path, float width, float height, int framesPerSecond);
+
+    // The header values open() sets, for a movie that is only built in memory.
+    void setFrameSize(float width, float height);
+    void setFrameRate(int framesPerSecond);
+
+    void setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
+    // Appends the character's tag unchanged; then, when place is set and the character is not a
+    // bitmap, a PlaceObject2 at depth.
+    void addCharacter(SwfCharacter& character, std::uint16_t depth, bool place);
+    // Appends a PlaceObject2 putting the character at depth with its placement matrix.
+    void placeObject(const SwfCharacter& character, std::uint16_t depth);
+    void showFrame();
+
+    // Writes header, tag buffer and End tag to the open file, flushes it to the device and closes
+    // it. Returns true only when a file was open and every byte reached it; on a write error the
+    // file is still closed (and may be short). Does nothing and returns false without a file.
+    bool close();
+
+    // The complete file as close() writes it.
+    std::vector<std::uint8_t> fileBytes() const;
+
+    bool isOpen() const { return m_file != nullptr; }
+    const SwfRect& frameSize() const { return m_frameSize; }
+    std::uint16_t frameRate() const { return m_frameRate; }
+    std::uint16_t frameCount() const { return m_frameCount; }
+    const std::vector<std::uint8_t>& tags() const { return m_tags; }
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+
+    std::vector<std::uint8_t> header() const;
+
+    SwfRect m_frameSize;
+    std::uint16_t m_frameRate = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
+    std::uint16_t m_frameCount = 0;
+    std::unique_ptr<std::FILE, FileCloser> m_file;
+    std::vector<std::uint8_t> m_tags;
+};
+
+} // namespace brevanto::swf

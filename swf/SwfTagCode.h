@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+namespace brevanto::swf {
+
+// The tags this writer produces. The header form is fixed per tag, not chosen by body length.
+enum class SwfTagCode : std::uint16_t {
+    End = 0,
+    ShowFrame = 1,
+    SetBackgroundColor = 9,
+    DefineBitsJpeg2 = 21,
+    PlaceObject2 = 26,
+    DefineShape3 = 32,
+};
+
+// Low six bits of a tag header: the body length (short form) or 0x3F (a u32 length follows).
+inline constexpr std::uint16_t kLongTagMarker = 0x3F;
+
+constexpr std::uint16_t shortTagHeader(SwfTagCode code, std::uint16_t bodyLength)
+{
+    return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | (bodyLength & 0x3F));
+}
+
+constexpr std::uint16_t longTagHeader(SwfTagCode code)
+{
+    return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | kLongTagMarker);
+}
+
+static_assert(longTagHeader(SwfTagCode::PlaceObject2) == 0x06BF);
+static_assert(longTagHeader(SwfTagCode::DefineBitsJpeg2) == 0x057F);
+static_assert(longTagHeader(SwfTagCode::DefineShape3) == 0x083F);
+static_assert(shortTagHeader(SwfTagCode::SetBackgroundColor, 3) == 0x0243);
+static_assert(shortTagHeader(SwfTagCode::ShowFrame, 0) == 0x0040);
+
+} // namespace brevanto::swf
