@@ -1,0 +1,102 @@
+#pragma once
+
+// Helpers shared by the fuzz targets: invariant checks that abort (so libFuzzer saves the
+// input) and a walk over a decoded image that reads every byte the image claims to own, so that
+// AddressSanitizer sees any image whose header promises more than its buffers hold.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "image/BicubicScaler.h"
+#include "image/Drawing.h"
+#include "image/RasterImage.h"
+
+#define FUZZ_CHECK(condition)                                                        \
+  do {                                                                               \
+    if (!(condition)) {                                                              \
+      std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__,     \
+                   #condition);                                                      \
+      std::abort();                                                                  \
+    }                                                                                \
+  } while (0)
+
+namespace brevanto::fuzz {
+
+// Images larger than this are only checked, not scaled or copied (time per input stays small).
+inline constexpr std::int64_t kHeavyWorkPixels = 1 << 20;
+
+// A private work folder under $TMPDIR, made once per process and removed at exit.
+inline const std::filesystem::path& workFolder() {
+  static const std::filesystem::path folder = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    std::filesystem::path base = tmp && *tmp ? tmp : "/tmp";
+    auto path = base / ("brevanto-fuzz-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(workFolder(), ec);
+    });
+    return path;
+  }();
+  return folder;
+}
+
+// Reads all pixel rows and the palette, checks the layout invariants of a non-empty image and,
+// for small images, runs the copy, canvas, scaling and drawing operations over it.
+inline std::uint32_t exerciseImage(const image::RasterImage& img) {
+  using image::RasterImage;
+  if (img.isEmpty()) return 0;
+  FUZZ_CHECK(img.width() > 0 && img.height() > 0);
+  const int bits = img.bitCount();
+  FUZZ_CHECK(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  FUZZ_CHECK(img.stride() == RasterImage::strideFor(img.width(), bits));
+  FUZZ_CHECK(img.pixels().size() == img.stride() * static_cast<std::size_t>(img.height()));
+  FUZZ_CHECK(static_cast<std::uint64_t>(img.width()) * static_cast<std::uint64_t>(img.height()) <=
+             (std::uint64_t{1} << 28));
+  if (bits <= 8) FUZZ_CHECK(img.palette().size() == (std::size_t{1} << bits));
+
+  // Touch the first and last byte of every row through the row table.
+  std::uint32_t sum = 0;
+  for (std::int32_t y = 0; y < img.height(); ++y) {
+    const std::uint8_t* r = img.row(y);
+    sum += r[0] + r[img.stride() - 1];
+  }
+  for (const auto& entry : img.palette()) sum += entry.red;
+  const auto header = img.headerWithColors();
+  FUZZ_CHECK(header.size() >= 40);
+
+  const std::int64_t area = static_cast<std::int64_t>(img.width()) * img.height();
+  if (area > kHeavyWorkPixels) return sum;
+
+  RasterImage copy(img);
+  FUZZ_CHECK(copy.width() == img.width() && copy.height() == img.height());
+  FUZZ_CHECK(std::equal(copy.pixels().begin(), copy.pixels().end(), img.pixels().begin()));
+
+  if (bits >= 8) {
+    RasterImage grown(img);
+    if (grown.expandCanvas(true, 3, 2, 1, 4)) {
+      FUZZ_CHECK(grown.width() == img.width() + 4 && grown.height() == img.height() + 6);
+    }
+  }
+  if (bits >= 16) {
+    RasterImage small(img);
+    image::scaleImage(small, 1 + img.width() / 3, 1 + img.height() / 2);
+    RasterImage large(img);
+    if (area <= 4096) image::scaleImage(large, img.width() * 2 + 1, img.height() + 3);
+  }
+  RasterImage target;
+  if (target.create(17, 13, 32)) {
+    image::drawToDevice(img, target, image::Rect{-2, 1, 20, 12},
+                        image::Rect{0, 0, img.width(), img.height()});
+    image::drawToDevice(img, target, image::Rect{0, 0, 17, 13},
+                        image::Rect{img.width() / 2, 1, img.width() + 5, img.height()});
+  }
+  return sum;
+}
+
+}  // namespace brevanto::fuzz
