@@ -15,8 +15,6 @@ public:
     enum class Kind { Bitmap, Shape };
 
     virtual ~SwfCharacter() = default;
-    SwfCharacter(const SwfCharacter&) = delete;
-    SwfCharacter& operator=(const SwfCharacter&) = delete;
 
     std::uint16_t id() const { return m_id; }
     // The display depth intended by the creator (shapes only; a bitmap has none).
@@ -35,6 +33,11 @@ protected:
         : m_id(id), m_depth(depth), m_kind(kind)
     {
     }
+    // Copies and moves go through the concrete classes only (no slicing through the base).
+    SwfCharacter(const SwfCharacter&) = default;
+    SwfCharacter(SwfCharacter&&) = default;
+    SwfCharacter& operator=(const SwfCharacter&) = default;
+    SwfCharacter& operator=(SwfCharacter&&) = default;
 
 private:
     std::uint16_t m_id;
