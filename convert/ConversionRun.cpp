@@ -1,0 +1,265 @@
+#include "convert/ConversionRun.h"
+
+#include <algorithm>
+
+#include "convert/FrameCapture.h"
+#include "swf/MovieAssembly.h"
+
+namespace brevanto::convert {
+
+ConversionRun::ConversionRun(PreviewPlayer& player, OutputSettings& settings, const RunFileList& list)
+    : player_(player), settings_(settings), list_(list) {}
+
+int ConversionRun::progressPercent() const {
+  const int n = list_.itemCount();
+  if (n <= 0) return 0;
+  return std::clamp(static_cast<int>((static_cast<long long>(runIndex_) + 1) * 100 / n), 0, 100);
+}
+
+int ConversionRun::sliderPosition() const {
+  const int frames = player_.frameCount();
+  if (frames <= 0) return 0;
+  return std::clamp(static_cast<int>(static_cast<long long>(player_.currentFrame()) * 100 / frames), 0, 100);
+}
+
+bool ConversionRun::fileFinished() const {
+  if (!isConverting_) return false;
+  if (player_.lastFrameHandled()) return true;
+  if (player_.playbackRunning() || player_.pendingShownFrames() > 0) return false;
+  if (player_.playedToEnd()) return true;
+  // Nothing can play: the file held no frame (it could not be decoded) or only one.
+  return isPlaying_ && player_.frameCount() <= 1;
+}
+
+void ConversionRun::startCapture() {
+  FrameCapture& capture = player_.capture();
+  capture.captureEnabled = true;
+  capture.captureCounter = 0;
+}
+
+void ConversionRun::makeCurrent(int row, RunActions& actions) {
+  const RunItem item = list_.itemAt(row);
+  actions.selectRow = row;
+  actions.currentItem = item;
+  currentFile_ = item.filePath;
+  settings_.outputWidth = item.width;
+  settings_.outputHeight = item.height;
+  actions.writeSettingsBack = true;
+}
+
+RunActions ConversionRun::convert() {
+  RunActions actions;
+  if (list_.itemCount() == 0) {
+    actions.message = std::string(kNoFilesMessage);
+    actions.messageIcon = MessageIcon::Exclamation;
+    return actions;
+  }
+  if (currentFile_.empty()) {
+    actions.message = std::string(kSelectFileToConvertMessage);
+    return actions;
+  }
+  FrameCapture& capture = player_.capture();
+  capture.captureQuality = settings_.jpegQuality;
+  capture.outputFolder = settings_.outputFolder;
+  isPlaying_ = true;
+  isConverting_ = true;
+  isConvertAll_ = false;
+  runIndex_ = 0;
+  startCapture();
+  emptyCaptureFolder(settings_.outputFolder);
+  actions.playbackTimerRunning = true;  // stopped and started again: a fresh period
+
+  player_.stopPlayback();
+  player_.rewind();
+  player_.load(currentFile_);
+  // A one-frame file is held twice, so that it plays and is captured as two frames.
+  if (player_.frameCount() == 1) player_.load(currentFile_);
+  player_.startPlayback();
+  actions.frameCountLabel = "/" + std::to_string(player_.frameCount());
+  return actions;
+}
+
+RunActions ConversionRun::convertAll() {
+  RunActions actions;
+  if (list_.itemCount() == 0) {
+    actions.message = std::string(kNoFilesMessage);
+    actions.messageIcon = MessageIcon::Exclamation;
+    return actions;
+  }
+  if (outputFolderMissing(settings_.outputFolder)) {
+    actions.message = std::string(kSelectDirectoryMessage);
+    return actions;
+  }
+  FrameCapture& capture = player_.capture();
+  capture.captureQuality = settings_.jpegQuality;
+  capture.outputFolder = settings_.outputFolder;
+  makeCurrent(0, actions);
+  runIndex_ = 0;
+  startCapture();
+  isConvertAll_ = true;
+  isConverting_ = true;
+  isPlaying_ = false;
+  togglePlaybackInto(actions);
+  return actions;
+}
+
+RunActions ConversionRun::play() {
+  RunActions actions;
+  if (currentFile_.empty()) {
+    actions.message = std::string(kSelectFileMessage);
+    actions.messageIcon = MessageIcon::Exclamation;
+    return actions;
+  }
+  emptyCaptureFolder(settings_.outputFolder);
+  togglePlaybackInto(actions);
+  return actions;
+}
+
+RunActions ConversionRun::pause() {
+  RunActions actions;
+  if (!currentFile_.empty()) togglePlaybackInto(actions);
+  return actions;
+}
+
+RunActions ConversionRun::togglePlayback() {
+  RunActions actions;
+  togglePlaybackInto(actions);
+  return actions;
+}
+
+void ConversionRun::togglePlaybackInto(RunActions& actions) {
+  player_.stopPlayback();
+  player_.load(currentFile_);
+  player_.stopPlayback();
+  if (!isPlaying_) {
+    actions.playEnabled = false;
+    actions.pauseEnabled = true;
+    isPlaying_ = true;
+    if (isConverting_) {
+      player_.rewind();
+      if (player_.frameCount() == 1) player_.load(currentFile_);
+    }
+    player_.startPlayback();
+  } else {
+    actions.controlsLocked = false;
+    actions.playEnabled = true;
+    actions.pauseEnabled = false;
+    isPlaying_ = false;
+    player_.stopPlayback();
+    actions.repaintPane = true;
+  }
+  actions.playbackTimerRunning = true;
+  actions.frameCountLabel = "/" + std::to_string(player_.frameCount());
+}
+
+RunActions ConversionRun::tick(int timerId) {
+  RunActions actions;
+  // Frames shown that the window has not handed over yet are captured now, in order.
+  player_.handleShownFrames();
+  actions.frameBox = player_.currentFrame();
+  actions.progressPercent = progressPercent();
+  if (timerId == kPlaybackTimer) {
+    actions.sliderPosition = sliderPosition();
+    if (isConverting_) {
+      actions.controlsLocked = true;
+      if (fileFinished()) finishFileInto(actions);
+    } else {
+      const int frames = player_.frameCount();
+      const bool lastShown = frames > 0 && player_.currentFrame() + 1 == frames;
+      const bool threadEnded = isPlaying_ && player_.playedToEnd() && !player_.playbackRunning();
+      if (lastShown || threadEnded) {
+        player_.rewind();
+        isPlaying_ = true;
+        togglePlaybackInto(actions);
+      }
+    }
+  } else if (timerId == kNextFileTimer) {
+    if (runIndex_ < list_.itemCount()) {
+      advanceInto(actions);
+    } else {
+      actions.nextFileTimerRunning = false;
+    }
+  }
+  return actions;
+}
+
+RunActions ConversionRun::finishFile() {
+  RunActions actions;
+  finishFileInto(actions);
+  return actions;
+}
+
+RunActions ConversionRun::advanceToNextFile() {
+  RunActions actions;
+  advanceInto(actions);
+  return actions;
+}
+
+void ConversionRun::finishFileInto(RunActions& actions) {
+  FrameCapture& capture = player_.capture();
+  capture.captureEnabled = false;
+  isConverting_ = false;
+  actions.controlsLocked = false;
+  actions.playbackTimerRunning = false;
+
+  const image::RasterImage* first = player_.frameAt(0);
+  if (player_.frameCount() == 0 || first == nullptr) {
+    const std::string reason = player_.lastError().empty() ? "cannot be decoded" : player_.lastError();
+    actions.problem = currentFile_ + ": " + reason;
+  } else {
+    swf::MovieAssemblyInput input;
+    input.gifPath = currentFile_;
+    input.outputFolder = settings_.outputFolder;
+    input.stageWidth = settings_.outputWidth;
+    input.stageHeight = settings_.outputHeight;
+    input.sourceWidth = first->width();
+    input.sourceHeight = first->height();
+    input.frameRate = settings_.frameRate;
+    input.slotCount = player_.slotCount();
+    input.isConvertAll = isConvertAll_;
+    const swf::MovieAssemblyResult result =
+        swf::assembleMovie(input, [&](const std::string& path) { actions.openMovie = path; });
+    if (result.ok) {
+      actions.movieWritten = result.outputPath;
+    } else {
+      actions.problem = currentFile_ + ": " + result.errorMessage;
+    }
+  }
+  emptyCaptureFolder(settings_.outputFolder);
+
+  actions.playEnabled = true;
+  actions.pauseEnabled = false;
+  isPlaying_ = false;
+  actions.sliderPosition = 0;
+  if (!isConvertAll_) return;
+  if (runIndex_ < list_.itemCount() - 1) {
+    capture.captureEnabled = true;
+    isConverting_ = true;
+    actions.nextFileTimerRunning = true;
+  } else {
+    endConvertAll(actions);  // the last file is done (or the list has shrunk below it)
+  }
+}
+
+void ConversionRun::endConvertAll(RunActions& actions) {
+  isConvertAll_ = false;
+  isConverting_ = false;
+  player_.capture().captureEnabled = false;
+  actions.controlsLocked = false;
+  actions.nextFileTimerRunning = false;
+  actions.openFolder = settings_.outputFolder;
+}
+
+void ConversionRun::advanceInto(RunActions& actions) {
+  actions.nextFileTimerRunning = false;
+  if (runIndex_ + 1 >= list_.itemCount()) {
+    endConvertAll(actions);  // rows were removed meanwhile: nothing left to convert
+    return;
+  }
+  makeCurrent(runIndex_ + 1, actions);
+  ++runIndex_;
+  isPlaying_ = false;
+  togglePlaybackInto(actions);
+}
+
+} // namespace brevanto::convert

@@ -1,0 +1,53 @@
+#include "convert/FrameCapture.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "convert/Timeline.h"
+#include "image/ImageProperties.h"
+#include "image/RasterImage.h"
+#include "swf/MovieAssembly.h"
+#include "util/FileSystem.h"
+
+namespace brevanto::convert {
+
+namespace {
+
+bool ensureFolder(const std::string& folder) {
+  if (util::isDirectory(folder)) return true;
+  util::createDirectoryChain(folder);
+  return util::isDirectory(folder);
+}
+
+} // namespace
+
+image::ImageProperties captureProperties(int quality) {
+  image::ImageProperties properties;
+  properties.set(image::ImageProperties::QualityKey, std::to_string(quality));
+  return properties;
+}
+
+int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath,
+                               int displayTime) {
+  if (!captureEnabled) return -1;
+  const int slot = captureCounter;
+  captureCounter += slotsForDisplayTime(displayTime);
+  // The folder is checked before every write, so one deleted during a capture comes back.
+  if (frame.isEmpty() || !ensureFolder(swf::captureFolder(outputFolder))) return -1;
+  const std::string path = swf::captureFramePath(outputFolder, gifPath, slot);
+  return frame.save(path, captureProperties(captureQuality)) ? slot : -1;
+}
+
+bool emptyCaptureFolder(const std::string& outputFolder) {
+  const std::string folder = swf::captureFolder(outputFolder);
+  if (!ensureFolder(folder)) return false;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    std::error_code ignored;
+    if (!it->is_directory(ignored)) std::filesystem::remove(it->path(), ignored);
+  }
+  return true;
+}
+
+} // namespace brevanto::convert

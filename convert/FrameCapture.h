@@ -1,0 +1,49 @@
+#pragma once
+
+// Turns the frames the preview player shows into numbered JPEG files in the capture folder
+// ("tolvane_brevanto/Temp/" below the output folder), from which the movie is assembled.
+//
+// The numbering is the movie's timeline in 100 ms slots: a frame shown for t ms occupies
+// max(1, t div 100) slots; its file carries the number of its first slot and the counter moves
+// past all of them. The file is written once per frame shown.
+//
+// Capture runs on the thread that owns the preview player, once for every frame the playback
+// shows (PreviewPlayer::handleShownFrames), never from a repaint.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brevanto::image {
+class ImageProperties;
+class RasterImage;
+}
+
+namespace brevanto::convert {
+
+class FrameCapture {
+ public:
+  // 1 while every frame shown is captured; set and cleared by the conversion run.
+  bool captureEnabled = false;
+  // Number of the next slot; set to 0 by every load of the player and when a conversion starts.
+  int captureCounter = 0;
+  // JPEG quality of the capture files in percent (the writer limits it to 1..100).
+  int captureQuality = 100;
+  // The output folder the capture folder lies in ("/"-separated, ending in "/").
+  std::string outputFolder;
+
+  // The capture step for one frame shown: when capture is on, writes `frame` under slot
+  // captureCounter for the GIF gifPath and advances the counter by the frame's slots.
+  // Returns the slot written, or -1 when capture is off or the file could not be written
+  // (the counter still advances then: the slot shows the previous picture in the movie).
+  int captureFrame(const image::RasterImage& frame, const std::string& gifPath, int displayTime);
+};
+
+// The ImageProperties a capture file is written with: QualityKey = quality as decimal text.
+image::ImageProperties captureProperties(int quality);
+
+// Makes sure the capture folder below outputFolder exists and deletes every file in it
+// (sub-folders stay). False when the folder could not be created.
+bool emptyCaptureFolder(const std::string& outputFolder);
+
+} // namespace brevanto::convert

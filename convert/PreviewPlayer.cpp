@@ -1,0 +1,141 @@
+#include "convert/PreviewPlayer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "image/ImageCodec.h"
+#include "image/ImageCodecFactory.h"
+
+namespace brevanto::convert {
+
+PreviewPlayer::PreviewPlayer() = default;
+
+PreviewPlayer::~PreviewPlayer() { stopPlayback(); }
+
+void PreviewPlayer::setFrameShown(FrameShown callback) {
+  std::lock_guard lock(mutex_);
+  frameShown_ = std::move(callback);
+}
+
+bool PreviewPlayer::load(const std::string& path) {
+  stopPlayback();
+  const bool samePath = path == currentPath_;
+  if ((!samePath && !currentPath_.empty()) || (samePath && frames_.frameCount() > 1)) frames_.clear();
+  currentPath_ = path;
+  hasLoaded_ = true;
+
+  // One read of the file serves the frame decoder and the delay table.
+  std::vector<std::uint8_t> data;
+  bool ok = false;
+  lastError_.clear();
+  if (!image::readWholeFile(path, data, &lastError_)) {
+    delayTable_.clear();
+  } else {
+    ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
+    if (!ok) lastError_ = frames_.lastError().empty() ? "cannot be decoded" : frames_.lastError();
+    delayTable_.loadMemory(data);
+  }
+
+  frameCount_ = static_cast<int>(frames_.frameCount());
+  capture_.captureCounter = 0;
+  timeline_ = buildTimeline(frameCount_, delayTable_);
+  if (currentFrame_.load() >= frameCount_ || currentFrame_.load() < 0) currentFrame_ = 0;
+  {
+    std::lock_guard lock(mutex_);
+    shown_.clear();
+  }
+  lastFrameHandled_ = false;
+  playedToEnd_ = false;
+  return ok;
+}
+
+void PreviewPlayer::startPlayback() {
+  if (playbackRunning_.load() || frameCount_ <= 1) return;
+  joinThread();  // a thread that ended by itself
+  {
+    std::lock_guard lock(mutex_);
+    stopRequested_ = false;
+  }
+  lastFrameHandled_ = false;
+  playedToEnd_ = false;
+  playbackRunning_ = true;
+  thread_ = std::thread(&PreviewPlayer::playbackLoop, this);
+}
+
+void PreviewPlayer::stopPlayback() {
+  {
+    std::lock_guard lock(mutex_);
+    stopRequested_ = true;
+  }
+  wake_.notify_all();
+  joinThread();
+  playbackRunning_ = false;
+}
+
+void PreviewPlayer::joinThread() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void PreviewPlayer::rewind() { currentFrame_ = 0; }
+
+const image::RasterImage* PreviewPlayer::frameAt(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= frames_.frameCount()) return nullptr;
+  return &frames_.frame(static_cast<std::size_t>(index));
+}
+
+void PreviewPlayer::playbackLoop() {
+  const int count = frameCount_;
+  int waits = 0;
+  while (count > 0) {
+    const int frame = std::clamp(currentFrame_.load(), 0, count - 1);
+    FrameShown notify;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopRequested_) return;  // stopPlayback clears the running flag
+      shown_.push_back(frame);
+      notify = frameShown_;
+    }
+    if (notify) notify();
+
+    const auto wait = std::chrono::milliseconds(
+        std::max(kSlotMilliseconds, timeline_.displayTimes[static_cast<std::size_t>(frame)]));
+    {
+      std::unique_lock lock(mutex_);
+      if (wake_.wait_for(lock, wait, [this] { return stopRequested_; })) return;
+    }
+    ++waits;
+    const int current = currentFrame_.load();
+    if (current < count - 1) {
+      currentFrame_ = current + 1;
+      if (waits >= count) break;
+    } else {
+      break;  // the last frame has been shown
+    }
+  }
+  currentFrame_ = 0;
+  playedToEnd_ = true;
+  playbackRunning_ = false;
+}
+
+int PreviewPlayer::handleShownFrames() {
+  std::deque<int> batch;
+  {
+    std::lock_guard lock(mutex_);
+    batch.swap(shown_);
+  }
+  for (const int frame : batch) {
+    if (frame < 0 || frame >= frameCount_) continue;
+    capture_.captureFrame(frames_.frame(static_cast<std::size_t>(frame)), currentPath_,
+                          timeline_.displayTimes[static_cast<std::size_t>(frame)]);
+    if (frame == frameCount_ - 1) lastFrameHandled_ = true;
+  }
+  return static_cast<int>(batch.size());
+}
+
+int PreviewPlayer::pendingShownFrames() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(shown_.size());
+}
+
+} // namespace brevanto::convert
