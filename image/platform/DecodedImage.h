@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/ImageProperties.h"
+
+// Neutral picture types of the imaging layer. They know nothing of RasterImage: decoders fill
+// them, encoders read them, and PlatformCodec moves pixels between them and RasterImages.
+namespace brevanto::image::platform {
+
+// Pixel formats a decoder delivers and an encoder accepts. The values are the imaging
+// service's published format ids.
+enum class PixelFormat : std::uint32_t {
+  Indexed1 = 0x30101,
+  Indexed4 = 0x30402,
+  Indexed8 = 0x30803,
+  Rgb555 = 0x21005,
+  Rgb565 = 0x21006,
+  Argb1555 = 0x61007,
+  Rgb24 = 0x21808,      // B, G, R
+  Rgb32 = 0x22009,      // B, G, R, unused
+  Argb32 = 0x26200A,    // B, G, R, A
+  PArgb32 = 0xE200B,    // B, G, R, A with colours premultiplied
+};
+
+inline int bitsPerPixel(PixelFormat format) {
+  return static_cast<int>((static_cast<std::uint32_t>(format) >> 8) & 0xFF);
+}
+inline bool isIndexed(PixelFormat format) { return bitsPerPixel(format) <= 8; }
+// Bytes of one row of `width` pixels without padding.
+inline std::size_t packedRowBytes(std::int64_t width, PixelFormat format) {
+  return static_cast<std::size_t>((static_cast<std::uint64_t>(width) *
+                                       static_cast<std::uint64_t>(bitsPerPixel(format)) + 7) / 8);
+}
+
+// One decoded frame: top-down rows of `stride` bytes in `format`; for indexed formats the
+// palette as 32-bit ARGB values (0xAARRGGBB), whose bytes in memory are B, G, R, A.
+struct DecodedFrame {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  PixelFormat format = PixelFormat::Argb32;
+  std::size_t stride = 0;
+  std::vector<std::uint32_t> palette;
+  std::vector<std::uint8_t> pixels;
+
+  std::uint8_t* row(std::int32_t y) { return pixels.data() + static_cast<std::size_t>(y) * stride; }
+  const std::uint8_t* row(std::int32_t y) const {
+    return pixels.data() + static_cast<std::size_t>(y) * stride;
+  }
+};
+
+// Receives each frame as soon as it is complete. The frame may be reused by the decoder after
+// the call returns, so the sink copies what it keeps. Returning false stops the decoding
+// (the frames delivered so far stand).
+using FrameSink = std::function<bool(const DecodedFrame&)>;
+
+// What a decode produced besides its frames.
+struct DecodeResult {
+  bool ok = false;             // at least one frame was delivered
+  std::size_t frameCount = 0;  // frames delivered to the sink
+  std::vector<PropertyItem> properties;
+  std::string error;           // why decoding failed or stopped early ("" when clean)
+};
+
+// A read-only view of a picture for the encoders: row(y) is display row y (0 = top); the
+// stride may be negative (bottom-up storage). Indexed formats bring their palette as ARGB.
+struct ImageView {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  PixelFormat format = PixelFormat::Argb32;
+  const std::uint8_t* top = nullptr;
+  std::ptrdiff_t stride = 0;
+  std::span<const std::uint32_t> palette;
+
+  const std::uint8_t* row(std::int32_t y) const { return top + static_cast<std::ptrdiff_t>(y) * stride; }
+  bool valid() const { return top != nullptr && width > 0 && height > 0; }
+};
+
+inline ImageView viewOf(const DecodedFrame& frame) {
+  return ImageView{frame.width, frame.height, frame.format, frame.pixels.data(),
+                   static_cast<std::ptrdiff_t>(frame.stride), frame.palette};
+}
+
+}  // namespace brevanto::image::platform

@@ -1,0 +1,570 @@
+#include "image/platform/GifReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "image/ByteReader.h"
+#include "image/ImageLimits.h"
+
+// The GIF decoder is the program's own: a block parser over ByteReader and an LZW decoder that
+// streams rows straight into the composition. (giflib refuses LZW minimum code sizes above 8,
+// which valid files use, and keeps every frame descriptor of a file in memory.)
+namespace brevanto::image::platform {
+
+namespace {
+
+constexpr std::uint32_t kTransparentWhite = 0x00FFFFFF;
+constexpr std::uint8_t kExtensionIntroducer = 0x21;
+constexpr std::uint8_t kImageSeparator = 0x2C;
+constexpr std::uint8_t kTrailer = 0x3B;
+constexpr std::uint8_t kGraphicControlLabel = 0xF9;
+constexpr std::uint8_t kApplicationLabel = 0xFF;
+constexpr int kDisposeBackground = 2;
+constexpr int kDisposePrevious = 3;
+constexpr int kMaxLzwBits = 12;
+constexpr int kLzwTableSize = 1 << kMaxLzwBits;
+
+// Skips a chain of data sub-blocks up to and including the zero-length terminator.
+bool skipSubBlocks(ByteReader& reader) {
+  for (;;) {
+    auto size = reader.u8();
+    if (!size) return false;
+    if (*size == 0) return true;
+    if (!reader.skip(*size)) return false;
+  }
+}
+
+// Appends a chain of data sub-blocks to out; false when the data breaks off (what was read
+// stays in out).
+bool collectSubBlocks(ByteReader& reader, std::vector<std::uint8_t>& out) {
+  for (;;) {
+    auto size = reader.u8();
+    if (!size) return false;
+    if (*size == 0) return true;
+    auto block = reader.bytes(*size);
+    if (!block) {
+      auto rest = reader.bytesUpTo(*size);
+      out.insert(out.end(), rest.begin(), rest.end());
+      return false;
+    }
+    out.insert(out.end(), block->begin(), block->end());
+  }
+}
+
+void appendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// Reads a colour table of 2^(bits+1) entries as opaque ARGB; false when the data breaks off.
+bool readColorTable(ByteReader& reader, int bits, std::vector<std::uint32_t>& table) {
+  const std::size_t count = std::size_t{2} << bits;
+  auto bytes = reader.bytes(count * 3);
+  if (!bytes) return false;
+  table.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* c = bytes->data() + i * 3;
+    table[i] = 0xFF000000u | (std::uint32_t{c[0]} << 16) | (std::uint32_t{c[1]} << 8) | c[2];
+  }
+  return true;
+}
+
+struct Rect {
+  std::int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
+// The composition state: the canvas delivered as each frame, and what a disposal-3 frame
+// must put back.
+class Composer {
+ public:
+  Composer(std::int32_t width, std::int32_t height) {
+    canvas_.width = width;
+    canvas_.height = height;
+    canvas_.format = PixelFormat::Argb32;
+    canvas_.stride = static_cast<std::size_t>(width) * 4;
+    canvas_.pixels.resize(canvas_.stride * static_cast<std::size_t>(height));
+    fill(Rect{0, 0, width, height});
+  }
+
+  const DecodedFrame& canvas() const { return canvas_; }
+  std::int32_t width() const { return canvas_.width; }
+  std::int32_t height() const { return canvas_.height; }
+
+  // Applies the previous frame's disposal, then notes the clipped rectangle and disposal of
+  // the frame about to be drawn, keeping what lies under it when it will restore it.
+  void beginFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                  int disposal) {
+    if (pendingDisposal_ == kDisposeBackground) {
+      fill(pending_);
+    } else if (pendingDisposal_ == kDisposePrevious && !saved_.empty()) {
+      copyRect(pending_, false);
+    }
+    Rect r{std::min(left, canvas_.width), std::min(top, canvas_.height),
+           std::min(left + width, canvas_.width), std::min(top + height, canvas_.height)};
+    pending_ = r;
+    pendingDisposal_ = disposal;
+    saved_.clear();
+    if (disposal == kDisposePrevious && !r.empty()) {
+      saved_.resize(static_cast<std::size_t>(r.x1 - r.x0) * 4 * static_cast<std::size_t>(r.y1 - r.y0));
+      copyRect(r, true);
+    }
+  }
+
+  // Draws one row of colour indices at canvas row y from canvas column left; lookup entries
+  // with alpha 0 (the transparent index, indices beyond the table) leave the canvas as it is.
+  template <typename Index>
+  void drawRow(std::int32_t y, std::int32_t left, const Index* indices, std::int32_t count,
+               const std::uint32_t* lookup) {
+    if (y >= canvas_.height || left >= canvas_.width) return;
+    const std::int32_t n = std::min<std::int32_t>(count, canvas_.width - left);
+    std::uint8_t* out = canvas_.row(y) + static_cast<std::size_t>(left) * 4;
+    for (std::int32_t x = 0; x < n; ++x) {
+      const std::uint32_t c = lookup[indices[x]];
+      if (c >> 24) std::memcpy(out + static_cast<std::size_t>(x) * 4, &c, 4);
+    }
+  }
+
+ private:
+  void fill(const Rect& r) {
+    for (std::int32_t y = r.y0; y < r.y1; ++y) {
+      std::uint8_t* p = canvas_.row(y) + static_cast<std::size_t>(r.x0) * 4;
+      for (std::int32_t x = r.x0; x < r.x1; ++x, p += 4) std::memcpy(p, &kTransparentWhite, 4);
+    }
+  }
+
+  void copyRect(const Rect& r, bool toSaved) {
+    const std::size_t rowBytes = static_cast<std::size_t>(r.x1 - r.x0) * 4;
+    for (std::int32_t y = r.y0; y < r.y1; ++y) {
+      std::uint8_t* c = canvas_.row(y) + static_cast<std::size_t>(r.x0) * 4;
+      std::uint8_t* s = saved_.data() + static_cast<std::size_t>(y - r.y0) * rowBytes;
+      if (toSaved) {
+        std::memcpy(s, c, rowBytes);
+      } else {
+        std::memcpy(c, s, rowBytes);
+      }
+    }
+  }
+
+  DecodedFrame canvas_;
+  std::vector<std::uint8_t> saved_;
+  Rect pending_;
+  int pendingDisposal_ = 0;
+};
+
+// Where the rows of one frame go: de-interlacing, clipping and the count of rows that still
+// matter. Rows below the canvas are never drawn; once every visible row is done, decoding
+// stops, so a frame far larger than the screen costs no more than the screen.
+class RowPlacer {
+ public:
+  RowPlacer(std::int32_t frameHeight, bool interlaced, std::int64_t visibleRows)
+      : height_(frameHeight), interlaced_(interlaced), visibleLeft_(visibleRows) {}
+
+  bool done() const { return visibleLeft_ <= 0 || finished_; }
+  std::int64_t rowsDecoded() const { return decoded_; }
+
+  // The frame row the next decoded row belongs to.
+  std::int32_t nextRow() const { return y_; }
+
+  // Marks the current row as decoded and moves on; `visible` says whether it was drawn.
+  void advance(bool visible) {
+    ++decoded_;
+    if (visible) --visibleLeft_;
+    if (!interlaced_) {
+      if (++y_ >= height_) finished_ = true;
+      return;
+    }
+    static constexpr int kStart[4] = {0, 4, 2, 1};
+    static constexpr int kStep[4] = {8, 8, 4, 2};
+    y_ += kStep[pass_];
+    while (y_ >= height_) {
+      if (++pass_ >= 4) {
+        finished_ = true;
+        return;
+      }
+      y_ = kStart[pass_];
+    }
+  }
+
+ private:
+  std::int32_t height_;
+  bool interlaced_;
+  std::int64_t visibleLeft_;
+  std::int32_t y_ = 0;
+  int pass_ = 0;
+  bool finished_ = false;
+  std::int64_t decoded_ = 0;
+};
+
+enum class LzwOutcome { Complete, Damaged };
+
+// Decodes one frame's LZW data into rows. Index is uint8_t for minimum code sizes up to 8 and
+// uint16_t above (literal values may then exceed any colour table).
+template <typename Index>
+class LzwFrameDecoder {
+ public:
+  template <typename RowFn>
+  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width,
+                    RowPlacer& placer, RowFn&& onRow) {
+    if (minCodeSize < 1 || minCodeSize > kMaxLzwBits - 1) return LzwOutcome::Damaged;
+    row_.assign(static_cast<std::size_t>(width), 0);
+    const int clear = 1 << minCodeSize;
+    const int endCode = clear + 1;
+    for (int i = 0; i < clear; ++i) {
+      suffix_[i] = static_cast<Index>(i);
+      first_[i] = static_cast<Index>(i);
+      length_[i] = 1;
+      prefix_[i] = 0;
+    }
+    int codeSize = minCodeSize + 1;
+    int next = clear + 2;
+    int previous = -1;
+    std::size_t pos = 0;  // in the row
+    std::uint64_t bits = 0;
+    int bitCount = 0;
+    std::size_t in = 0;
+    const std::size_t size = data.size();
+    const std::uint8_t* src = data.data();
+
+    // Puts one decoded run into the rows; false when the frame needs no more pixels.
+    auto emit = [&](const Index* run, std::size_t count) -> bool {
+      while (count > 0) {
+        const std::size_t take = std::min(count, static_cast<std::size_t>(width) - pos);
+        std::memcpy(row_.data() + pos, run, take * sizeof(Index));
+        pos += take;
+        run += take;
+        count -= take;
+        if (pos == static_cast<std::size_t>(width)) {
+          onRow(placer.nextRow(), row_.data());
+          pos = 0;
+          if (placer.done()) return false;
+        }
+      }
+      return true;
+    };
+
+    for (;;) {
+      while (bitCount < codeSize) {
+        if (in >= size) return placer.done() ? LzwOutcome::Complete : LzwOutcome::Damaged;
+        bits |= std::uint64_t{src[in++]} << bitCount;
+        bitCount += 8;
+      }
+      const int code = static_cast<int>(bits & ((1u << codeSize) - 1));
+      bits >>= codeSize;
+      bitCount -= codeSize;
+
+      if (code == clear) {
+        codeSize = minCodeSize + 1;
+        next = clear + 2;
+        previous = -1;
+        continue;
+      }
+      if (code == endCode) return placer.done() ? LzwOutcome::Complete : LzwOutcome::Damaged;
+
+      int outCode = code;
+      if (previous < 0) {
+        if (code >= clear) return LzwOutcome::Damaged;
+      } else if (code < next) {
+        if (next < kLzwTableSize) addEntry(next, previous, first_[code]);
+      } else if (code == next && next < kLzwTableSize) {
+        addEntry(next, previous, first_[previous]);
+      } else {
+        return LzwOutcome::Damaged;
+      }
+
+      // Write the code's string. Strings are stored as prefix chains, so they are produced
+      // back to front.
+      const std::size_t len = length_[outCode];
+      if (len == 1) {
+        Index v = suffix_[outCode];
+        if (!emit(&v, 1)) return LzwOutcome::Complete;
+      } else {
+        Index* end = scratch_.data() + len;
+        Index* p = end;
+        int c = outCode;
+        while (p > scratch_.data()) {
+          *--p = suffix_[c];
+          c = prefix_[c];
+        }
+        if (!emit(scratch_.data(), len)) return LzwOutcome::Complete;
+      }
+
+      if (previous >= 0 && next < kLzwTableSize) {
+        ++next;
+        if (next == (1 << codeSize) && codeSize < kMaxLzwBits) ++codeSize;
+      } else if (previous < 0) {
+        // The first code after a clear adds no entry.
+      }
+      previous = code;
+    }
+  }
+
+ private:
+  void addEntry(int code, int prefix, Index firstOfNext) {
+    prefix_[code] = static_cast<std::uint16_t>(prefix);
+    suffix_[code] = firstOfNext;
+    first_[code] = first_[prefix];
+    length_[code] = static_cast<std::uint16_t>(length_[prefix] + 1);
+  }
+
+  std::array<std::uint16_t, kLzwTableSize> prefix_{};
+  std::array<Index, kLzwTableSize> suffix_{};
+  std::array<Index, kLzwTableSize> first_{};
+  std::array<std::uint16_t, kLzwTableSize> length_{};
+  std::array<Index, kLzwTableSize + 1> scratch_{};
+  std::vector<Index> row_;
+};
+
+struct GraphicControl {
+  int disposal = 0;
+  int transparentIndex = -1;
+  std::uint32_t delay = 0;
+};
+
+// Builds the colour lookup of one frame: opaque ARGB for every colour of the table, alpha 0
+// (= leave the canvas pixel) for the transparent index and for indices beyond the table.
+// Without any colour table the frame is drawn black, as other decoders show it.
+void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex,
+                 std::vector<std::uint32_t>& lookup, std::size_t lookupSize) {
+  lookup.assign(lookupSize, 0);
+  if (table) {
+    std::copy_n(table->begin(), std::min(table->size(), lookupSize), lookup.begin());
+  } else {
+    std::fill_n(lookup.begin(), std::min<std::size_t>(256, lookupSize), 0xFF000000u);
+  }
+  if (transparentIndex >= 0 && static_cast<std::size_t>(transparentIndex) < lookupSize) {
+    lookup[static_cast<std::size_t>(transparentIndex)] = 0;
+  }
+}
+
+}  // namespace
+
+bool looksLikeGif(std::span<const std::uint8_t> data) {
+  return data.size() >= 6 && std::memcmp(data.data(), "GIF", 3) == 0;
+}
+
+bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
+  layout = GifLayout{};
+  if (!looksLikeGif(data)) return false;
+  ByteReader reader(data);
+  reader.skip(6);
+  auto sw = reader.u16le();
+  auto sh = reader.u16le();
+  auto flags = reader.u8();
+  if (!sw || !sh || !flags || !reader.skip(2)) return false;
+  layout.screenWidth = *sw;
+  layout.screenHeight = *sh;
+  std::int64_t maxRight = 0;
+  std::int64_t maxBottom = 0;
+  bool readable = true;
+  if (*flags & 0x80) readable = reader.skip(std::size_t{3} << ((*flags & 7) + 1));
+  while (readable) {
+    auto introducer = reader.u8();
+    if (!introducer || *introducer == kTrailer) break;
+    if (*introducer == kExtensionIntroducer) {
+      auto label = reader.u8();
+      if (!label) break;
+      if (*label == kGraphicControlLabel) {
+        auto packed = reader.u8At(reader.position() + 1);
+        if (packed && ((*packed >> 2) & 7) == kDisposePrevious) layout.restoresPrevious = true;
+      }
+      if (!skipSubBlocks(reader)) break;
+    } else if (*introducer == kImageSeparator) {
+      auto left = reader.u16le();
+      auto top = reader.u16le();
+      auto w = reader.u16le();
+      auto h = reader.u16le();
+      auto imageFlags = reader.u8();
+      if (!left || !top || !w || !h || !imageFlags) break;
+      ++layout.frameCount;
+      maxRight = std::max<std::int64_t>(maxRight, std::int64_t{*left} + *w);
+      maxBottom = std::max<std::int64_t>(maxBottom, std::int64_t{*top} + *h);
+      if ((*imageFlags & 0x80) && !reader.skip(std::size_t{3} << ((*imageFlags & 7) + 1))) break;
+      if (!reader.skip(1) || !skipSubBlocks(reader)) break;
+    } else {
+      break;
+    }
+  }
+  if (layout.screenWidth > 0 && layout.screenHeight > 0) {
+    layout.canvasWidth = layout.screenWidth;
+    layout.canvasHeight = layout.screenHeight;
+  } else {
+    layout.canvasWidth = static_cast<std::int32_t>(std::max<std::int64_t>(layout.screenWidth, maxRight));
+    layout.canvasHeight = static_cast<std::int32_t>(std::max<std::int64_t>(layout.screenHeight, maxBottom));
+  }
+  return true;
+}
+
+DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
+  DecodeResult result;
+  GifLayout layout;
+  if (!scanGifLayout(data, layout)) {
+    result.error = "not a GIF file";
+    return result;
+  }
+  if (layout.frameCount == 0) {
+    result.error = "the GIF file holds no image";
+    return result;
+  }
+  if (layout.canvasWidth < 1 || layout.canvasHeight < 1) {
+    result.error = "the GIF file has an empty logical screen";
+    return result;
+  }
+  const std::uint64_t canvasBytes = std::uint64_t{static_cast<std::uint32_t>(layout.canvasWidth)} *
+                                    static_cast<std::uint32_t>(layout.canvasHeight) * 4;
+  if (!checkImageAllocation(layout.canvasWidth, layout.canvasHeight, canvasBytes, &result.error)) {
+    return result;
+  }
+  // Every frame delivered becomes one canvas-sized image kept by the caller; the decoder
+  // itself holds the working canvas and, for restore-to-previous frames, the area under one.
+  const std::uint64_t budget = memoryBudgetBytes();
+  const std::uint64_t copies = layout.frameCount + (layout.restoresPrevious ? 2 : 1);
+  if (layout.frameCount > budget / canvasBytes || canvasBytes * copies > budget) {
+    const std::uint64_t needed = canvasBytes * std::min<std::uint64_t>(copies, (UINT64_MAX / canvasBytes));
+    result.error = std::to_string(layout.frameCount) + " frames of " + std::to_string(layout.canvasWidth) +
+                   " x " + std::to_string(layout.canvasHeight) + " pixels need " +
+                   std::to_string(needed >> 20) + " MiB, more than the memory budget of " +
+                   std::to_string(budget >> 20) + " MiB";
+    return result;
+  }
+
+  ByteReader reader(data);
+  reader.skip(10);
+  const std::uint8_t screenFlags = *reader.u8();
+  reader.skip(2);
+  std::vector<std::uint32_t> globalTable;
+  bool haveGlobal = false;
+  if (screenFlags & 0x80) haveGlobal = readColorTable(reader, screenFlags & 7, globalTable);
+
+  Composer composer(layout.canvasWidth, layout.canvasHeight);
+  LzwFrameDecoder<std::uint8_t> narrowDecoder;
+  std::unique_ptr<LzwFrameDecoder<std::uint16_t>> wideDecoder;
+  std::vector<std::uint8_t> delays;
+  std::vector<std::uint8_t> compressed;
+  std::vector<std::uint32_t> localTable;
+  std::vector<std::uint32_t> lookup;
+  GraphicControl control;
+  bool haveLoopCount = false;
+  std::uint16_t loopCount = 0;
+
+  for (bool stop = false; !stop && result.frameCount < layout.frameCount;) {
+    auto introducer = reader.u8();
+    if (!introducer) {
+      result.error = "the GIF file ends without a trailer";
+      break;
+    }
+    if (*introducer == kTrailer) break;
+    if (*introducer == kExtensionIntroducer) {
+      auto label = reader.u8();
+      if (!label) {
+        result.error = "the GIF file ends inside an extension";
+        break;
+      }
+      const std::size_t blockStart = reader.position();
+      auto size = reader.u8();
+      if (size && *label == kGraphicControlLabel && *size >= 4 && reader.has(4)) {
+        const std::uint8_t packed = *reader.u8At(blockStart + 1);
+        control.disposal = (packed >> 2) & 7;
+        control.delay = *reader.u16leAt(blockStart + 2);
+        control.transparentIndex = (packed & 1) ? *reader.u8At(blockStart + 4) : -1;
+      } else if (size && *label == kApplicationLabel && *size == 11 && reader.has(11 + 4)) {
+        auto id = reader.bytes(11);
+        auto subSize = reader.u8At(reader.position());
+        const bool looping = std::memcmp(id->data(), "NETSCAPE2.0", 11) == 0 ||
+                             std::memcmp(id->data(), "ANIMEXTS1.0", 11) == 0;
+        if (looping && subSize && *subSize >= 3 && *reader.u8At(reader.position() + 1) == 1 && !haveLoopCount) {
+          haveLoopCount = true;
+          loopCount = *reader.u16leAt(reader.position() + 2);
+        }
+      }
+      reader.seek(blockStart);
+      if (!skipSubBlocks(reader)) {
+        result.error = "the GIF file ends inside an extension";
+        break;
+      }
+      continue;
+    }
+    if (*introducer != kImageSeparator) {
+      result.error = "unknown block in the GIF file";
+      break;
+    }
+
+    // Image descriptor, the scan has checked that it is complete.
+    const std::int32_t left = *reader.u16le();
+    const std::int32_t top = *reader.u16le();
+    const std::int32_t fw = *reader.u16le();
+    const std::int32_t fh = *reader.u16le();
+    const std::uint8_t imageFlags = *reader.u8();
+    const std::vector<std::uint32_t>* table = haveGlobal ? &globalTable : nullptr;
+    if (imageFlags & 0x80) {
+      if (!readColorTable(reader, imageFlags & 7, localTable)) {
+        result.error = "the GIF file ends inside a colour table";
+        break;
+      }
+      table = &localTable;
+    }
+    const auto minCodeSize = reader.u8();
+    compressed.clear();
+    bool dataComplete = minCodeSize && collectSubBlocks(reader, compressed);
+
+    composer.beginFrame(left, top, fw, fh, control.disposal);
+    std::int64_t visibleRows = 0;
+    if (fw > 0 && fh > 0 && left < composer.width()) {
+      visibleRows = std::clamp<std::int64_t>(std::int64_t{composer.height()} - top, 0, fh);
+    }
+    RowPlacer placer(fh, (imageFlags & 0x40) != 0, visibleRows);
+    LzwOutcome outcome = LzwOutcome::Complete;
+    if (visibleRows > 0 && minCodeSize) {
+      auto drawRow = [&](auto* rowData) {
+        const std::int32_t y = placer.nextRow();
+        const bool visible = top + y < composer.height();
+        if (visible) composer.drawRow(top + y, left, rowData, fw, lookup.data());
+        placer.advance(visible);
+      };
+      if (*minCodeSize <= 8) {
+        buildLookup(table, control.transparentIndex, lookup, 256);
+        outcome = narrowDecoder.decode(compressed, *minCodeSize, fw, placer,
+                                       [&](std::int32_t, const std::uint8_t* r) { drawRow(r); });
+      } else {
+        if (!wideDecoder) wideDecoder = std::make_unique<LzwFrameDecoder<std::uint16_t>>();
+        buildLookup(table, control.transparentIndex, lookup, kLzwTableSize);
+        outcome = wideDecoder->decode(compressed, *minCodeSize, fw, placer,
+                                      [&](std::int32_t, const std::uint16_t* r) { drawRow(r); });
+      }
+    } else if (!minCodeSize) {
+      outcome = LzwOutcome::Damaged;
+    }
+
+    if (outcome == LzwOutcome::Damaged) {
+      result.error = "the image data of frame " + std::to_string(result.frameCount + 1) + " is damaged";
+      stop = true;
+      // A frame of which nothing could be decoded is not shown at all.
+      if (placer.rowsDecoded() == 0) break;
+    } else if (!dataComplete) {
+      result.error = "the GIF file ends inside the image data of frame " + std::to_string(result.frameCount + 1);
+      stop = true;
+    }
+
+    appendLe32(delays, control.delay);
+    ++result.frameCount;
+    if (!sink(composer.canvas())) stop = true;
+    control = GraphicControl{};
+  }
+
+  result.ok = result.frameCount > 0;
+  if (result.ok) {
+    result.properties.push_back(PropertyItem{kFrameDelayItemId, PropertyItem::Long, std::move(delays)});
+    if (haveLoopCount) {
+      result.properties.push_back(PropertyItem{kLoopCountItemId, PropertyItem::Short,
+                                               {static_cast<std::uint8_t>(loopCount & 0xFF),
+                                                static_cast<std::uint8_t>(loopCount >> 8)}});
+    }
+  } else if (result.error.empty()) {
+    result.error = "the GIF file holds no decodable image";
+  }
+  return result;
+}
+
+}  // namespace brevanto::image::platform

@@ -1,0 +1,199 @@
+// Decodes the shared GIF corpus: frame counts against the index, composed frames against
+// ImageMagick's coalesced frames and the reference renderings, and malformed files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image/ImageCodec.h"
+#include "image/platform/GifReader.h"
+
+namespace fs = std::filesystem;
+using namespace brevanto::image;
+using namespace brevanto::image::platform;
+
+namespace {
+
+fs::path corpus() { return fs::path(BREVANTO_TESTDATA) / "gif"; }
+
+std::vector<std::uint8_t> readFile(const fs::path& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string reason;
+  readWholeFile(path, bytes, &reason);
+  return bytes;
+}
+
+struct Decoded {
+  DecodeResult result;
+  std::vector<DecodedFrame> frames;
+};
+
+Decoded decodeAll(const std::vector<std::uint8_t>& bytes) {
+  Decoded d;
+  d.result = decodeGif(bytes, [&](const DecodedFrame& f) {
+    d.frames.push_back(f);
+    return true;
+  });
+  return d;
+}
+
+// name -> frames column of INDEX.tsv
+std::map<std::string, std::pair<std::string, int>> readIndex() {
+  std::map<std::string, std::pair<std::string, int>> index;
+  std::ifstream in(corpus() / "INDEX.tsv");
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::stringstream ss(line);
+    std::string name, set, bytes, frames;
+    std::getline(ss, name, '\t');
+    std::getline(ss, set, '\t');
+    std::getline(ss, bytes, '\t');
+    std::getline(ss, frames, '\t');
+    index[name] = {set, std::atoi(frames.c_str())};
+  }
+  return index;
+}
+
+struct PamImage {
+  int width = 0, height = 0, depth = 0;
+  std::vector<std::uint8_t> samples;
+};
+
+// Reads the concatenated PAM images that `convert FILE -coalesce PAM:-` prints.
+bool runCoalesce(const fs::path& file, std::vector<PamImage>& images) {
+  const std::string command = "convert '" + file.string() + "' -coalesce PAM:- 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return false;
+  std::string data;
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) data.append(buffer, n);
+  const int status = pclose(pipe);
+  if (status != 0) return false;
+  size_t pos = 0;
+  while (pos < data.size()) {
+    PamImage img;
+    const size_t end = data.find("ENDHDR\n", pos);
+    if (end == std::string::npos) return false;
+    std::stringstream header(data.substr(pos, end - pos));
+    std::string key;
+    while (header >> key) {
+      if (key == "WIDTH") header >> img.width;
+      else if (key == "HEIGHT") header >> img.height;
+      else if (key == "DEPTH") header >> img.depth;
+      else { std::string skip; std::getline(header, skip); }
+    }
+    pos = end + 7;
+    const size_t count = static_cast<size_t>(img.width) * img.height * img.depth;
+    if (pos + count > data.size()) return false;
+    img.samples.assign(data.begin() + pos, data.begin() + pos + count);
+    pos += count;
+    images.push_back(std::move(img));
+  }
+  return true;
+}
+
+bool haveConvert() { return std::system("convert -version >/dev/null 2>&1") == 0; }
+
+// The file's background colour (RGB), when its global table has the background index.
+bool backgroundColor(const std::vector<std::uint8_t>& gif, std::uint8_t rgb[3]) {
+  if (gif.size() < 13 || !(gif[10] & 0x80)) return false;
+  const size_t entries = size_t{2} << (gif[10] & 7);
+  const size_t index = gif[11];
+  if (index >= entries || 13 + index * 3 + 3 > gif.size()) return false;
+  std::memcpy(rgb, gif.data() + 13 + index * 3, 3);
+  return true;
+}
+
+struct FrameComparison {
+  size_t differing = 0;
+  size_t backgroundFilled = 0;  // ImageMagick shows the background colour where we are transparent
+  std::string firstDiff;
+};
+
+// Compares a composed frame with ImageMagick's PAM frame (grey, grey+alpha, RGB or RGBA):
+// colours equal where ImageMagick's alpha is non-zero, transparent where it is zero.
+FrameComparison compareFrame(const DecodedFrame& ours, const PamImage& ref, const std::uint8_t* background) {
+  FrameComparison result;
+  for (int y = 0; y < ref.height; ++y) {
+    for (int x = 0; x < ref.width; ++x) {
+      const std::uint8_t* s = ref.samples.data() + (static_cast<size_t>(y) * ref.width + x) * ref.depth;
+      std::uint8_t r, g, b, a = 255;
+      if (ref.depth <= 2) {
+        r = g = b = s[0];
+        if (ref.depth == 2) a = s[1];
+      } else {
+        r = s[0], g = s[1], b = s[2];
+        if (ref.depth == 4) a = s[3];
+      }
+      const std::uint8_t* p = ours.row(y) + x * 4;
+      const bool ok = a == 0 ? p[3] == 0 : (p[3] == a && p[2] == r && p[1] == g && p[0] == b);
+      if (ok) continue;
+      if (p[3] == 0 && a == 255 && background && background[0] == r && background[1] == g && background[2] == b) {
+        ++result.backgroundFilled;
+        continue;
+      }
+      if (result.differing++ == 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, "(%d,%d) ours BGRA %d,%d,%d,%d ImageMagick RGBA %d,%d,%d,%d", x, y,
+                      p[0], p[1], p[2], p[3], r, g, b, a);
+        result.firstDiff = text;
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+TEST(GifCorpus, ValidFilesMatchIndexFrameCountsAndImageMagick) {
+  if (!fs::is_directory(corpus() / "valid")) GTEST_SKIP() << "no GIF corpus";
+  const bool compare = haveConvert();
+  const auto index = readIndex();
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(corpus() / "valid")) {
+    const std::string name = entry.path().filename().string();
+    auto it = index.find(name);
+    ASSERT_NE(it, index.end()) << name;
+    const Decoded d = decodeAll(readFile(entry.path()));
+    ++files;
+    EXPECT_TRUE(d.result.ok) << name << ": " << d.result.error;
+    EXPECT_EQ(static_cast<int>(d.frames.size()), it->second.second) << name << ": " << d.result.error;
+    if (!compare || d.frames.empty()) continue;
+    std::vector<PamImage> im;
+    if (!runCoalesce(entry.path(), im)) continue;  // beyond ImageMagick's own limits
+    if (im.size() != d.frames.size()) {
+      ADD_FAILURE() << name << ": ImageMagick gives " << im.size() << " frames, ours " << d.frames.size();
+      continue;
+    }
+    const auto bytes = readFile(entry.path());
+    std::uint8_t bg[3];
+    const bool haveBackground = backgroundColor(bytes, bg);
+    size_t backgroundFilled = 0;
+    for (size_t i = 0; i < im.size(); ++i) {
+      if (im[i].width != d.frames[i].width || im[i].height != d.frames[i].height) {
+        ADD_FAILURE() << name << " frame " << i << ": size " << d.frames[i].width << "x" << d.frames[i].height
+                      << " vs ImageMagick " << im[i].width << "x" << im[i].height;
+        break;
+      }
+      const FrameComparison c = compareFrame(d.frames[i], im[i], haveBackground ? bg : nullptr);
+      backgroundFilled += c.backgroundFilled;
+      if (c.differing) {
+        ADD_FAILURE() << name << " frame " << i << ": " << c.differing << " pixels differ, first " << c.firstDiff;
+        break;
+      }
+    }
+    // ImageMagick paints canvas areas no frame has drawn yet in the background colour; browsers
+    // (and we) leave them transparent.
+    if (backgroundFilled) std::printf("note: %s: %zu pixels transparent here, background colour in ImageMagick\n",
+                                      name.c_str(), backgroundFilled);
+  }
+  EXPECT_GT(files, 100u);
+}
