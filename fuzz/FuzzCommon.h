@@ -28,7 +28,38 @@
 namespace brevanto::fuzz {
 
 // Images larger than this are only checked, not scaled or copied (time per input stays small).
-inline constexpr std::int64_t kHeavyWorkPixels = 1 << 20;
+inline constexpr std::int64_t kHeavyWorkPixels = 1 << 16;
+
+// Whether an input that claims width x height pixels of `bits` bits should be decoded by a fuzz
+// run. Sizes beyond the pixel limit are always run (their refusal must be cheap); accepted sizes
+// above a few megabytes are skipped: each would take a second of zero-filling and teach
+// the fuzzer nothing that small ones do not. The limit tests cover those sizes.
+inline bool worthDecoding(std::int64_t width, std::int64_t height, int bits) {
+  if (width <= 0 || height <= 0) return true;
+  const std::uint64_t area = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  if (area > (std::uint64_t{1} << 28)) return true;
+  return area * static_cast<std::uint64_t>(bits < 8 ? 8 : bits) / 8 <= (std::uint64_t{4} << 20);
+}
+
+inline std::int64_t readLe(const std::uint8_t* data, std::size_t size, std::size_t offset, int bytes,
+                           bool isSigned = false) {
+  if (offset + static_cast<std::size_t>(bytes) > size) return 0;
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | data[offset + static_cast<std::size_t>(i)];
+  if (isSigned && bytes == 4) return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+  return static_cast<std::int64_t>(v);
+}
+
+// BMP: width, height and bit count from the info header.
+inline bool bmpWorthDecoding(const std::uint8_t* data, std::size_t size) {
+  return worthDecoding(readLe(data, size, 18, 4, true), readLe(data, size, 22, 4, true),
+                       static_cast<int>(readLe(data, size, 28, 2)));
+}
+// TGA: width, height and pixel depth from the 18-byte header.
+inline bool tgaWorthDecoding(const std::uint8_t* data, std::size_t size) {
+  return worthDecoding(readLe(data, size, 12, 2), readLe(data, size, 14, 2),
+                       static_cast<int>(readLe(data, size, 16, 1)));
+}
 
 // A private work folder under $TMPDIR, made once per process and removed at exit.
 inline const std::filesystem::path& workFolder() {

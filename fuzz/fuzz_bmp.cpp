@@ -12,6 +12,7 @@ using namespace brevanto;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   image::BmpCodec codec;
+  if (!fuzz::bmpWorthDecoding(data, size)) return 0;
   image::FrameList frames;
   std::optional<image::ImageProperties> properties;
   if (!codec.loadFromMemory(std::span(data, size), frames, properties)) {

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                static_cast<std::uint64_t>(layout.canvasHeight);
     const std::uint64_t total = area * 4 * (layout.frameCount + 1);
     if (area <= image::kMaxImagePixels && total <= image::memoryBudgetBytes() &&
-        total > (std::uint64_t{64} << 20)) {
+        total > (std::uint64_t{16} << 20)) {
       return 0;
     }
   }

@@ -11,7 +11,9 @@
 
 #include "FuzzCommon.h"
 #include "image/AnimatedImage.h"
+#include "image/ImageLimits.h"
 #include "image/ImageProperties.h"
+#include "image/platform/GifReader.h"
 
 using namespace brevanto;
 
@@ -23,12 +25,34 @@ constexpr std::array<const char*, 8> kInputExtensions = {"bmp", "jpg", "gif", "t
 constexpr std::array<const char*, 7> kOutputExtensions = {"bmp", "tga", "gif", "jpg",
                                                           "png", "tif", "ico"};
 
+std::int64_t readBe32(const std::uint8_t* p) {
+  return (std::int64_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// Skips files whose headers claim a large accepted size (see fuzz::worthDecoding).
+bool worthLoading(const std::string& ext, const std::uint8_t* data, std::size_t size) {
+  if (ext == "bmp") return fuzz::bmpWorthDecoding(data, size);
+  if (ext == "tga") return fuzz::tgaWorthDecoding(data, size);
+  if (ext == "png" && size >= 24) return fuzz::worthDecoding(readBe32(data + 16), readBe32(data + 20), 32);
+  if (ext == "gif") {
+    image::platform::GifLayout layout;
+    if (!image::platform::scanGifLayout(std::span(data, size), layout)) return true;
+    const std::uint64_t area = static_cast<std::uint64_t>(layout.canvasWidth) *
+                               static_cast<std::uint64_t>(layout.canvasHeight);
+    const std::uint64_t total = area * 4 * (layout.frameCount + 1);
+    return area > image::kMaxImagePixels || total > image::memoryBudgetBytes() ||
+           total <= (std::uint64_t{16} << 20);
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const std::string ext = kInputExtensions[data[0] % kInputExtensions.size()];
   const int quality = static_cast<int>(data[1]) - 20;  // -20 .. 235: out-of-range texts too
+  if (!worthLoading(ext, data + 2, size - 2)) return 0;
   const auto& folder = fuzz::workFolder();
   const auto input = folder / ("input." + ext);
   {

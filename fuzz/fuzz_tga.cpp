@@ -14,6 +14,7 @@ using namespace brevanto;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   image::TgaCodec codec;
+  if (!fuzz::tgaWorthDecoding(data, size)) return 0;
   image::FrameList frames;
   std::optional<image::ImageProperties> properties;
   if (!codec.loadFromMemory(std::span(data, size), frames, properties)) {
