@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -402,6 +403,38 @@ TEST_F(MovieAssemblyTest, WriteFailureKeepsTheOldMovieAndLeavesNoPartialFile)
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03"));
     EXPECT_TRUE(leftovers().empty());
+}
+
+// An 8 x 8 red baseline JPEG, as a capture would write it.
+const char* const kTinyJpeg =
+        "ff d8 ff e0 00 10 4a 46 49 46 00 01 01 00 00 01 00 01 00 00 ff db 00 43 00 10 0b 0c 0e 0c 0a 10 "
+        "0e 0d 0e 12 11 10 13 18 28 1a 18 16 16 18 31 23 25 1d 28 3a 33 3d 3c 39 33 38 37 40 48 5c 4e 40 "
+        "44 57 45 37 38 50 6d 51 57 5f 62 67 68 67 3e 4d 71 79 70 64 78 5c 65 67 63 ff db 00 43 01 11 12 "
+        "12 18 15 18 2f 1a 1a 2f 63 42 38 42 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 "
+        "63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 ff c0 "
+        "00 11 08 00 08 00 08 03 01 22 00 02 11 01 03 11 01 ff c4 00 15 00 01 01 00 00 00 00 00 00 00 00 "
+        "00 00 00 00 00 00 00 05 ff c4 00 14 10 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ff c4 "
+        "00 15 01 01 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 05 06 ff c4 00 14 11 01 00 00 00 00 00 "
+        "00 00 00 00 00 00 00 00 00 00 00 ff da 00 0c 03 01 00 02 11 03 11 00 3f 00 8a 00 b5 e3 ff d9 ";
+
+// The movie checked by a validator that shares no code with the writer.
+TEST_F(MovieAssemblyTest, PassesTheIndependentStructureCheck)
+{
+    const std::string inspector = std::string(BREVANTO_SHARED_TOOLS) + "/swfcheck/swfinspect.py";
+    if (!fs::exists(inspector) || std::system("python3 --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "swfinspect.py or python3 not available";
+    capture(0, hex(kTinyJpeg));
+    capture(2, hex(kTinyJpeg));
+    input.stageWidth = input.sourceWidth = 8;
+    input.stageHeight = input.sourceHeight = 8;
+    input.slotCount = 4;
+    ASSERT_TRUE(run().ok);
+    const std::string command = "python3 '" + inspector + "' '" + output +
+                                "anim.swf' --strict --expect-version 3 --expect-convention > '" +
+                                output + "inspect.txt' 2>&1";
+    const int status = std::system(command.c_str());
+    const Bytes report = readFile(output + "inspect.txt");
+    EXPECT_EQ(status, 0) << std::string(report.begin(), report.end());
 }
 
 } // namespace
