@@ -1,0 +1,333 @@
+// The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
+#include "tests/controls/GifTestData.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/ExportCommands.h"
+#include "app/FrameExportDialog.h"
+#include "app/Platform.h"
+#include "image/AnimatedImage.h"
+#include "image/ImageProperties.h"
+#include "image/RasterImage.h"
+
+// Readable failure output for Qt strings.
+static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace brevanto::app {
+namespace {
+
+using brevanto::image::AnimatedImage;
+using brevanto::image::RasterImage;
+
+void ensureApplication() {
+    if (QApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "app_tests";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+}
+
+// Services that answer like a user would, and remember what they were asked.
+struct RecordingServices : DialogService, MessageService, ShellService {
+    QStringList messages;
+    QStringList opened;
+    SaveChoice saveAnswer;
+    QStringList saveFilters;
+    int saveDialogs = 0;
+
+    QStringList openFiles(QWidget*, const QString&) override { return {}; }
+    QString chooseFolder(QWidget*, const QString&) override { return {}; }
+    SaveChoice saveFile(QWidget*, const QStringList& filters) override {
+        ++saveDialogs;
+        saveFilters = filters;
+        return saveAnswer;
+    }
+    void show(QWidget*, const QString& text, MessageIcon) override { messages << text; }
+    bool openPath(const QString& path, ShowMode) override {
+        opened << path;
+        return true;
+    }
+    bool openUrl(const QUrl& url) override {
+        opened << url.toString();
+        return true;
+    }
+    Services services() { return Services{this, this, this}; }
+};
+
+// Colour indices of the default test palette: white, red, green, blue.
+std::vector<std::uint8_t> writeGif(const QString& path, int frames, int width = 7, int height = 5) {
+    brevanto::testing::GifBuilder gif(width, height);
+    std::vector<std::uint8_t> colours;
+    for (int i = 0; i < frames; ++i) {
+        const auto index = static_cast<std::uint8_t>(1 + i % 3);
+        gif.frame(10, width, height, index);
+        colours.push_back(index);
+    }
+    gif.trailer();
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(gif.bytes().data()),
+              static_cast<std::streamsize>(gif.size()));
+    return colours;
+}
+
+// Blue, green, red of the default palette entry.
+std::array<int, 3> paletteBgr(std::uint8_t index) {
+    switch (index) {
+        case 1: return {0, 0, 255};
+        case 2: return {0, 255, 0};
+        case 3: return {255, 0, 0};
+        default: return {255, 255, 255};
+    }
+}
+
+std::array<int, 3> centreBgr(const RasterImage& image) {
+    const int bpp = image.bytesPerPixel();
+    EXPECT_GE(bpp, 3);
+    const std::uint8_t* p = image.row(image.height() / 2) + (image.width() / 2) * bpp;
+    return {p[0], p[1], p[2]};
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+class FrameExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ensureApplication();
+        ASSERT_TRUE(dir.isValid());
+        outputFolder = (dir.path() + "/out/").toStdString();
+        QDir().mkpath(dir.path() + "/out");
+        QDir().mkpath(dir.path() + "/gifs");
+        gifPath = dir.path() + "/gifs/anim.gif";
+    }
+
+    ExportContext context() {
+        return ExportContext{nullptr, services.services(), outputFolder, gifPath};
+    }
+
+    // Runs a sequence command, watching its dialog's counter while it runs.
+    QStringList runWatched(std::string_view extension) {
+        QStringList counters;
+        QTimer watch;
+        watch.setInterval(5);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<FrameExportDialog*>(w); d && d->isVisible()) {
+                    if (counters.isEmpty() || counters.back() != d->counterText()) {
+                        counters << d->counterText();
+                    }
+                    EXPECT_EQ(d->windowTitle(), "Dialog");
+                }
+            }
+        });
+        watch.start();
+        EXPECT_TRUE(exportSequence(context(), extension));
+        return counters;
+    }
+
+    QTemporaryDir dir;
+    RecordingServices services;
+    std::string outputFolder;
+    QString gifPath;
+};
+
+TEST_F(FrameExportTest, PngSequenceWritesEveryFrameCountsToTheEndAndOpensTheFolder) {
+    const auto colours = writeGif(gifPath, 3);
+    const QString folder = QString::fromStdString(outputFolder) + "tolvane_brevanto/png/";
+
+    const QStringList counters = runWatched(".png");
+    ASSERT_FALSE(counters.isEmpty());
+    EXPECT_EQ(counters.front(), "IDC_STATIC_PROGRESS");
+    EXPECT_EQ(counters.back(), "3/3");
+    EXPECT_EQ(services.opened, QStringList{folder});
+    EXPECT_TRUE(services.messages.isEmpty());
+
+    const QStringList expected{"anim.gif00000.png", "anim.gif00001.png", "anim.gif00002.png"};
+    ASSERT_EQ(filesIn(folder), expected);
+    for (int i = 0; i < 3; ++i) {
+        AnimatedImage written;
+        ASSERT_TRUE(written.load((folder + expected[i]).toStdString()));
+        ASSERT_EQ(written.frameCount(), 1u);
+        EXPECT_EQ(written.frame(0).width(), 7);
+        EXPECT_EQ(written.frame(0).height(), 5);
+        EXPECT_EQ(centreBgr(written.frame(0)), paletteBgr(colours[static_cast<std::size_t>(i)]))
+            << "frame " << i;
+    }
+
+    // The same export again rewrites the same names in the same folder.
+    QFile::resize(folder + expected[1], 0);
+    runWatched(".png");
+    EXPECT_EQ(filesIn(folder), expected);
+    EXPECT_GT(QFileInfo(folder + expected[1]).size(), 0);
+    EXPECT_EQ(services.opened.size(), 2);
+}
+
+TEST_F(FrameExportTest, JpgSequenceWritesJpegFilesAtTheWritersDefaultQuality) {
+    writeGif(gifPath, 1, 16, 16);
+    runWatched(".jpeg");
+    const QString folder = QString::fromStdString(outputFolder) + "tolvane_brevanto/jpeg/";
+    ASSERT_EQ(filesIn(folder), QStringList{"anim.gif00000.jpeg"});
+
+    // Byte-identical to the same frame saved at quality 80.
+    AnimatedImage source;
+    ASSERT_TRUE(source.load(gifPath.toStdString()));
+    image::ImageProperties q80;
+    q80.set(image::ImageProperties::QualityKey, "80");
+    const QString reference = dir.path() + "/reference.jpeg";
+    ASSERT_TRUE(source.frame(0).save(reference.toStdString(), q80));
+    QFile a(folder + "anim.gif00000.jpeg");
+    QFile b(reference);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(FrameExportTest, CommandsCheckTheOutputFolderAndTheCurrentFileFirst) {
+    writeGif(gifPath, 1);
+    for (const std::string folder : {"", "/"}) {
+        ExportContext c = context();
+        c.outputFolder = folder;
+        EXPECT_FALSE(exportSequence(c, ".bmp"));
+    }
+    ExportContext noFile = context();
+    noFile.currentFile.clear();
+    EXPECT_FALSE(exportSequence(noFile, ".bmp"));
+    RasterImage frame;
+    ASSERT_TRUE(frame.create(4, 4, 32));
+    EXPECT_TRUE(exportSingleImage(noFile, &frame, 8, 8).isEmpty());
+
+    EXPECT_EQ(services.messages,
+              (QStringList{"Please select the directory for converted files",
+                           "Please select the directory for converted files", "No gif files!",
+                           "No gif files!"}));
+    EXPECT_EQ(services.saveDialogs, 0);
+    EXPECT_TRUE(services.opened.isEmpty());
+    EXPECT_FALSE(QDir(QString::fromStdString(outputFolder) + "tolvane_brevanto").exists());
+}
+
+TEST_F(FrameExportTest, UndecodableSourceWritesNothingButStillOpensTheFolder) {
+    QFile bad(gifPath);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("this is not a picture");
+    bad.close();
+    const QStringList counters = runWatched(".bmp");
+    EXPECT_EQ(services.opened,
+              QStringList{QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/"});
+    EXPECT_TRUE(filesIn(QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/").isEmpty());
+    EXPECT_EQ(counters.back(), "IDC_STATIC_PROGRESS");
+}
+
+TEST_F(FrameExportTest, ClosingEarlyKeepsTheWrittenFramesAndStops) {
+    writeGif(gifPath, 4);
+    FrameExportDialog dialog(gifPath, ".tga", outputFolder, &services);
+    EXPECT_EQ(dialog.frameCount(), 4);
+    EXPECT_EQ(dialog.exportFolder(), QString::fromStdString(outputFolder) + "tolvane_brevanto/tga/");
+    dialog.tick();
+    EXPECT_EQ(dialog.counterText(), "1/4");
+    dialog.reject();  // the close box
+    const auto until = QDateTime::currentMSecsSinceEpoch() + 350;
+    while (QDateTime::currentMSecsSinceEpoch() < until) QApplication::processEvents();
+    EXPECT_EQ(filesIn(dialog.exportFolder()), QStringList{"anim.gif00000.tga"});
+    EXPECT_EQ(dialog.framesWritten(), 1);
+    EXPECT_TRUE(services.opened.isEmpty());
+}
+
+TEST_F(FrameExportTest, MissingExtensionMeansBmp) {
+    writeGif(gifPath, 1);
+    FrameExportDialog dialog(gifPath, QString(), outputFolder, &services);
+    dialog.tick();
+    EXPECT_TRUE(dialog.finished());
+    EXPECT_EQ(filesIn(QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/"),
+              QStringList{"anim.gif00000.bmp"});
+}
+
+TEST(SingleImageNames, TheFiltersAndTheExtensionTheyAdd) {
+    EXPECT_EQ(singleImageFilters(),
+              (QStringList{"BMP File (*.bmp)", "GIF File (*.gif)", "JPEG File (*.jpg *.jpeg)",
+                           "PNG Files (*.png)", "TIFF Files (*.tif *.tiff)"}));
+    EXPECT_EQ(withFilterExtension("/tmp/out", 1), "/tmp/out.bmp");
+    EXPECT_EQ(withFilterExtension("/tmp/out", 2), "/tmp/out.gif");
+    EXPECT_EQ(withFilterExtension("/tmp/out", 3), "/tmp/out.jpg");
+    EXPECT_EQ(withFilterExtension("/tmp/out", 4), "/tmp/out.png");
+    EXPECT_EQ(withFilterExtension("/tmp/out", 5), "/tmp/out.tif");
+    EXPECT_EQ(withFilterExtension("/tmp/out.x", 4), "/tmp/out.x");
+    // A dot in a folder name is not the file's extension.
+    EXPECT_EQ(withFilterExtension("/home/ann.lee/out", 4), "/home/ann.lee/out.png");
+}
+
+class SingleImageTest : public FrameExportTest {
+protected:
+    void SetUp() override {
+        FrameExportTest::SetUp();
+        writeGif(gifPath, 1);
+        ASSERT_TRUE(frame.create(6, 4, 32));
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                std::uint8_t* p = frame.pixel(x, y);
+                p[0] = 40;
+                p[1] = 90;
+                p[2] = 200;
+                p[3] = 255;
+            }
+        }
+    }
+    RasterImage frame;
+};
+
+TEST_F(SingleImageTest, SavesTheShownFrameAtTheOutputSizeWithTheFiltersExtension) {
+    services.saveAnswer = SaveChoice{dir.path() + "/single", 4};
+    const QString written = exportSingleImage(context(), &frame, 12, 8);
+    EXPECT_EQ(written, dir.path() + "/single.png");
+    EXPECT_EQ(services.saveFilters, singleImageFilters());
+    AnimatedImage result;
+    ASSERT_TRUE(result.load(written.toStdString()));
+    EXPECT_EQ(result.frame(0).width(), 12);
+    EXPECT_EQ(result.frame(0).height(), 8);
+    EXPECT_EQ(centreBgr(result.frame(0)), (std::array<int, 3>{40, 90, 200}));
+    // The preview's frame itself is untouched.
+    EXPECT_EQ(frame.width(), 6);
+    EXPECT_TRUE(services.messages.isEmpty());
+}
+
+TEST_F(SingleImageTest, TypedExtensionIsKeptAndUnknownOnesAreReported) {
+    services.saveAnswer = SaveChoice{dir.path() + "/shot.bmp", 4};
+    EXPECT_EQ(exportSingleImage(context(), &frame, 6, 4), dir.path() + "/shot.bmp");
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/shot.bmp"));
+
+    services.saveAnswer = SaveChoice{dir.path() + "/shot.x", 4};
+    EXPECT_TRUE(exportSingleImage(context(), &frame, 6, 4).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/shot.x"));
+    ASSERT_EQ(services.messages.size(), 1);
+    EXPECT_EQ(services.messages[0], "Unable to write the image file:\n\n" + dir.path() + "/shot.x");
+}
+
+TEST_F(SingleImageTest, NothingIsAskedOrWrittenWithoutAFrameOrAfterCancel) {
+    RasterImage empty;
+    EXPECT_TRUE(exportSingleImage(context(), &empty, 12, 8).isEmpty());
+    EXPECT_TRUE(exportSingleImage(context(), nullptr, 12, 8).isEmpty());
+    EXPECT_EQ(services.saveDialogs, 0);
+    ASSERT_EQ(services.messages.size(), 2);
+    EXPECT_EQ(services.messages[0].toStdString(), kNoPreviewFrameMessage);
+
+    services.saveAnswer = SaveChoice{};  // cancelled
+    EXPECT_TRUE(exportSingleImage(context(), &frame, 12, 8).isEmpty());
+    EXPECT_EQ(services.saveDialogs, 1);
+    EXPECT_EQ(services.messages.size(), 2);
+}
+
+}  // namespace
+}  // namespace brevanto::app
