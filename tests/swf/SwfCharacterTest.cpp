@@ -91,16 +91,6 @@ TEST(SwfShapeTest, FramedBitmapRectangleIs55Bytes)
     EXPECT_EQ(shape.kind(), SwfCharacter::Kind::Shape);
 }
 
-TEST(SwfShapeTest, TagIsBuiltOnceAndClosesTheShape)
-{
-    SwfShape shape = frameShape(1, 200, 200, 2);
-    const Bytes first = shape.tagBytes();
-    shape.straightEdge(5, 5);
-    shape.addLineStyle(1, 1, 2, 3, 4);
-    EXPECT_FALSE(shape.addBitmapFill(2, SwfShape::kClippedBitmap, 0, 0, 1, 1, 0, 0, 1, 1));
-    EXPECT_EQ(shape.tagBytes(), first);
-}
-
 TEST(SwfShapeTest, NarrowFrameEdgeUsesNineBitGeneralLine)
 {
     // No styles: NumFillBits = NumLineBits = 0. One edge of 12 px = 240 twips:

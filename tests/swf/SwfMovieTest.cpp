@@ -70,24 +70,15 @@ TEST_F(SwfMovieTest, FrameRateKeepsLowEightBits)
     EXPECT_EQ(movie.frameRate(), 0x0A00);
 }
 
-TEST_F(SwfMovieTest, DefaultsWithoutOpenAndNothingWritten)
-{
-    SwfMovie movie;
-    movie.showFrame();
-    EXPECT_FALSE(movie.close());
-    const Bytes bytes = movie.fileBytes();
-    EXPECT_EQ(bytes, hex("46 57 53 03 18 00 00 00 68 00 1F 40 00 07 D0 00 00 0C 01 00 40 00 00 00"));
-}
-
-TEST_F(SwfMovieTest, OpenInMissingFolderFailsAndKeepsHeader)
+TEST_F(SwfMovieTest, WithoutAFileTheDefaultsStayAndNothingIsWritten)
 {
     SwfMovie movie;
     EXPECT_FALSE(movie.open(path("no/such/folder/x.swf"), 320, 240, 10));
-    EXPECT_EQ(movie.frameSize().xmaxTwips(), 4000);
-    EXPECT_EQ(movie.frameRate(), 0x0C00);
-    movie.setBackgroundColor(1, 2, 3);  // tags are kept without a file
+    movie.showFrame();  // tags are kept without a file
     EXPECT_FALSE(movie.close());
     EXPECT_FALSE(std::filesystem::exists(path("no")));
+    // 200 x 200 at 12 frames per second.
+    EXPECT_EQ(movie.fileBytes(), hex("46 57 53 03 18 00 00 00 68 00 1F 40 00 07 D0 00 00 0C 01 00 40 00 00 00"));
 }
 
 TEST_F(SwfMovieTest, SecondOpenIsRefusedAndFirstFileKept)

@@ -29,14 +29,11 @@ TEST(SwfBitWriter, PacksMostSignificantBitFirstAndPadsWithZeros)
     bits.writeSigned(-2, 3);   // 110
     EXPECT_EQ(bits.bitCount(), 11u);
     EXPECT_EQ(bits.bytes(), hex("DF C0"));
-}
 
-TEST(SwfBitWriter, UnsignedFieldKeepsOnlyTheLowBits)
-{
-    SwfBitWriter bits;
-    bits.writeUnsigned(0xFFFFFFF5u, 4);  // 0101
-    bits.writeUnsigned(0x1FFu, 4);       // 1111
-    EXPECT_EQ(bits.bytes(), hex("5F"));
+    SwfBitWriter low;  // only the lowest bits of a wider value
+    low.writeUnsigned(0xFFFFFFF5u, 4);
+    low.writeUnsigned(0x1FFu, 4);
+    EXPECT_EQ(low.bytes(), hex("5F"));
 }
 
 TEST(SwfBitWriter, SignedWidthUsesMagnitudeRule)
