@@ -1,16 +1,42 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
 #include "image/ImageCodec.h"
+#include "image/ImageFormat.h"
+#include "image/platform/DecodedImage.h"
 
 namespace brevanto::image {
 
-// Codec for the formats served by the imaging layer (GIF, JPEG, PNG, TIFF, ICO).
+// The codec of the formats the imaging layer serves. Loading recognises GIF, JPEG, PNG, TIFF
+// and ICO by their content (whatever the file is called) and fills one RasterImage per frame:
+// animated GIFs as composed 32-bit canvases, TIFFs one frame per page. Saving writes the
+// first frame as JPEG, GIF, PNG or TIFF by the path's extension (BMP through BmpCodec).
 class PlatformCodec final : public ImageCodec {
  public:
   bool loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
                       std::optional<ImageProperties>& properties) override;
   bool saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
                   const ImageProperties& properties) override;
+
+  // The file bytes a save in `format` writes for the image; empty (with a reason in
+  // lastError()) on failure or for formats without an encoder.
+  std::vector<std::uint8_t> encode(const RasterImage& image, ImageFormat format, const ImageProperties& properties);
 };
+
+// Encodes a frame as JPEG in memory: the very bytes a save to a .jpg file with that quality
+// writes (quality clamped to 1..100; alpha composed over white). Empty on failure.
+std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality, std::string* error = nullptr);
+
+// A read-only view of a RasterImage's rows for the imaging layer (display row 0 first).
+platform::ImageView viewOfRaster(const RasterImage& image, std::vector<std::uint32_t>& paletteStorage);
+
+// Fills a RasterImage from a decoded frame (the pixel-format table of the imaging service).
+// False when the format or size cannot be held.
+bool rasterFromDecoded(const platform::DecodedFrame& frame, RasterImage& image, std::string* error = nullptr);
 
 }  // namespace brevanto::image
