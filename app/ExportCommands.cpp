@@ -12,9 +12,11 @@ namespace brevanto::app {
 
 namespace {
 
-void tell(const ExportContext& context, const QString& text) {
-    if (context.services.messages != nullptr) {
-        context.services.messages->show(context.window, text, MessageIcon::Exclamation);
+void tell(const ExportContext& context, const QString& text, MessageIcon icon) {
+    if (context.message) {
+        context.message(text, icon);
+    } else if (context.services.messages != nullptr) {
+        context.services.messages->show(context.window, text, icon);
     }
 }
 
@@ -22,11 +24,11 @@ void tell(const ExportContext& context, const QString& text) {
 
 bool exportSequence(const ExportContext& context, std::string_view extension) {
     if (convert::outputFolderMissing(context.outputFolder)) {
-        tell(context, QString::fromUtf8(kSelectDirectoryMessage));
+        tell(context, QString::fromUtf8(kSelectDirectoryMessage), MessageIcon::None);
         return false;
     }
     if (context.currentFile.isEmpty()) {
-        tell(context, QString::fromUtf8(kNoGifFilesMessage));
+        tell(context, QString::fromUtf8(kNoGifFilesMessage), MessageIcon::None);
         return false;
     }
     FrameExportDialog dialog(context.currentFile,
@@ -66,12 +68,12 @@ QString withFilterExtension(const QString& path, int filterIndex) {
 QString exportSingleImage(const ExportContext& context, const image::RasterImage* shownFrame,
                           int width, int height) {
     if (context.currentFile.isEmpty()) {
-        tell(context, QString::fromUtf8(kNoGifFilesMessage));
+        tell(context, QString::fromUtf8(kNoGifFilesMessage), MessageIcon::None);
         return {};
     }
     // Without a frame in the preview there is nothing to save: say so before asking for a name.
     if (shownFrame == nullptr || shownFrame->isEmpty()) {
-        tell(context, QString::fromUtf8(kNoPreviewFrameMessage));
+        tell(context, QString::fromUtf8(kNoPreviewFrameMessage), MessageIcon::Information);
         return {};
     }
     if (context.services.dialogs == nullptr) {
@@ -88,7 +90,7 @@ QString exportSingleImage(const ExportContext& context, const image::RasterImage
     image::ImageProperties properties;
     properties.set(image::ImageProperties::QualityKey, "-1");
     if (!copy.save(std::filesystem::path(path.toStdString()), properties)) {
-        tell(context, QString::fromUtf8(kImageNotWrittenMessage) + path);
+        tell(context, QString::fromUtf8(kImageNotWrittenMessage) + path, MessageIcon::Exclamation);
         return {};
     }
     return path;

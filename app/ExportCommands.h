@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,8 @@ namespace brevanto::app {
 struct ExportContext {
     QWidget* window = nullptr;
     Services services;
+    // Shows a message box; when empty, services.messages is used.
+    std::function<void(const QString& text, MessageIcon icon)> message;
     std::string outputFolder;  // "/"-separated, ending in "/"
     QString currentFile;       // the current row's GIF; empty when there is none
 };
