@@ -116,7 +116,7 @@ protected:
     }
 
     ExportContext context() {
-        return ExportContext{nullptr, services.services(), outputFolder, gifPath};
+        return ExportContext{nullptr, services.services(), {}, outputFolder, gifPath};
     }
 
     // Runs a sequence command, watching its dialog's counter while it runs.
