@@ -1,0 +1,317 @@
+// Round trips through the imaging layer's writers and readers, checked by our own readers and
+// by ImageMagick where it is installed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+
+#include "image/AnimatedImage.h"
+#include "image/ImageCodec.h"
+#include "image/platform/PlatformCodec.h"
+#include "tests/image/GifTestBuilder.h"
+
+namespace fs = std::filesystem;
+using namespace brevanto::image;
+using brevanto::image::testing::GifBuilder;
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    path_ = fs::temp_directory_path() / ("brevanto-plat-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  static inline int counter_ = 0;
+  fs::path path_;
+};
+
+// A 32-bit frame with a colour gradient and a transparent (white, alpha 0) square.
+RasterImage gradientFrame(int w, int h) {
+  RasterImage image;
+  EXPECT_TRUE(image.create(w, h, 32));
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = image.pixel(x, y);
+      const bool hole = x < w / 4 && y < h / 4;
+      p[0] = hole ? 255 : static_cast<std::uint8_t>(x * 255 / (w - 1));
+      p[1] = hole ? 255 : static_cast<std::uint8_t>(y * 255 / (h - 1));
+      p[2] = hole ? 255 : static_cast<std::uint8_t>((x + y) * 127 / (w + h));
+      p[3] = hole ? 0 : 255;
+    }
+  }
+  return image;
+}
+
+bool samePixels(const RasterImage& a, const RasterImage& b, bool compareAlpha = true) {
+  if (a.width() != b.width() || a.height() != b.height() || a.bitCount() != 32 || b.bitCount() != 32) return false;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const std::uint8_t* p = a.pixel(x, y);
+      const std::uint8_t* q = b.pixel(x, y);
+      if (p[0] != q[0] || p[1] != q[1] || p[2] != q[2] || (compareAlpha && p[3] != q[3])) return false;
+    }
+  }
+  return true;
+}
+
+AnimatedImage load(const fs::path& path, ImageProperties* props = nullptr) {
+  AnimatedImage image;
+  EXPECT_TRUE(image.load(path, props)) << path << ": " << image.lastError();
+  return image;
+}
+
+bool haveImageMagick() { return std::system("identify -version >/dev/null 2>&1") == 0; }
+
+std::string identifySize(const fs::path& path) {
+  const std::string command = "identify -format '%wx%h' '" + path.string() + "[0]' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return {};
+  char buffer[64] = {};
+  const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
+  pclose(pipe);
+  return std::string(buffer, n);
+}
+
+double psnrOverWhite(const RasterImage& reference, const RasterImage& decoded) {
+  double error = 0;
+  std::size_t samples = 0;
+  for (int y = 0; y < reference.height(); ++y) {
+    for (int x = 0; x < reference.width(); ++x) {
+      const std::uint8_t* p = reference.pixel(x, y);
+      const std::uint8_t* q = decoded.pixel(x, y);
+      for (int c = 0; c < 3; ++c) {
+        const double expected = p[3] == 0 ? 255.0 : p[c];
+        error += (expected - q[c]) * (expected - q[c]);
+        ++samples;
+      }
+    }
+  }
+  const double mse = error / static_cast<double>(samples);
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+}  // namespace
+
+TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
+  TempDir dir;
+  // A composed GIF frame with transparency...
+  GifBuilder gif(5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456});
+  gif.control(0, 10, 3).image(0, 0, 5, 3, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 3, 3, 0}).trailer();
+  FrameList frames;
+  std::optional<ImageProperties> props;
+  PlatformCodec codec;
+  ASSERT_TRUE(codec.loadFromMemory(gif.bytes(), frames, props));
+  ASSERT_TRUE(frames[0].save(dir / "frame.gif", ImageProperties{}));
+  AnimatedImage back = load(dir / "frame.gif");
+  ASSERT_EQ(back.frameCount(), 1u);
+  EXPECT_TRUE(samePixels(frames[0], back.frame(0)));
+
+  // ...and a picture of more than 256 colours comes back quantised but close.
+  const RasterImage gradient = gradientFrame(64, 48);
+  ASSERT_TRUE(gradient.save(dir / "many.gif", ImageProperties{}));
+  AnimatedImage many = load(dir / "many.gif");
+  EXPECT_GT(psnrOverWhite(gradient, many.frame(0)), 30.0);
+  EXPECT_EQ(many.frame(0).pixel(0, 0)[3], 0);  // the transparent square stays transparent
+}
+
+TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
+  TempDir dir;
+  const RasterImage frame = gradientFrame(40, 30);
+  ImageProperties props;
+  for (const char* name : {"a.png", "a.tif", "a.tiff"}) {
+    ASSERT_TRUE(frame.save(dir / name, props)) << name;
+    AnimatedImage back = load(dir / name);
+    ASSERT_EQ(back.frameCount(), 1u) << name;
+    EXPECT_TRUE(samePixels(frame, back.frame(0))) << name;
+  }
+  props.set(ImageProperties::QualityKey, "100");
+  ASSERT_TRUE(frame.save(dir / "a.JPG", props));
+  AnimatedImage jpeg = load(dir / "a.JPG");
+  ASSERT_EQ(jpeg.frame(0).bitCount(), 24);
+  RasterImage decoded;
+  decoded.create(40, 30, 32);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) std::memcpy(decoded.pixel(x, y), jpeg.frame(0).pixel(x, y), 3);
+  EXPECT_GT(psnrOverWhite(frame, decoded), 40.0);
+  const std::uint8_t* corner = jpeg.frame(0).pixel(1, 1);
+  EXPECT_GT(corner[0] + corner[1] + corner[2], 3 * 245);  // white where the frame was transparent
+}
+
+TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
+  TempDir dir;
+  const RasterImage frame = gradientFrame(64, 64);
+  std::vector<std::uint8_t> file;
+  for (int quality : {1, 75, 90, 100}) {
+    ImageProperties props;
+    props.set(ImageProperties::QualityKey, std::to_string(quality));
+    ASSERT_TRUE(frame.save(dir / "q.jpeg", props));
+    ASSERT_TRUE(readWholeFile(dir / "q.jpeg", file));
+    EXPECT_EQ(encodeJpeg(frame, quality), file) << quality;
+  }
+  // Out-of-range qualities are clamped; "-1" and empty mean 80.
+  EXPECT_EQ(encodeJpeg(frame, 0), encodeJpeg(frame, 1));
+  EXPECT_EQ(encodeJpeg(frame, 150), encodeJpeg(frame, 100));
+  ImageProperties defaults;
+  defaults.set(ImageProperties::QualityKey, "-1");
+  ASSERT_TRUE(frame.save(dir / "d.jpg", defaults));
+  ASSERT_TRUE(readWholeFile(dir / "d.jpg", file));
+  EXPECT_EQ(encodeJpeg(frame, 80), file);
+  // Quality applies to JPEG only.
+  ImageProperties low, high;
+  low.set(ImageProperties::QualityKey, "10");
+  high.set(ImageProperties::QualityKey, "90");
+  std::vector<std::uint8_t> a, b;
+  ASSERT_TRUE(frame.save(dir / "low.png", low));
+  ASSERT_TRUE(frame.save(dir / "high.png", high));
+  ASSERT_TRUE(readWholeFile(dir / "low.png", a));
+  ASSERT_TRUE(readWholeFile(dir / "high.png", b));
+  EXPECT_EQ(a, b);
+}
+
+TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
+  TempDir dir;
+  const RasterImage frame = gradientFrame(8, 8);
+  ImageProperties props;
+  props.set(271, "Brevanto Camera");
+  props.set(272, "Model 7");
+  props.set(33434, "1/250");
+  props.set(37380, "-1/3");
+  props.set(34855, "400");
+  props.set(36867, "2024:01:02 03:04:05");
+  ASSERT_TRUE(frame.save(dir / "p.jpg", props));
+  ImageProperties read;
+  load(dir / "p.jpg", &read);
+  EXPECT_EQ(read.get(271), "Brevanto Camera");
+  EXPECT_EQ(read.get(272), "Model 7");
+  EXPECT_EQ(read.get(33434), "1/250");
+  EXPECT_EQ(read.get(37380), "-1/3");
+  EXPECT_EQ(read.get(34855), "400");
+  EXPECT_EQ(read.get(36867), "2024:01:02 03:04:05");
+  ASSERT_TRUE(frame.save(dir / "p.tif", props));
+  ImageProperties tiff;
+  load(dir / "p.tif", &tiff);
+  EXPECT_EQ(tiff.get(271), "Brevanto Camera");
+  EXPECT_EQ(tiff.get(272), "Model 7");
+}
+
+TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
+  TempDir dir;
+  RasterImage indexed;
+  ASSERT_TRUE(indexed.create(9, 5, 4));
+  for (int i = 0; i < 16; ++i) indexed.setPaletteEntry(i, PaletteEntry{static_cast<std::uint8_t>(i * 16), 0, 255, 0});
+  for (int y = 0; y < 5; ++y) indexed.row(y)[0] = static_cast<std::uint8_t>(0x12 + y);
+  RasterImage rgb565;
+  ASSERT_TRUE(rgb565.create(7, 3, kMasks565));
+  rgb565.row(1)[2] = 0xFF;
+  for (const RasterImage* image : {&indexed, &rgb565}) {
+    for (const char* name : {"i.gif", "i.png", "i.tif", "i.jpg"}) {
+      ASSERT_TRUE(image->save(dir / name, ImageProperties{})) << name;
+      AnimatedImage back = load(dir / name);
+      ASSERT_EQ(back.frameCount(), 1u);
+      EXPECT_EQ(back.frame(0).width(), image->width()) << name;
+    }
+  }
+  // The GIF of a 4-bit image keeps its palette colours exactly.
+  indexed.save(dir / "x.gif", ImageProperties{});
+  AnimatedImage back = load(dir / "x.gif");
+  const std::uint8_t* p = back.frame(0).pixel(1, 2);
+  EXPECT_EQ(p[0], 0x4 * 16);  // index 0x4 is the low nibble of 0x14: pixel 1 of row 2
+  EXPECT_EQ(p[1], 0);
+  EXPECT_EQ(p[2], 255);
+}
+
+TEST(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
+  TempDir dir;
+  const RasterImage frame = gradientFrame(4, 4);
+  PlatformCodec codec;
+  const RasterImage frames[1] = {frame};
+  EXPECT_FALSE(codec.saveToFile(dir / "x.ico", frames, ImageProperties{}));
+  EXPECT_FALSE(codec.saveToFile(dir / "x.pcx", frames, ImageProperties{}));
+  EXPECT_FALSE(frame.save(dir / "missing" / "x.png", ImageProperties{}));
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+  FrameList list;
+  std::optional<ImageProperties> props;
+  const std::uint8_t junk[] = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_FALSE(codec.loadFromMemory(junk, list, props));
+  EXPECT_FALSE(codec.lastError().empty());
+  const std::uint8_t badJpeg[] = {0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xD9};
+  EXPECT_FALSE(codec.loadFromMemory(badJpeg, list, props));
+  EXPECT_TRUE(list.empty());
+}
+
+TEST(PlatformCodec, IconsWithDibAndPngEntries) {
+  // A 2x2 32-bit DIB entry (alpha used) and, larger, a 3x3 PNG entry made by our own writer.
+  RasterImage png = gradientFrame(3, 3);
+  std::vector<std::uint8_t> pngBytes = PlatformCodec().encode(png, ImageFormat::Png, ImageProperties{});
+  ASSERT_FALSE(pngBytes.empty());
+  std::vector<std::uint8_t> dib(40 + 2 * 2 * 4 + 2 * 4, 0);
+  dib[0] = 40, dib[4] = 2, dib[8] = 4, dib[12] = 1, dib[14] = 32;
+  const std::uint8_t pixels[16] = {0, 0, 255, 255, 0, 255, 0, 128, 255, 0, 0, 255, 0, 0, 0, 0};
+  std::memcpy(&dib[40], pixels, 16);
+  auto icon = [&](bool withPng) {
+    std::vector<std::uint8_t> ico = {0, 0, 1, 0, static_cast<std::uint8_t>(withPng ? 2 : 1), 0};
+    auto entry = [&](int size, std::size_t bytes, std::size_t offset) {
+      const std::uint8_t e[16] = {static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size), 0, 0, 1, 0, 32, 0,
+                                  static_cast<std::uint8_t>(bytes), static_cast<std::uint8_t>(bytes >> 8), 0, 0,
+                                  static_cast<std::uint8_t>(offset), static_cast<std::uint8_t>(offset >> 8), 0, 0};
+      ico.insert(ico.end(), e, e + 16);
+    };
+    const std::size_t first = 6 + 16 * (withPng ? 2 : 1);
+    entry(2, dib.size(), first);
+    if (withPng) entry(3, pngBytes.size(), first + dib.size());
+    ico.insert(ico.end(), dib.begin(), dib.end());
+    if (withPng) ico.insert(ico.end(), pngBytes.begin(), pngBytes.end());
+    return ico;
+  };
+  PlatformCodec codec;
+  FrameList list;
+  std::optional<ImageProperties> props;
+  ASSERT_TRUE(codec.loadFromMemory(icon(false), list, props)) << codec.lastError();
+  ASSERT_EQ(list[0].width(), 2);
+  EXPECT_EQ(list[0].pixel(0, 1)[2], 255);  // bottom-up: first stored pixel is the bottom-left
+  EXPECT_EQ(list[0].pixel(1, 1)[3], 128);
+  EXPECT_EQ(list[0].pixel(1, 0)[3], 0);
+  ASSERT_TRUE(codec.loadFromMemory(icon(true), list, props));
+  EXPECT_EQ(list[1].width(), 3);
+  EXPECT_TRUE(samePixels(png, list[1]));
+  // Truncated icons fail cleanly or give what they hold.
+  const auto whole = icon(true);
+  for (std::size_t n = 0; n < whole.size(); n += 7) {
+    FrameList l;
+    codec.loadFromMemory(std::span(whole.data(), n), l, props);
+  }
+}
+
+TEST(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
+  if (!haveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
+  TempDir dir;
+  const RasterImage frame = gradientFrame(37, 21);
+  for (const char* name : {"m.jpg", "m.png", "m.tif", "m.gif", "m.bmp", "m.tga"}) {
+    ASSERT_TRUE(frame.save(dir / name, ImageProperties{})) << name;
+    EXPECT_EQ(identifySize(dir / name), "37x21") << name;
+  }
+}
+
+TEST(PlatformCodec, MultiPageTiffGivesOneFramePerPage) {
+  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
+  TempDir dir;
+  const std::string command = "convert -size 6x4 xc:red xc:lime xc:blue '" + (dir / "pages.tif").string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  AnimatedImage pages = load(dir / "pages.tif");
+  ASSERT_EQ(pages.frameCount(), 3u);
+  EXPECT_EQ(pages.frame(0).pixel(0, 0)[2], 255);
+  EXPECT_EQ(pages.frame(1).pixel(0, 0)[1], 255);
+  EXPECT_EQ(pages.frame(2).pixel(0, 0)[0], 255);
+}
