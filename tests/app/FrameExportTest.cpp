@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -119,19 +120,22 @@ protected:
         return ExportContext{nullptr, services.services(), {}, outputFolder, gifPath};
     }
 
-    // Runs a sequence command, watching its dialog's counter while it runs.
+    // Runs a sequence command, recording its dialog's counter text before the first tick and
+    // after every frame.
     QStringList runWatched(std::string_view extension) {
         QStringList counters;
         QTimer watch;
         watch.setInterval(5);
         QObject::connect(&watch, &QTimer::timeout, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* d = qobject_cast<FrameExportDialog*>(w); d && d->isVisible()) {
-                    if (counters.isEmpty() || counters.back() != d->counterText()) {
-                        counters << d->counterText();
-                    }
-                    EXPECT_EQ(d->windowTitle(), "Dialog");
-                }
+                auto* d = qobject_cast<FrameExportDialog*>(w);
+                if (d == nullptr || d->property("watched").toBool()) continue;
+                d->setProperty("watched", true);
+                EXPECT_EQ(d->windowTitle(), "Dialog");
+                EXPECT_TRUE(d->isModal());
+                counters << d->counterText();
+                QObject::connect(d, &FrameExportDialog::frameWritten,
+                                 [&counters, d] { counters << d->counterText(); });
             }
         });
         watch.start();
@@ -149,10 +153,11 @@ TEST_F(FrameExportTest, PngSequenceWritesEveryFrameCountsToTheEndAndOpensTheFold
     const auto colours = writeGif(gifPath, 3);
     const QString folder = QString::fromStdString(outputFolder) + "tolvane_brevanto/png/";
 
+    QElapsedTimer clock;
+    clock.start();
     const QStringList counters = runWatched(".png");
-    ASSERT_FALSE(counters.isEmpty());
-    EXPECT_EQ(counters.front(), "IDC_STATIC_PROGRESS");
-    EXPECT_EQ(counters.back(), "3/3");
+    EXPECT_GE(clock.elapsed(), 3 * FrameExportDialog::kTickMilliseconds - 10);  // one frame a tick
+    EXPECT_EQ(counters, (QStringList{"IDC_STATIC_PROGRESS", "1/3", "2/3", "3/3"}));
     EXPECT_EQ(services.opened, QStringList{folder});
     EXPECT_TRUE(services.messages.isEmpty());
 
@@ -228,7 +233,7 @@ TEST_F(FrameExportTest, UndecodableSourceWritesNothingButStillOpensTheFolder) {
     EXPECT_EQ(services.opened,
               QStringList{QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/"});
     EXPECT_TRUE(filesIn(QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/").isEmpty());
-    EXPECT_EQ(counters.back(), "IDC_STATIC_PROGRESS");
+    EXPECT_EQ(counters, QStringList{"IDC_STATIC_PROGRESS"});
 }
 
 TEST_F(FrameExportTest, ClosingEarlyKeepsTheWrittenFramesAndStops) {
