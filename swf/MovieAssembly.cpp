@@ -120,7 +120,7 @@ SlotSource fromCallback(const JpegForSlot& jpegForSlot)
 // Creates an empty, new file next to the movie; returns its path, or an empty text and errno.
 std::string createTemporaryFile(const std::string& folder, const std::string& movieName, int& error)
 {
-    static std::mt19937 generator{std::random_device{}()};
+    thread_local std::mt19937 generator{std::random_device{}()};
     error = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path =

@@ -12,6 +12,7 @@
 //     ("tolvane_brevanto/Temp/<gif file name><slot, 5 digits>.jpg");
 //   - assembleMovieFromMemory takes them from a callback, so a caller that holds the JPEG bytes
 //     in memory gets the very same movie bytes without capture files on disk.
+// Calls on different threads are independent (no shared state).
 // Both write the movie atomically: a temporary file in the output folder is written, flushed and
 // renamed over "<output folder><gif file name with its last three characters replaced by swf>".
 // On any failure the previous movie (if any) is left untouched, no partial file stays behind,
@@ -57,7 +58,9 @@ using OpenRequest = std::function<void(const std::string& moviePath)>;
 // The JPEG file bytes captured for slot n, or std::nullopt when no picture starts at that slot.
 using JpegForSlot = std::function<std::optional<std::vector<std::uint8_t>>(int slot)>;
 
-// Reads the pictures from the capture folder below input.outputFolder.
+// Reads the pictures from the capture folder below input.outputFolder. A capture file that exists
+// but cannot be read embeds nothing, yet its slot's bitmap id becomes the current one, as for any
+// captured picture.
 MovieAssemblyResult assembleMovie(const MovieAssemblyInput& input, const OpenRequest& open = {});
 
 // Takes the pictures from jpegForSlot (called once per slot, in slot order, from 0 to
