@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "convert/ConversionRun.h"
+#include "convert/HeadlessConverter.h"
+#include "tests/convert/ConversionTestSupport.h"
+
+namespace brevanto::convert {
+namespace {
+
+using testing::GifBuilder;
+using testing::ListOf;
+using testing::ScratchFolder;
+using testing::WindowStandIn;
+
+// Plays the file through the preview player with capture on, at real speed, exactly as the
+// window converts it, and returns the movie's bytes.
+std::vector<std::uint8_t> convertThroughPlayback(const std::string& gif, int width, int height,
+                                                 const OutputSettings& chosen, const std::string& folder) {
+  PreviewPlayer player;
+  OutputSettings settings = chosen;
+  settings.outputFolder = folder;
+  ListOf list;
+  list.items.push_back({gif, width, height});
+  ConversionRun run(player, settings, list);
+  WindowStandIn window(run, player);
+  // The window hands shown frames over on its own thread; here the event loop polls.
+  run.setCurrentFile(gif);
+  window.perform(run.convert());
+  window.runUntilIdle();
+  EXPECT_TRUE(window.problems.empty()) << (window.problems.empty() ? "" : window.problems[0]);
+  EXPECT_EQ(window.movies.size(), 1u);
+  return window.movies.empty() ? std::vector<std::uint8_t>{} : testing::readBytes(window.movies[0]);
+}
+
+std::vector<std::uint8_t> convertHeadless(const std::string& gif, const OutputSettings& chosen,
+                                          const std::string& folder) {
+  HeadlessOptions options;
+  options.outputFolder = folder;
+  options.sizeMode = chosen.sizeMode;
+  options.customWidth = chosen.outputWidth;
+  options.customHeight = chosen.outputHeight;
+  options.jpegQuality = chosen.jpegQuality;
+  options.frameRate = chosen.frameRate;
+  const HeadlessResult result = convertFile(gif, options);
+  EXPECT_TRUE(result.ok) << result.error;
+  return testing::readBytes(result.moviePath);
+}
+
+TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
+  ScratchFolder scratch;
+  // Short and long frames, a frame without delay, a transparent sub-frame over the canvas.
+  GifBuilder animated(12, 9);
+  animated.loopExtension().comment("end to end");
+  animated.frame(5, 12, 9, 1).frame(-1, 12, 9, 2);
+  animated.control(22, 1, 0).image(2, 3, 5, 4, std::vector<std::uint8_t>{0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3});
+  animated.frame(3, 12, 9, 3).trailer();
+  const std::string animatedPath = scratch.write("in/anim.gif", animated.bytes());
+
+  GifBuilder still(7, 5);
+  still.image(0, 0, 7, 5, 2).trailer();
+  const std::string stillPath = scratch.write("in/still.gif", still.bytes());
+
+  struct Case {
+    std::string path;
+    int width, height;
+    std::string mode;
+    int quality, fps;
+  };
+  const Case cases[] = {
+      {animatedPath, 12, 9, "2x Original Size", 85, 12},
+      {stillPath, 7, 5, "Original Size", 100, 10},
+  };
+  for (const Case& c : cases) {
+    OutputSettings settings;
+    settings.sizeMode = c.mode;
+    settings.applySizeMode(c.mode, c.width, c.height);
+    settings.jpegQuality = c.quality;
+    settings.frameRate = c.fps;
+    const auto played = convertThroughPlayback(c.path, c.width, c.height, settings, scratch.folder("played"));
+    const auto headless = convertHeadless(c.path, settings, scratch.folder("headless"));
+    ASSERT_FALSE(played.empty());
+    EXPECT_EQ(played, headless) << c.path;
+  }
+  const auto movie = testing::readSwfFile(scratch.path().generic_string() + "/headless/anim.swf");
+  // 50, 100, 220 and 100 ms: slots 0, 1, 2-3, 4, and no frame lost at the end.
+  EXPECT_EQ(movie.frameCount, 5);
+  EXPECT_EQ(movie.bitmapIds, (std::vector<int>{2, 4, 6, 10}));
+  EXPECT_EQ(movie.stageWidth, 24);
+}
+
+} // namespace
+} // namespace brevanto::convert
