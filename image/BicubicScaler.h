@@ -14,7 +14,9 @@ inline constexpr std::int32_t kInterpolationHighQualityBicubic = 7;
 // 32-bit images. The edges are first replicated 10 pixels outwards, then exactly the original
 // picture is resampled with a separable bicubic (Catmull-Rom) filter which, when shrinking,
 // widens to cover each output pixel's whole footprint. Does nothing for an empty image, an
-// indexed image or a size below 1 x 1. The origin is kept. True when the image was rescaled.
+// indexed image, a size below 1 x 1 or a target beyond the limits of ImageLimits.h (the image
+// is then left exactly as it was). Like any image grown by expandCanvas(10, 10, 10, 10), the
+// result's origin lies 10 pixels above and left of the old one. True when rescaled.
 bool scaleImage(RasterImage& image, std::int32_t width, std::int32_t height,
                 std::int32_t mode = kInterpolationHighQualityBicubic);
 

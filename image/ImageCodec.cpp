@@ -22,6 +22,8 @@ bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>&
     if (reason) *reason = std::move(text);
     return false;
   };
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return setReason("no such file " + path.string());
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) return setReason("cannot open " + path.string());
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return setReason("cannot seek in " + path.string());

@@ -136,7 +136,8 @@ bool RasterImage::create(const BitmapInfoHeader& header, const ColorMasks& masks
   h.clrImportant = 0;
 
   try {
-    pixels_.assign(static_cast<std::size_t>(bytes), 0);
+    // A fresh block (release() dropped the old one) of zero bytes.
+    pixels_.resize(static_cast<std::size_t>(bytes));
     rowTable_.resize(static_cast<std::size_t>(h.height));
     if (h.bitCount <= 8) palette_ = greyRamp(h.bitCount);
   } catch (const std::bad_alloc&) {

@@ -2,14 +2,48 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <limits>
+#include <new>
 #include <span>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace brevanto::image {
 
 class ImageProperties;
+
+// Allocator for pixel blocks: memory comes zero-filled from calloc (for large blocks straight
+// from the operating system's zero pages), so default-constructing the bytes of a fresh vector
+// writes nothing and a new image costs no clearing pass.
+template <typename T>
+struct ZeroFilledAllocator {
+  static_assert(std::is_trivial_v<T>);
+  using value_type = T;
+  ZeroFilledAllocator() noexcept = default;
+  template <typename U>
+  ZeroFilledAllocator(const ZeroFilledAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) {
+    if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
+    void* p = std::calloc(n == 0 ? 1 : n, sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;  // already zero
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  friend bool operator==(const ZeroFilledAllocator&, const ZeroFilledAllocator&) noexcept { return true; }
+};
 
 // The 40-byte BITMAPINFOHEADER of a device-independent bitmap, in its published layout.
 struct BitmapInfoHeader {
@@ -172,7 +206,7 @@ class RasterImage {
   std::int32_t originX_ = 0;
   std::int32_t originY_ = 0;
   BitmapInfoHeader header_{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  std::vector<std::uint8_t> pixels_;
+  std::vector<std::uint8_t, ZeroFilledAllocator<std::uint8_t>> pixels_;
   std::vector<std::uint8_t*> rowTable_;
   ColorMasks masks_;
   std::vector<PaletteEntry> palette_;
