@@ -85,11 +85,20 @@ class Composer {
     canvas_.height = height;
     canvas_.format = PixelFormat::Argb32;
     canvas_.stride = static_cast<std::size_t>(width) * 4;
-    canvas_.pixels.resize(canvas_.stride * static_cast<std::size_t>(height));
-    fill(Rect{0, 0, width, height});
   }
 
-  const DecodedFrame& canvas() const { return canvas_; }
+  // The canvas is allocated when first needed, so a file whose first frame is unreadable
+  // costs nothing however large its screen claims to be.
+  void ensureCanvas() {
+    if (!canvas_.pixels.empty()) return;
+    canvas_.pixels.resize(canvas_.stride * static_cast<std::size_t>(canvas_.height));
+    fill(Rect{0, 0, canvas_.width, canvas_.height});
+  }
+
+  const DecodedFrame& canvas() {
+    ensureCanvas();
+    return canvas_;
+  }
   std::int32_t width() const { return canvas_.width; }
   std::int32_t height() const { return canvas_.height; }
 
@@ -97,6 +106,10 @@ class Composer {
   // the frame about to be drawn, keeping what lies under it when it will restore it.
   void beginFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                   int disposal) {
+    if (disposal == kDisposePrevious) ensureCanvas();
+    if (canvas_.pixels.empty()) {
+      pendingDisposal_ = 0;  // nothing drawn yet: the canvas is still all transparent
+    }
     if (pendingDisposal_ == kDisposeBackground) {
       fill(pending_);
     } else if (pendingDisposal_ == kDisposePrevious && !saved_.empty()) {
@@ -119,6 +132,7 @@ class Composer {
   void drawRow(std::int32_t y, std::int32_t left, const Index* indices, std::int32_t count,
                const std::uint32_t* lookup) {
     if (y >= canvas_.height || left >= canvas_.width) return;
+    ensureCanvas();
     const std::int32_t n = std::min<std::int32_t>(count, canvas_.width - left);
     std::uint8_t* out = canvas_.row(y) + static_cast<std::size_t>(left) * 4;
     for (std::int32_t x = 0; x < n; ++x) {

@@ -2,6 +2,7 @@
 // ImageMagick's coalesced frames and the reference renderings, and malformed files.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,8 @@
 
 #include "image/ImageCodec.h"
 #include "image/platform/GifReader.h"
+#include "image/platform/JpegCodec.h"
+#include "image/platform/PngCodec.h"
 
 namespace fs = std::filesystem;
 using namespace brevanto::image;
@@ -196,4 +199,86 @@ TEST(GifCorpus, ValidFilesMatchIndexFrameCountsAndImageMagick) {
                                       name.c_str(), backgroundFilled);
   }
   EXPECT_GT(files, 100u);
+}
+
+TEST(GifCorpus, FramesEqualTheReferenceRenderings) {
+  const fs::path references = corpus() / "reference";
+  if (!fs::is_directory(references)) GTEST_SKIP() << "no reference renderings";
+  size_t compared = 0;
+  for (const auto& entry : fs::directory_iterator(references)) {
+    std::string stem = entry.path().stem().string();
+    size_t frame = 0;
+    const size_t dash = stem.rfind('-');
+    fs::path gif = corpus() / "valid" / (stem + ".gif");
+    if (!fs::exists(gif) && dash != std::string::npos) {
+      frame = std::stoul(stem.substr(dash + 1));
+      gif = corpus() / "valid" / (stem.substr(0, dash) + ".gif");
+      if (!fs::exists(gif)) gif = corpus() / "malformed" / (stem.substr(0, dash) + ".gif");
+    }
+    ASSERT_TRUE(fs::exists(gif)) << entry.path();
+    const Decoded d = decodeAll(readFile(gif));
+    ASSERT_LT(frame, d.frames.size()) << entry.path();
+    std::vector<DecodedFrame> png;
+    const auto result = decodePng(readFile(entry.path()), [&](const DecodedFrame& f) {
+      png.push_back(f);
+      return true;
+    });
+    ASSERT_TRUE(result.ok) << entry.path();
+    PamImage ref{png[0].width, png[0].height, 4, {}};
+    const bool alpha = png[0].format == PixelFormat::Argb32;
+    for (int y = 0; y < ref.height; ++y)
+      for (int x = 0; x < ref.width; ++x) {
+        const std::uint8_t* p = png[0].row(y) + x * (alpha ? 4 : 3);
+        ref.samples.insert(ref.samples.end(), {p[2], p[1], p[0], alpha ? p[3] : std::uint8_t{255}});
+      }
+    ASSERT_EQ(ref.width, d.frames[frame].width) << entry.path();
+    ASSERT_EQ(ref.height, d.frames[frame].height) << entry.path();
+    const FrameComparison c = compareFrame(d.frames[frame], ref, nullptr);
+    EXPECT_EQ(c.differing, 0u) << entry.path() << ": first " << c.firstDiff;
+    ++compared;
+  }
+  EXPECT_GT(compared, 40u);
+}
+
+TEST(GifCorpus, MalformedFilesFailCleanlyOrKeepTheFramesBeforeTheDamage) {
+  if (!fs::is_directory(corpus() / "malformed")) GTEST_SKIP() << "no GIF corpus";
+  const auto index = readIndex();
+  for (const auto& entry : fs::directory_iterator(corpus() / "malformed")) {
+    const std::string name = entry.path().filename().string();
+    const Decoded d = decodeAll(readFile(entry.path()));
+    EXPECT_EQ(d.result.ok, !d.frames.empty()) << name;
+    EXPECT_EQ(d.result.frameCount, d.frames.size()) << name;
+    if (!d.result.ok) {
+      EXPECT_FALSE(d.result.error.empty()) << name;
+    }
+    auto it = index.find(name);
+    if (it != index.end()) EXPECT_LE(static_cast<int>(d.frames.size()), std::max(it->second.second, 1)) << name;
+  }
+}
+
+TEST(GifCorpus, JpegAtQuality100IsWithin40DecibelsOfAGifFrame) {
+  const fs::path file = corpus() / "valid" / "pillow-iss634.gif";
+  if (!fs::exists(file)) GTEST_SKIP() << "no GIF corpus";
+  const Decoded d = decodeAll(readFile(file));
+  ASSERT_FALSE(d.frames.empty());
+  const DecodedFrame& frame = d.frames.back();
+  const auto jpeg = encodeJpeg(viewOf(frame), 100);
+  std::vector<DecodedFrame> back;
+  ASSERT_TRUE(decodeJpeg(jpeg, [&](const DecodedFrame& f) {
+                back.push_back(f);
+                return true;
+              }).ok);
+  double error = 0;
+  for (int y = 0; y < frame.height; ++y)
+    for (int x = 0; x < frame.width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const std::uint8_t* p = frame.row(y) + x * 4;
+        const double expected = p[3] == 0 ? 255.0 : p[c];
+        const double diff = expected - back[0].row(y)[x * 3 + c];
+        error += diff * diff;
+      }
+  const double mse = error / (3.0 * frame.width * frame.height);
+  const double psnr = 10 * std::log10(255.0 * 255.0 / mse);
+  EXPECT_GT(psnr, 40.0);
+  std::printf("JPEG quality 100 of %s: PSNR %.1f dB\n", file.filename().c_str(), psnr);
 }
