@@ -34,7 +34,14 @@ bool PreviewPlayer::load(const std::string& path) {
   } else {
     ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
     if (!ok) lastError_ = frames_.lastError().empty() ? "cannot be decoded" : frames_.lastError();
-    delayTable_.loadMemory(data);
+    // A file the frame decoder refused (beyond the size or memory limits, or undecodable) is
+    // not split and decoded again frame by frame for its delays: that could cost what the
+    // refusal saved.
+    if (ok) {
+      delayTable_.loadMemory(data);
+    } else {
+      delayTable_.clear();
+    }
   }
 
   frameCount_ = static_cast<int>(frames_.frameCount());
