@@ -1,0 +1,222 @@
+// Resource limits: sizes and budgets are refused from what a file claims, before memory is
+// taken, with a reason that names the limit; hostile but small files finish fast.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "GifBytes.h"
+#include "Resources.h"
+#include "controls/AnimatedPicture.h"
+#include "convert/PreviewPlayer.h"
+#include "image/AnimatedImage.h"
+#include "image/BmpCodec.h"
+#include "image/ImageLimits.h"
+#include "image/RasterImage.h"
+#include "image/TgaCodec.h"
+
+using namespace brevanto;
+using namespace brevanto::hardening;
+
+namespace {
+
+// Generous bounds: the point is "not gigabytes, not minutes", not a benchmark.
+constexpr double kSmallMemoryMib = 128;
+constexpr double kQuickSeconds = 5;
+
+image::AnimatedImage loadGif(const Bytes& gif, bool& ok) {
+  image::AnimatedImage animation;
+  ok = animation.loadFromMemory(gif, image::ImageFormat::Gif);
+  return animation;
+}
+
+std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes) {
+  const auto dir = std::filesystem::temp_directory_path() / "brevanto-hardening-limits";
+  std::filesystem::create_directories(dir);
+  const auto path = dir / name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+Bytes gifWithTinyFrames(int screenWidth, int screenHeight, int frames) {
+  Bytes gif = gifHeader(screenWidth, screenHeight);
+  for (int i = 0; i < frames; ++i) appendFrame(gif, 0, 0, 1, 1, 1, i);
+  appendTrailer(gif);
+  return gif;
+}
+
+}  // namespace
+
+TEST(PixelAreaLimit, HugeScreenWithOneTinyFrameIsRefusedCheaplyWithTheReason) {
+  const Bytes gif = gifWithTinyFrames(65535, 65535, 1);
+  bool ok = true;
+  image::AnimatedImage animation;
+  const Cost cost = measure([&] { animation = loadGif(gif, ok); });
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(animation.frameCount(), 0u);
+  EXPECT_NE(animation.lastError().find("65535 x 65535"), std::string::npos) << animation.lastError();
+  EXPECT_NE(animation.lastError().find("limit"), std::string::npos) << animation.lastError();
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, kQuickSeconds);
+}
+
+TEST(PixelAreaLimit, OnePixelAboveTheAreaIsRefusedByEveryReader) {
+  // 16385 x 16384 = 2^28 + 16384 pixels.
+  bool ok = true;
+  auto animation = loadGif(gifWithTinyFrames(16385, 16384, 1), ok);
+  EXPECT_FALSE(ok);
+  EXPECT_NE(animation.lastError().find("limit"), std::string::npos) << animation.lastError();
+
+  image::RasterImage raster;
+  EXPECT_FALSE(raster.create(16385, 16384, 8));
+  EXPECT_TRUE(raster.isEmpty());
+  EXPECT_FALSE(raster.lastError().empty());
+
+  // A BMP header claiming that size, with a few bytes of pixels.
+  Bytes bmp(70, 0);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  bmp[10] = 54;
+  bmp[14] = 40;
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  put32(18, 16385);
+  put32(22, 16384);
+  bmp[26] = 1;
+  bmp[28] = 24;
+  image::BmpCodec bmpCodec;
+  image::FrameList frames;
+  std::optional<image::ImageProperties> properties;
+  const Cost bmpCost = measure([&] { ok = bmpCodec.loadFromMemory(bmp, frames, properties); });
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(frames.empty());
+  EXPECT_FALSE(bmpCodec.lastError().empty());
+  EXPECT_LT(bmpCost.peakGrowthMib, kSmallMemoryMib);
+
+  // A TGA header claiming 65535 x 65535 true-colour pixels, run-length encoded.
+  Bytes tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0x20,
+               0xFF, 1, 2, 3, 4};
+  image::TgaCodec tgaCodec;
+  const Cost tgaCost = measure([&] { ok = tgaCodec.loadFromMemory(tga, frames, properties); });
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(frames.empty());
+  EXPECT_FALSE(tgaCodec.lastError().empty());
+  EXPECT_LT(tgaCost.peakGrowthMib, kSmallMemoryMib);
+}
+
+TEST(PixelAreaLimit, LongThinStripWithinTheAreaLoads) {
+  bool ok = false;
+  auto animation = loadGif(gifWithTinyFrames(10, 63498, 1), ok);
+  ASSERT_TRUE(ok) << animation.lastError();
+  ASSERT_EQ(animation.frameCount(), 1u);
+  EXPECT_EQ(animation.frame(0).width(), 10);
+  EXPECT_EQ(animation.frame(0).height(), 63498);
+
+  image::RasterImage strip;
+  EXPECT_TRUE(strip.create(10, 63498, 24));
+  EXPECT_TRUE(strip.create(63498, 10, 32));
+}
+
+TEST(MemoryBudget, FramesThatWouldNeedMoreThanTheBudgetAreRefusedBeforeDecoding) {
+  // Three frames on a 16384 x 16384 canvas: 3 GiB of 32-bit canvases, above any budget (2 GiB at
+  // most), though every single canvas is within the pixel limit.
+  const Bytes gif = gifWithTinyFrames(16384, 16384, 3);
+  bool ok = true;
+  image::AnimatedImage animation;
+  const Cost cost = measure([&] { animation = loadGif(gif, ok); });
+  EXPECT_FALSE(ok);
+  EXPECT_NE(animation.lastError().find("memory budget"), std::string::npos) << animation.lastError();
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, kQuickSeconds);
+  EXPECT_LE(image::memoryBudgetBytes(), image::kMaxAllocationBytes);
+}
+
+TEST(MemoryBudget, ThePlayerRefusesAnOverBudgetFileWithoutDecodingItFrameByFrame) {
+  // The player reads the frames and then the delay table from the same file; neither may decode
+  // the huge canvases one frame at a time once the file is known to be over the budget.
+  const auto path = writeTemp("over-budget.gif", gifWithTinyFrames(16384, 16384, 3));
+  convert::PreviewPlayer player;
+  bool ok = true;
+  const Cost cost = measure([&] { ok = player.load(path.string()); });
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(player.frameCount(), 0);
+  EXPECT_NE(player.lastError().find("memory budget"), std::string::npos) << player.lastError();
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, kQuickSeconds);
+}
+
+TEST(HostileGif, LzwDataExpandingFarBeyondItsFrameEndsAtTheFrame) {
+  // About 40 KB of LZW codes that would expand to 100 million pixels, for a 4 x 4 frame.
+  Bytes gif = gifHeader(4, 4);
+  appendControl(gif, 10);
+  const Bytes bomb = lzwRunBomb(100'000'000);
+  ASSERT_LT(bomb.size(), 64u * 1024);
+  appendImage(gif, 0, 0, 4, 4, bomb);
+  appendTrailer(gif);
+
+  bool ok = false;
+  image::AnimatedImage animation;
+  const Cost cost = measure([&] { animation = loadGif(gif, ok); });
+  ASSERT_TRUE(ok) << animation.lastError();
+  ASSERT_EQ(animation.frameCount(), 1u);
+  EXPECT_EQ(animation.frame(0).width(), 4);
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, kQuickSeconds);
+
+  controls::AnimatedPicture table;
+  const Cost tableCost = measure([&] { table.loadMemory(gif); });
+  EXPECT_LT(tableCost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(tableCost.seconds, kQuickSeconds);
+}
+
+TEST(HostileGif, FrameRectangleFarLargerThanTheScreenIsClippedCheaply) {
+  // A 1 x 1 screen with a frame descriptor of 16384 x 16384 whose data expands to all of it.
+  Bytes gif = gifHeader(1, 1);
+  appendControl(gif, 10);
+  appendImage(gif, 0, 0, 16384, 16384, lzwRunBomb(std::uint64_t{16384} * 16384));
+  appendTrailer(gif);
+  bool ok = false;
+  image::AnimatedImage animation;
+  const Cost cost = measure([&] { animation = loadGif(gif, ok); });
+  // Either the frame is clipped to the screen or the file is refused; never a 1 GiB canvas.
+  if (ok) {
+    ASSERT_EQ(animation.frameCount(), 1u);
+    EXPECT_EQ(animation.frame(0).width(), 1);
+    EXPECT_EQ(animation.frame(0).height(), 1);
+  }
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, 2 * kQuickSeconds);
+}
+
+TEST(HostileGif, HundredThousandOnePixelFramesStayBounded) {
+  const Bytes gif = gifWithTinyFrames(1, 1, 100000);
+  bool ok = false;
+  image::AnimatedImage animation;
+  const Cost cost = measure([&] { animation = loadGif(gif, ok); });
+  ASSERT_TRUE(ok) << animation.lastError();
+  EXPECT_EQ(animation.frameCount(), 100000u);
+  EXPECT_LT(cost.peakGrowthMib, 256);
+  EXPECT_LT(cost.seconds, 2 * kQuickSeconds);
+
+  controls::AnimatedPicture table;
+  const Cost tableCost = measure([&] { table.loadMemory(gif); });
+  EXPECT_EQ(table.countedFrames(), 100000);
+  EXPECT_LT(tableCost.peakGrowthMib, 256);
+  EXPECT_LT(tableCost.seconds, 2 * kQuickSeconds);
+}
+
+TEST(HostileGif, ManyFramesOnALargeScreenAreRefusedByTheBudgetNotDecodedOneByOne) {
+  // 20000 one-pixel frames on a 1000 x 1000 screen: 80 GB of canvases. Refused at once, and the
+  // player's delay table must not decode 20000 standalone frames of 4 MB each either.
+  const auto path = writeTemp("many-frames-large-screen.gif", gifWithTinyFrames(1000, 1000, 20000));
+  convert::PreviewPlayer player;
+  bool ok = true;
+  const Cost cost = measure([&] { ok = player.load(path.string()); });
+  EXPECT_FALSE(ok);
+  EXPECT_NE(player.lastError().find("memory budget"), std::string::npos) << player.lastError();
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, 2 * kQuickSeconds);
+}
