@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "image/AnimatedImage.h"
 #include "image/BmpCodec.h"
@@ -293,6 +295,29 @@ TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {
   std::ofstream(dir_ / "empty.tga").close();
   EXPECT_FALSE(none.load(dir_ / "empty.tga"));
   EXPECT_EQ(none.frameCount(), 0u);
+}
+
+// "width height" as ImageMagick's identify reads the file; empty when identify is missing.
+std::string identifySize(const std::filesystem::path& path) {
+  const std::string command = "identify -format '%w %h' '" + path.string() + "' 2>/dev/null";
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return {};
+  char buffer[64] = {};
+  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe.get());
+  return std::string(buffer, n);
+}
+
+TEST_F(CodecFiles, ImageMagickReadsTheFilesWeWrite) {
+  if (std::system("identify -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
+    const RasterImage image = pattern(7, 3, bits);
+    for (const char* ext : {".bmp", ".tga"}) {
+      if (std::string(ext) == ".tga" && bits < 8) continue;
+      const auto path = dir_ / (std::to_string(bits) + ext);
+      ASSERT_TRUE(image.save(path, ImageProperties{}));
+      EXPECT_EQ(identifySize(path), "7 3") << path;
+    }
+  }
 }
 
 }  // namespace
