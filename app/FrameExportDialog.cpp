@@ -61,6 +61,7 @@ FrameExportDialog::FrameExportDialog(const QString& sourcePath, const QString& e
     progress_->setValue(0);
 
     timer_ = new QTimer(this);
+    timer_->setTimerType(Qt::PreciseTimer);
     timer_->setInterval(kTickMilliseconds);
     connect(timer_, &QTimer::timeout, this, &FrameExportDialog::tick);
     timer_->start();

@@ -1,0 +1,132 @@
+// The Export submenu driven through the real window: files added through the (answered) open
+// dialog, a row made current, the menu's commands triggered as a user picks them.
+
+// First: the test support pulls in the GIF builder, which must precede the Qt headers.
+#include "tests/app/ExportTestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include "app/BatchList.h"
+#include "app/ExportCommands.h"
+#include "app/MainWindow.h"
+#include "image/AnimatedImage.h"
+
+namespace brevanto::app {
+namespace {
+
+using namespace brevanto::app::exporttest;
+
+void waitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+class ExportMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ensureApplication();
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir().mkpath(dir.path() + "/program"));
+        ASSERT_TRUE(QDir().mkpath(dir.path() + "/gifs"));
+        gifPath = dir.path() + "/gifs/anim.gif";
+        writeGif(gifPath, 3, 7, 5);
+        window = std::make_unique<MainWindow>(services.services(), dir.path() + "/program/");
+        outputFolder = QString::fromStdString(window->settings().outputFolder);
+    }
+
+    void addGifAndMakeItCurrent() {
+        services.filesToAdd = {gifPath};
+        window->addFiles();
+        waitFor([&] { return window->ui().list->rowCount() == 1 && !window->addingFiles(); }, 5000);
+        ASSERT_EQ(window->ui().list->rowCount(), 1);
+        window->selectRowAsCurrent(0, true);
+        ASSERT_EQ(window->currentFile(), gifPath);
+    }
+
+    void trigger(const QString& text) {
+        for (QAction* action : window->ui().exportMenu->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no Export menu item " << text.toStdString();
+    }
+
+    QTemporaryDir dir;
+    RecordingServices services;
+    std::unique_ptr<MainWindow> window;
+    QString gifPath;
+    QString outputFolder;
+};
+
+TEST_F(ExportMenuTest, TheSubmenuHoldsSingleImageAndTheSixSequences) {
+    QStringList items;
+    for (QAction* action : window->ui().exportMenu->actions()) items << action->text();
+    EXPECT_EQ(items, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence",
+                                  "Jpg Sequence", "Png Sequence", "Tiff Sequence"}));
+}
+
+TEST_F(ExportMenuTest, PngAndJpgSequencesOfTheCurrentGif) {
+    addGifAndMakeItCurrent();
+    const QString png = outputFolder + "tolvane_brevanto/png/";
+    const QStringList pngNames{"anim.gif00000.png", "anim.gif00001.png", "anim.gif00002.png"};
+
+    const QStringList counters = watchExportDialogs([&] { trigger("Png Sequence"); });
+    EXPECT_EQ(counters, (QStringList{"IDC_STATIC_PROGRESS", "1/3", "2/3", "3/3"}));
+    EXPECT_EQ(filesIn(png), pngNames);
+    EXPECT_EQ(services.opened, QStringList{png});
+
+    // Again: the same names are written again, nothing is added.
+    for (const QString& name : pngNames) QFile::remove(png + name);
+    watchExportDialogs([&] { trigger("Png Sequence"); });
+    EXPECT_EQ(filesIn(png), pngNames);
+
+    watchExportDialogs([&] { trigger("Jpg Sequence"); });
+    EXPECT_EQ(filesIn(outputFolder + "tolvane_brevanto/jpeg/"),
+              (QStringList{"anim.gif00000.jpeg", "anim.gif00001.jpeg", "anim.gif00002.jpeg"}));
+    EXPECT_TRUE(services.messages.isEmpty());
+}
+
+TEST_F(ExportMenuTest, WithoutACurrentFileEveryExportSaysNoGifFiles) {
+    trigger("Png Sequence");
+    trigger("Single Image");
+    EXPECT_EQ(services.messages, (QStringList{"No gif files!", "No gif files!"}));
+    EXPECT_EQ(services.saveDialogs, 0);
+    EXPECT_FALSE(QDir(outputFolder + "tolvane_brevanto").exists());
+}
+
+TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
+    addGifAndMakeItCurrent();
+    services.saveAnswer = SaveChoice{dir.path() + "/still", 4};
+
+    // Never played: no frame in the preview, nothing asked, nothing written.
+    trigger("Single Image");
+    ASSERT_EQ(services.messages.size(), 1);
+    EXPECT_EQ(services.messages[0].toStdString(), kNoPreviewFrameMessage);
+    EXPECT_EQ(services.saveDialogs, 0);
+
+    window->play();
+    waitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }, 5000);
+    ASSERT_NE(window->player().currentImage(), nullptr);
+
+    window->ui().sizeModeBox->setCurrentText("2x Original Size");
+    window->sizeModeChanged();
+    trigger("Single Image");
+    EXPECT_EQ(services.saveFilters, singleImageFilters());
+    image::AnimatedImage written;
+    ASSERT_TRUE(written.load((dir.path() + "/still.png").toStdString()));
+    EXPECT_EQ(written.frame(0).width(), 14);
+    EXPECT_EQ(written.frame(0).height(), 10);
+    EXPECT_EQ(services.messages.size(), 1);
+}
+
+}  // namespace
+}  // namespace brevanto::app
