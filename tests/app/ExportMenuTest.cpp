@@ -12,6 +12,8 @@
 
 #include "app/BatchList.h"
 #include "app/ExportCommands.h"
+#include "app/LinkLabel.h"
+#include "controls/HyperlinkLabel.h"
 #include "app/MainWindow.h"
 #include "image/AnimatedImage.h"
 
@@ -125,6 +127,28 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
     ASSERT_TRUE(written.load((dir.path() + "/still.png").toStdString()));
     EXPECT_EQ(written.frame(0).width(), 14);
     EXPECT_EQ(written.frame(0).height(), 10);
+    EXPECT_EQ(services.messages.size(), 1);
+}
+
+TEST_F(ExportMenuTest, TheLinkLabelOpensTheMakersAddressThroughTheShell) {
+    auto* link = qobject_cast<controls::HyperlinkLabel*>(window->ui().linkLabel);
+    ASSERT_NE(link, nullptr);
+    window->show();
+    EXPECT_EQ(link->text(), kMakerAddress);
+    EXPECT_EQ(link->toolTip(), kMakerAddress);
+
+    services.urlOpens = false;
+    link->openTarget();
+    EXPECT_FALSE(link->isVisited());
+    ASSERT_EQ(services.messages.size(), 1);
+    EXPECT_EQ(services.messages[0],
+              "Unable to open hyperlink:\n\nThere is no application associated\n"
+              "with the given filename extension.");
+
+    services.urlOpens = true;
+    link->openTarget();
+    EXPECT_TRUE(link->isVisited());
+    EXPECT_EQ(services.opened, (QStringList{kMakerAddress, kMakerAddress}));
     EXPECT_EQ(services.messages.size(), 1);
 }
 

@@ -63,8 +63,9 @@ struct RecordingServices : DialogService, MessageService, ShellService {
     }
     bool openUrl(const QUrl& url) override {
         opened << url.toString();
-        return true;
+        return urlOpens;
     }
+    bool urlOpens = true;
     Services services() { return Services{this, this, this}; }
 };
 
