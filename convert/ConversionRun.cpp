@@ -7,6 +7,17 @@
 
 namespace brevanto::convert {
 
+namespace {
+
+// "/%d" of the frames held.
+std::string frameCountLabel(int frames) {
+  std::string label(1, '/');
+  label += std::to_string(frames);
+  return label;
+}
+
+} // namespace
+
 ConversionRun::ConversionRun(PreviewPlayer& player, OutputSettings& settings, const RunFileList& list)
     : player_(player), settings_(settings), list_(list) {}
 
@@ -75,7 +86,7 @@ RunActions ConversionRun::convert() {
   // A one-frame file is held twice, so that it plays and is captured as two frames.
   if (player_.frameCount() == 1) player_.load(currentFile_);
   player_.startPlayback();
-  actions.frameCountLabel = "/" + std::to_string(player_.frameCount());
+  actions.frameCountLabel = frameCountLabel(player_.frameCount());
   return actions;
 }
 
@@ -149,7 +160,7 @@ void ConversionRun::togglePlaybackInto(RunActions& actions) {
     actions.repaintPane = true;
   }
   actions.playbackTimerRunning = true;
-  actions.frameCountLabel = "/" + std::to_string(player_.frameCount());
+  actions.frameCountLabel = frameCountLabel(player_.frameCount());
 }
 
 RunActions ConversionRun::tick(int timerId) {
@@ -206,6 +217,9 @@ void ConversionRun::finishFileInto(RunActions& actions) {
   if (player_.frameCount() == 0 || first == nullptr) {
     const std::string reason = player_.lastError().empty() ? "cannot be decoded" : player_.lastError();
     actions.problem = currentFile_ + ": " + reason;
+  } else if (const std::string missing = capture.missingPictures(); !missing.empty()) {
+    // A movie without some of its pictures would silently replace a good one: report instead.
+    actions.problem = currentFile_ + ": " + missing + "; the movie was not written";
   } else {
     swf::MovieAssemblyInput input;
     input.gifPath = currentFile_;
