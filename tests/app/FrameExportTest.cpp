@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -154,6 +155,20 @@ TEST_F(FrameExportTest, ClosingEarlyKeepsTheWrittenFramesAndStops) {
     EXPECT_EQ(filesIn(dialog.exportFolder()), QStringList{"anim.gif00000.tga"});
     EXPECT_EQ(dialog.framesWritten(), 1);
     EXPECT_TRUE(services.opened.isEmpty());
+}
+
+TEST_F(FrameExportTest, AnimationsBeyond65535FramesAreCountedWhole) {
+    writeGif(gifPath, 70000, 1, 1);
+    FrameExportDialog dialog(gifPath, ".bmp", outputFolder, &services);
+    ASSERT_EQ(dialog.frameCount(), 70000);
+    auto* bar = dialog.findChild<QProgressBar*>("exportProgress");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->maximum(), 70000);
+    dialog.tick();
+    dialog.tick();
+    EXPECT_EQ(dialog.counterText(), "2/70000");
+    EXPECT_FALSE(dialog.finished());
+    dialog.reject();
 }
 
 TEST_F(FrameExportTest, MissingExtensionMeansBmp) {
