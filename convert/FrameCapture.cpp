@@ -32,10 +32,36 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
   if (!captureEnabled) return -1;
   const int slot = captureCounter;
   captureCounter += slotsForDisplayTime(displayTime);
+  if (slot == 0) {
+    written_.clear();
+    failedWrites_ = 0;
+  }
   // The folder is checked before every write, so one deleted during a capture comes back.
-  if (frame.isEmpty() || !ensureFolder(swf::captureFolder(outputFolder))) return -1;
+  if (frame.isEmpty() || !ensureFolder(swf::captureFolder(outputFolder))) {
+    ++failedWrites_;
+    return -1;
+  }
   const std::string path = swf::captureFramePath(outputFolder, gifPath, slot);
-  return frame.save(path, captureProperties(captureQuality)) ? slot : -1;
+  if (!frame.save(path, captureProperties(captureQuality))) {
+    ++failedWrites_;
+    return -1;
+  }
+  written_.push_back(path);
+  return slot;
+}
+
+std::string FrameCapture::missingPictures() const {
+  if (failedWrites_ > 0) {
+    return std::to_string(failedWrites_) + " frame picture(s) could not be written to the capture folder \"" +
+           swf::captureFolder(outputFolder) + "\"";
+  }
+  std::error_code error;
+  for (const std::string& path : written_) {
+    if (!std::filesystem::exists(path, error)) {
+      return "the captured frame picture \"" + path + "\" was removed during the conversion";
+    }
+  }
+  return {};
 }
 
 bool emptyCaptureFolder(const std::string& outputFolder) {

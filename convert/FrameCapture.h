@@ -37,6 +37,15 @@ class FrameCapture {
   // Returns the slot written, or -1 when capture is off or the file could not be written
   // (the counter still advances then: the slot shows the previous picture in the movie).
   int captureFrame(const image::RasterImage& frame, const std::string& gifPath, int displayTime);
+
+  // Why the pictures captured since slot 0 cannot make a complete movie: a picture could not be
+  // written (full disk, read-only folder), or a written one has vanished since (the capture
+  // folder was emptied or deleted during the conversion). Empty when every picture is there.
+  std::string missingPictures() const;
+
+ private:
+  std::vector<std::string> written_;  // capture files written since slot 0
+  int failedWrites_ = 0;
 };
 
 // The ImageProperties a capture file is written with: QualityKey = quality as decimal text.
