@@ -6,6 +6,7 @@
 #include "image/AnimatedImage.h"
 #include "image/ImageCodec.h"
 #include "image/ImageFormat.h"
+#include "image/ImageLimits.h"
 #include "image/platform/GifReader.h"
 
 namespace brevanto::controls {
@@ -101,6 +102,19 @@ bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
   if (blocks.size() == 1) {
     singlePicture_ = decoder_(data);
     return singlePicture_.has_value();
+  }
+
+  // Each split frame is decoded on its own canvas of the full logical screen. A GIF that the
+  // frame decoder refuses as a whole (beyond the pixel limit or the memory budget) is not split:
+  // decoding its frames one by one would cost seconds per frame and a canvas each.
+  image::platform::GifLayout layout;
+  if (image::platform::scanGifLayout(data, layout)) {
+    const std::uint64_t canvasBytes = std::uint64_t{static_cast<std::uint32_t>(layout.canvasWidth)} *
+                                      static_cast<std::uint32_t>(layout.canvasHeight) * 4;
+    if (!image::checkImageAllocation(layout.canvasWidth, layout.canvasHeight, canvasBytes) ||
+        canvasBytes * layout.frameCount > image::memoryBudgetBytes()) {
+      return false;
+    }
   }
 
   const std::size_t prefix = parser.firstBlock();  // within the data: a block was found after it
