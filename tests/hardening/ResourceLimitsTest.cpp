@@ -2,6 +2,9 @@
 // taken, with a reason that names the limit; hostile but small files finish fast.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -219,4 +222,59 @@ TEST(HostileGif, ManyFramesOnALargeScreenAreRefusedByTheBudgetNotDecodedOneByOne
   EXPECT_NE(player.lastError().find("memory budget"), std::string::npos) << player.lastError();
   EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
   EXPECT_LT(cost.seconds, 2 * kQuickSeconds);
+}
+
+#ifdef BREVANTO_CONVERT_EXE
+TEST(ConverterLimits, ErrorLinesNameTheFileAndTheLimitAndTheOtherFilesConvert) {
+  const auto huge = writeTemp("huge-screen.gif", gifWithTinyFrames(65535, 65535, 1));
+  const auto overBudget = writeTemp("over-budget-cli.gif", gifWithTinyFrames(16384, 16384, 3));
+  const auto fine = writeTemp("fine.gif", smallAnimation(6, 4, 2));
+  const auto out = std::filesystem::temp_directory_path() / "brevanto-hardening-cli-out";
+  std::filesystem::remove_all(out);
+  std::filesystem::create_directories(out);
+  const std::string command = std::string(BREVANTO_CONVERT_EXE) + " -j 1 -o " + out.string() + " " +
+                              huge.string() + " " + overBudget.string() + " " + fine.string() +
+                              " 2>&1 >/dev/null";
+  std::string output;
+  int status = -1;
+  const Cost cost = measure([&] {
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    status = pclose(pipe);
+  });
+  EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+  const auto lineWith = [&](const std::string& a, const std::string& b) {
+    std::size_t start = 0;
+    while (start < output.size()) {
+      std::size_t end = output.find('\n', start);
+      if (end == std::string::npos) end = output.size();
+      const std::string line = output.substr(start, end - start);
+      if (line.find(a) != std::string::npos && line.find(b) != std::string::npos) return true;
+      start = end + 1;
+    }
+    return false;
+  };
+  EXPECT_TRUE(lineWith(huge.string(), "limit of 268435456 pixels")) << output;
+  EXPECT_TRUE(lineWith(overBudget.string(), "memory budget")) << output;
+  EXPECT_TRUE(std::filesystem::exists(out / "fine.swf"));
+  EXPECT_FALSE(std::filesystem::exists(out / "huge-screen.swf"));
+  EXPECT_LT(cost.seconds, kQuickSeconds * 2);
+  std::filesystem::remove_all(out);
+}
+#endif
+
+TEST(MemoryBudget, TheFrameTableDoesNotSplitAGifTheDecoderRefuses) {
+  // The table decodes split frames one by one on the whole screen; for a GIF over the budget
+  // that would be a 1 GiB canvas per frame.
+  const Bytes gif = gifWithTinyFrames(16384, 16384, 3);
+  controls::AnimatedPicture table;
+  bool loaded = true;
+  const Cost cost = measure([&] { loaded = table.loadMemory(gif); });
+  EXPECT_FALSE(loaded);
+  EXPECT_TRUE(table.frames().empty());
+  EXPECT_EQ(table.animatedFrameCount(), 0);
+  EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
+  EXPECT_LT(cost.seconds, kQuickSeconds);
 }
