@@ -27,6 +27,7 @@
 #include "app/AddWorker.h"
 #include "app/BatchList.h"
 #include "app/FolderPicker.h"
+#include "app/LinkLabel.h"
 #include "app/PreviewPane.h"
 #include "convert/FrameExport.h"
 #include "swf/MovieAssembly.h"
@@ -71,6 +72,7 @@ class MainWindow::ListAdapter final : public convert::RunFileList {
 
 MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent)
     : QWidget(parent), services_(services), programFolder_(std::move(programFolder)) {
+  fileReader_ = readFileFacts;
   if (programFolder_.isEmpty()) programFolder_ = QCoreApplication::applicationDirPath();
   programFolder_ = folderWithSeparator(programFolder_);
 
@@ -255,7 +257,8 @@ void MainWindow::buildControls() {
   ui_.convertAllButton->setFont(strong);
 
   ui_.moreLabel = new QLabel(QStringLiteral("More wonderful softwares at:"), this);
-  ui_.linkLabel = new QLabel(this);  // the maker's address; a link label is set in by the export code
+  ui_.linkLabel = makeLinkLabel(QString::fromUtf8(kMakerAddress), this, services_.shell,
+                                [this](const QString& text) { showMessage(text, MessageIcon::Exclamation); });
   auto* linkColumn = new QVBoxLayout;
   linkColumn->setSpacing(0);
   linkColumn->addWidget(ui_.moreLabel);
@@ -430,7 +433,7 @@ void MainWindow::addFiles() {
   callbacks.rowRead = [this](const QString& path, const FileFacts& facts) { appendFileRow(path, facts); };
   callbacks.message = [this](const QString& text) { showMessage(text, MessageIcon::None); };
   callbacks.finished = [this] { workerFinished(); };
-  startWorker(AddWorker::addFiles(paths, this, std::move(callbacks)));
+  startWorker(AddWorker::addFiles(paths, this, std::move(callbacks), fileReader_));
 }
 
 void MainWindow::addFolder() {
@@ -446,7 +449,7 @@ void MainWindow::addFolder() {
   callbacks.rowRead = [this](const QString& path, const FileFacts& facts) { appendFileRow(path, facts); };
   callbacks.message = [this](const QString& text) { showMessage(text, MessageIcon::None); };
   callbacks.finished = [this] { workerFinished(); };
-  startWorker(AddWorker::addFolder(picker.resultPath, this, std::move(callbacks)));
+  startWorker(AddWorker::addFolder(picker.resultPath, this, std::move(callbacks), fileReader_));
   resetProgress();
   writeSettingsBack();
 }

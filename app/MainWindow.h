@@ -4,10 +4,12 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "app/AddWorker.h"
 #include "app/Platform.h"
 #include "convert/ConversionRun.h"
 #include "convert/OutputSettings.h"
@@ -25,10 +27,8 @@ class QTimer;
 
 namespace brevanto::app {
 
-class AddWorker;
 class BatchList;
 class PreviewPane;
-struct FileFacts;
 
 // The one main window: the batch list, the output settings, the preview with Play and Pause,
 // Convert and Convert All, About, Help and Exit. The conversion itself is the core's
@@ -117,6 +117,9 @@ class MainWindow : public QWidget {
   void showAbout();
   void showHelp();
   void exitClicked();
+  // How the add commands read a file (the image core by default; tests slow it down).
+  void setFileReader(std::function<FileFacts(const QString&)> reader) { fileReader_ = std::move(reader); }
+
   // Makes a row current (a left click, or the first selected row for the arrow keys).
   void selectRowAsCurrent(int row, bool fromClick);
 
@@ -141,7 +144,6 @@ class MainWindow : public QWidget {
   void exportSequence(const QString& extension);
 
   void startWorker(std::unique_ptr<AddWorker> worker);
-  AddWorker* makeFilesWorker(const QStringList& paths);
   void appendFileRow(const QString& path, const FileFacts& facts);
   void workerFinished();
   void updateCursor();
@@ -166,6 +168,7 @@ class MainWindow : public QWidget {
   QTimer* playbackTimer_ = nullptr;  // timer 1
   QTimer* nextFileTimer_ = nullptr;  // timer 2
 
+  std::function<FileFacts(const QString&)> fileReader_;
   std::vector<std::unique_ptr<AddWorker>> workers_;
   int nextRowNumber_ = 0;
   int currentRow_ = 0;

@@ -1,11 +1,36 @@
-// The frame export commands of the list's "Export" submenu.
+// The frame export commands of the list's "Export" submenu, handed to the export code with
+// what it needs from the window.
 
+#include "app/ExportCommands.h"
 #include "app/MainWindow.h"
 
 namespace brevanto::app {
 
-void MainWindow::exportSingleImage() {}
+namespace {
 
-void MainWindow::exportSequence(const QString& /*extension*/) {}
+ExportContext contextFor(MainWindow& window, const Services& services,
+                         std::function<void(const QString&, MessageIcon)> message) {
+  ExportContext context;
+  context.window = &window;
+  context.services = services;
+  context.message = std::move(message);
+  context.outputFolder = window.settings().outputFolder;
+  context.currentFile = window.currentFile();
+  return context;
+}
+
+}  // namespace
+
+void MainWindow::exportSingleImage() {
+  const ExportContext context =
+      contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { showMessage(text, icon); });
+  app::exportSingleImage(context, player_.currentImage(), settings_.outputWidth, settings_.outputHeight);
+}
+
+void MainWindow::exportSequence(const QString& extension) {
+  const ExportContext context =
+      contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { showMessage(text, icon); });
+  app::exportSequence(context, extension.toStdString());
+}
 
 }  // namespace brevanto::app
