@@ -46,6 +46,7 @@ class RunDriver {
   // run, so it can inspect the player or break the file system.
   RunRecord convertAll(const std::function<void(convert::ConversionRun&, convert::PreviewPlayer&)>& hook = {},
                        std::chrono::seconds limit = std::chrono::seconds(120)) {
+    timer1_ = timer2_ = false;
     convert::ConversionRun run(player, settings, list);
     RunRecord record;
     apply(run.convertAll(), record);
