@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets Brevanto up and runs it: installs the missing Debian packages, builds the Release
-# programs into build-release/, then converts GIF files into Flash movies in out/.
+# programs into build-release/, then opens the window when a display is available, or else
+# converts GIF files into Flash movies in out/.
 set -euo pipefail
 # Files given on the command line are named relative to where run.sh was called from.
 files=()
@@ -20,7 +21,9 @@ Usage: ./run.sh [FILE.gif...]
 Installs the Debian packages Brevanto needs (only those missing; apt-get, via sudo when not
 root), builds the Release programs into build-release/ and converts GIF files into Flash
 movies (SWF) in out/:
-  - without arguments: the example GIFs in examples/;
+  - without arguments and with a display ($DISPLAY or $WAYLAND_DISPLAY set): opens the
+    Brevanto window;
+  - without arguments and without a display: the example GIFs in examples/;
   - with GIF files as arguments: those files.
 
 Each movie takes its GIF's name with "swf" in place of the last three characters
@@ -59,6 +62,10 @@ convert_files() {
 
 if ((${#files[@]} > 0)); then
   convert_files "${files[@]}"
+elif [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  # A desktop is there: open the window.
+  cmake --build "$build" -j "$jobs" --target brevanto
+  exec "$build/app/brevanto"
 else
   convert_files examples/*.gif
 fi
