@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <climits>
 #include <cctype>
+#include <deque>
+#include <future>
 #include <exception>
 #include <filesystem>
 #include <vector>
@@ -51,44 +53,45 @@ void AddWorker::post(std::function<void()> call) {
 }
 
 void AddWorker::runFiles(std::stop_token stop, const QStringList& paths) {
-  int added = 0;
-  for (const QString& path : paths) {
-    if (stop.stop_requested()) break;
-    FileFacts facts;
-    try {
-      facts = reader_(path);
-    } catch (const std::exception&) {
-      post([cb = callbacks_.message] { cb(QStringLiteral("Open file failed")); });
-      break;
-    }
-    post([cb = callbacks_.rowRead, path, facts] { cb(path, facts); });
-    if (++added == kFileLimit) {
-      post([cb = callbacks_.message] { cb(QStringLiteral("selected file can't more than 1000!")); });
-      break;
-    }
-  }
-  finished_ = true;
-  post(callbacks_.finished);
+  readInOrder(stop, paths, FailurePolicy::EndOperation, QStringLiteral("selected file can't more than 1000!"));
 }
 
 void AddWorker::runFolder(std::stop_token stop, const QString& folder) {
   post(callbacks_.clearList);
+  readInOrder(stop, gifFilesIn(folder), FailurePolicy::SkipFile, QStringLiteral("selected files can't more than 1000!"));
+}
+
+void AddWorker::readInOrder(std::stop_token stop, const QStringList& paths, FailurePolicy onFailure,
+                            const QString& limitMessage) {
+  // A few files are decoded ahead in parallel; rows are still handed over one by one, in the
+  // order of `paths`, each as soon as it and every file before it have been read.
+  const std::size_t readAhead = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  std::deque<std::pair<QString, std::future<FileFacts>>> reading;
+  qsizetype next = 0;
   int added = 0;
-  for (const QString& path : gifFilesIn(folder)) {
-    if (stop.stop_requested()) break;
+  while (!stop.stop_requested()) {
+    while (reading.size() < readAhead && next < paths.size()) {
+      const QString path = paths[next++];
+      reading.emplace_back(path, std::async(std::launch::async, reader_, path));
+    }
+    if (reading.empty()) break;
+    auto [path, pending] = std::move(reading.front());
+    reading.pop_front();
     FileFacts facts;
     try {
-      facts = reader_(path);
+      facts = pending.get();
     } catch (const std::exception&) {
       post([cb = callbacks_.message] { cb(QStringLiteral("Open file failed")); });
+      if (onFailure == FailurePolicy::EndOperation) break;
       continue;
     }
     post([cb = callbacks_.rowRead, path, facts] { cb(path, facts); });
     if (++added == kFileLimit) {
-      post([cb = callbacks_.message] { cb(QStringLiteral("selected files can't more than 1000!")); });
+      post([cb = callbacks_.message, limitMessage] { cb(limitMessage); });
       break;
     }
   }
+  reading.clear();  // waits for the files still being read; their results are dropped
   finished_ = true;
   post(callbacks_.finished);
 }

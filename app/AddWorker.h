@@ -25,7 +25,8 @@ struct FileFacts {
 // reports that as "Open file failed".
 FileFacts readFileFacts(const QString& path);
 
-// Reads GIF files for the batch list on a thread of its own. Every result is handed to the
+// Reads GIF files for the batch list on a thread of its own (decoding a few files ahead in
+// parallel). Every result is handed to the
 // user-interface thread one file at a time, as soon as that file has been read, through the
 // callbacks below (they always run on the thread that owns `context`).
 class AddWorker {
@@ -66,6 +67,9 @@ class AddWorker {
   void post(std::function<void()> call);
   void runFiles(std::stop_token stop, const QStringList& paths);
   void runFolder(std::stop_token stop, const QString& folder);
+  enum class FailurePolicy { EndOperation, SkipFile };
+  void readInOrder(std::stop_token stop, const QStringList& paths, FailurePolicy onFailure,
+                   const QString& limitMessage);
 
   QPointer<QObject> context_;
   Callbacks callbacks_;
