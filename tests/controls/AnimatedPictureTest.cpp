@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 
 #include "controls/AnimatedPicture.h"
 #include "controls/GifBlockParser.h"
+#include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 #include "tests/controls/GifTestData.h"
 
@@ -179,6 +182,20 @@ TEST(AnimatedPicture, RealDecoderReadsFramesAndRejectsGarbage) {
   EXPECT_FALSE(picture.loadMemory(garbage));
   EXPECT_EQ(picture.animatedFrameCount(), 0);
   EXPECT_FALSE(picture.load("/nonexistent/file.gif"));
+}
+
+TEST(AnimatedPicture, PngFileLoadsAsOneStillPicture) {
+  image::RasterImage still;
+  ASSERT_TRUE(still.create(9, 4, 24));
+  const auto path = std::filesystem::temp_directory_path() / "brevanto-animated-picture-test.png";
+  ASSERT_TRUE(still.save(path, image::ImageProperties{}));
+  AnimatedPicture picture;
+  EXPECT_TRUE(picture.load(path.string()));
+  std::filesystem::remove(path);
+  EXPECT_FALSE(picture.isGif());
+  EXPECT_EQ(picture.animatedFrameCount(), 0);
+  EXPECT_EQ(picture.screenWidth(), 9);
+  EXPECT_EQ(picture.screenHeight(), 4);
 }
 
 } // namespace
