@@ -113,8 +113,8 @@ MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
-  player_.setFrameShown({});
   player_.stopPlayback();
+  player_.setFrameShown({});
   workers_.clear();  // each waits for its thread
 }
 

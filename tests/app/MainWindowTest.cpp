@@ -164,6 +164,13 @@ TEST_F(MainWindowTest, StartsWithItsCaptionAndDefaults) {
   for (QAction* a : ui().contextMenu->actions()) menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
   EXPECT_EQ(menu, (QStringList{"Remove", "Remove All", "-", "Add Files", "Add Folder", "-", "Export", "-", "Convert",
                                "Convert All"}));
+  QStringList exports;
+  for (QAction* a : ui().exportMenu->actions()) exports << a->text();
+  EXPECT_EQ(exports, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence", "Jpg Sequence",
+                                  "Png Sequence", "Tiff Sequence"}));
+  // The menu's commands are the window's.
+  ui().contextMenu->actions().at(9)->trigger();
+  EXPECT_EQ(desktop.messages, QStringList{"Please select files.There are'n files in list"});
 }
 
 TEST_F(MainWindowTest, AddFilesListsRowsWhileTheWorkerRuns) {
@@ -531,6 +538,20 @@ TEST_F(MainWindowTest, AMovieThatCannotBeWrittenIsReportedAndConvertAllGoesOn) {
   ui().convertButton->click();
   ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.messages.size() == 2; }, 10000));
   EXPECT_TRUE(desktop.opened.isEmpty());
+}
+
+TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
+  // The per-user start folder may not exist before the first conversion.
+  writeGif(gif("a.gif"), 2, 8, 6);
+  addFiles({gif("a.gif")});
+  const QString fresh = dir.path() + QStringLiteral("/new/deeper");
+  desktop.folderAnswers.push_back(fresh);
+  ui().browseButton->click();
+  ui().convertAllButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  EXPECT_EQ(desktop.opened, QStringList{fresh + QStringLiteral("/")});
+  EXPECT_FALSE(readAll(fresh + QStringLiteral("/a.swf")).isEmpty());
 }
 
 TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
