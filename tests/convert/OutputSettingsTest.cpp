@@ -4,20 +4,9 @@
 
 #include "convert/FrameExport.h"
 #include "convert/OutputSettings.h"
-#include "util/FileSystem.h"
 
 namespace brevanto::convert {
 namespace {
-
-TEST(OutputSettings, StartValues) {
-  const OutputSettings settings;
-  EXPECT_EQ(settings.outputFolder, util::programFolder());
-  EXPECT_EQ(settings.sizeMode, "Original Size");
-  EXPECT_EQ(settings.outputWidth, 0);
-  EXPECT_EQ(settings.outputHeight, 0);
-  EXPECT_EQ(settings.jpegQuality, 100);
-  EXPECT_EQ(settings.frameRate, 10);
-}
 
 TEST(OutputSettings, IntegerBoxesAcceptSignedDecimalsWithBlanksAndClamp) {
   const std::pair<const char*, std::int32_t> accepted[] = {
