@@ -366,7 +366,6 @@ void MainWindow::sizeModeChanged() {
   const QString mode = ui_.sizeModeBox->currentText();
   if (settings_.applySizeMode(toStd(mode), sourceWidth_, sourceHeight_)) {
     // Once "Custom" has been chosen the boxes stay editable.
-    customEnabled_ = true;
     ui_.widthBox->setEnabled(true);
     ui_.heightBox->setEnabled(true);
   }

@@ -174,7 +174,6 @@ class MainWindow : public QWidget {
   int currentRow_ = 0;
   int sourceWidth_ = 0;
   int sourceHeight_ = 0;
-  bool customEnabled_ = false;
   // The size the user set when a Convert All started with "Custom" chosen.
   std::pair<int, int> customSize_{0, 0};
   // Message boxes wait for each other: a run goes on while one is open.
