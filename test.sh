@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian packages), builds, and runs the whole test suite.
+# Installs what the build needs (Debian packages), builds, and runs the whole test suite:
+#   1. the main build (g++, warnings are errors) and its GoogleTest suite through ctest;
+#   2. the image and controls tests again under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. a brief run of every fuzz target (clang, libFuzzer) on its corpus.
+# The ctest summary is printed last.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -9,13 +13,18 @@ build=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANTO_WERROR=ON
 cmake --build "$build" -j "$jobs"
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j "$jobs"
 
-# A brief run of every fuzz target (clang, libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer)
-# on its corpus, so a regression in a reader is caught. FUZZ_CI_SECONDS sets the seconds per
-# target (0 leaves the fuzzing out); a missing clang fails the run.
+# Sanitizer build of the decoders' tests (SANITIZE=0 leaves it out).
+if [[ ${SANITIZE:-1} != 0 ]]; then
+  JOBS=$jobs tests/sanitize.sh
+fi
+
+# A brief run of every fuzz target on its corpus, so a regression in a reader is caught.
+# FUZZ_CI_SECONDS sets the seconds per target (0 leaves the fuzzing out); a missing clang fails.
 fuzz_seconds=${FUZZ_CI_SECONDS:-30}
 if [[ $fuzz_seconds != 0 ]]; then
   FUZZ_JOBS=$jobs fuzz/ci.sh "$fuzz_seconds"
 fi
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
