@@ -314,6 +314,21 @@ def load_save_seeds():
     return seeds
 
 
+def swf_seeds():
+    """Inputs of fuzz_swf_build: name bit, stage, source, rate, slots, picture mask, pictures."""
+    def seed(stage_w, stage_h, src_w, src_h, rate, slots, mask, pictures):
+        head = struct.pack(">BHHHHHBI", 1, stage_w + 20, stage_h + 20, src_w + 2, src_h + 2,
+                           rate + 1000, slots + 4, mask)
+        return head + b"".join(bytes([len(p) - 1]) + p for p in pictures)
+    jpeg = b"\xFF\xD8\xFF\xE0\x00\x10JFIF\x00" + bytes(20) + b"\xFF\xD9"
+    return {
+        "small.bin": seed(32, 24, 32, 24, 10, 3, 0b101, [jpeg]),
+        "scaled.bin": seed(1638, 1, 1, 1638, 255, 2, 0b11, [jpeg, b"\x00"]),
+        "huge-source.bin": seed(100, 100, 65533, 65533, 12, 1, 1, [jpeg]),
+        "no-pictures.bin": seed(10, 10, 10, 10, 1, 5, 0, []),
+    }
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
@@ -326,6 +341,7 @@ def main():
         "fuzz_gif": lambda: {**gif_seeds(), **shared_gifs()},
         "fuzz_gif_blocks": lambda: {**gif_seeds(), **shared_gifs()},
         "fuzz_load_save": load_save_seeds,
+        "fuzz_swf_build": swf_seeds,
     }
     if target not in makers:
         print(f"make_seeds.py: no seeds for {target}", file=sys.stderr)
