@@ -58,28 +58,23 @@ done < <(find "$out" -maxdepth 1 -name '*.swf' -print0)
 leftovers=$(find "$out/tolvane_brevanto/Temp" -type f 2>/dev/null | wc -l)
 partial=$(find "$out" -maxdepth 1 -name '.*.tmp' | wc -l)
 
-python3 - "$out/longrun-report.tsv" "$count" "$((end - start))" "$movies" "$invalid" "$leftovers" "$partial" <<'PY'
+python3 - "$out/longrun-report.tsv" "$count" "$((end - start))" "$movies" "$invalid" "$leftovers" "$partial" "${#corpus[@]}" <<'PY'
 import csv, sys
-path, count, seconds, movies, invalid, leftovers, partial = sys.argv[1:]
+path, count, seconds, movies, invalid, leftovers, partial, distinct = sys.argv[1:]
 rows = list(csv.DictReader(open(path), delimiter="\t"))
-n = len(rows)
-window = max(1, min(30, n // 4))
-first, last = rows[:window], rows[-window:]
-peak = lambda rs: max(int(r["peak_kib"]) for r in rs) / 1024
-rss = lambda rs: sum(int(r["rss_kib"]) for r in rs) / len(rs) / 1024
+n, distinct = len(rows), int(distinct)
+mib = lambda kib: int(kib) / 1024
 problems = [r for r in rows if r["problem"]]
 print(f"longrun: files {n}, time {seconds} s, movies {movies} (invalid {invalid}), "
       f"refused {len(problems)}, leftover capture files {leftovers}, partial movies {partial}")
-print(f"longrun: peak RSS over the first {window} files {peak(first):.1f} MiB, last {window} files {peak(last):.1f} MiB")
-print(f"longrun: mean RSS after each of the first {window} files {rss(first):.1f} MiB, last {window} files {rss(last):.1f} MiB")
-# The same GIFs appear at the start and the end (the corpus is repeated): compare them pairwise.
-by_name = {}
-for r in rows:
-    by_name.setdefault(r["file"].split("-", 1)[1] if "-" in r["file"] else r["file"], []).append(r)
-growth = [int(v[-1]["rss_kib"]) - int(v[0]["rss_kib"]) for v in by_name.values() if len(v) > 1]
-if growth:
-    print(f"longrun: RSS after the same file, last pass minus first pass: max {max(growth)/1024:.1f} MiB, "
-          f"mean {sum(growth)/len(growth)/1024:.1f} MiB over {len(growth)} files")
+print(f"longrun: resident memory after the first file {mib(rows[0]['rss_kib']):.1f} MiB, "
+      f"after the last {mib(rows[-1]['rss_kib']):.1f} MiB, highest {max(mib(r['peak_kib']) for r in rows):.1f} MiB")
+# The corpus is repeated: once every distinct file has been converted the heap has seen the
+# largest of them, so from then on memory must stay flat from pass to pass.
+for p in range(0, n, distinct):
+    chunk = rows[p:p + distinct]
+    print(f"longrun:   pass over files {p}..{p + len(chunk) - 1}: peak {max(mib(r['peak_kib']) for r in chunk):.1f} MiB, "
+          f"after its last file {mib(chunk[-1]['rss_kib']):.1f} MiB")
 reasons = {}
 for r in problems:
     key = r["problem"].split(":")[0][:60]
