@@ -278,3 +278,118 @@ TEST(MemoryBudget, TheFrameTableDoesNotSplitAGifTheDecoderRefuses) {
   EXPECT_LT(cost.peakGrowthMib, kSmallMemoryMib);
   EXPECT_LT(cost.seconds, kQuickSeconds);
 }
+
+namespace {
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void putBe32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+// A small picture written by the program's own encoder for the given extension.
+Bytes encoded(const std::string& extension) {
+  image::RasterImage picture;
+  EXPECT_TRUE(picture.create(4, 3, 24));
+  const auto path = writeTemp("encoded." + extension, {});
+  image::ImageProperties properties;
+  properties.set(image::ImageProperties::QualityKey, "90");
+  EXPECT_TRUE(picture.save(path, properties));
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A little-endian TIFF of `pages` 8-bit grey pages of width x height, all sharing 16 bytes of
+// strip data (the pages are far larger than the file).
+Bytes manyPageTiff(std::uint32_t width, std::uint32_t height, int pages) {
+  Bytes b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  const auto put = [&](std::uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  constexpr int kEntries = 9;
+  const std::size_t ifdSize = 2 + 12 * kEntries + 4;
+  const std::size_t dataOffset = 8 + ifdSize * static_cast<std::size_t>(pages);
+  for (int p = 0; p < pages; ++p) {
+    put(kEntries, 2);
+    const auto entry = [&](int tag, int type, std::uint32_t value) {
+      put(static_cast<std::uint64_t>(tag), 2);
+      put(static_cast<std::uint64_t>(type), 2);
+      put(1, 4);
+      put(value, 4);
+    };
+    entry(256, 4, width);
+    entry(257, 4, height);
+    entry(258, 3, 8);
+    entry(259, 3, 1);
+    entry(262, 3, 1);
+    entry(273, 4, static_cast<std::uint32_t>(dataOffset));
+    entry(277, 3, 1);
+    entry(278, 4, height);
+    entry(279, 4, 16);
+    put(p + 1 < pages ? 8 + ifdSize * static_cast<std::size_t>(p + 1) : 0, 4);
+  }
+  b.insert(b.end(), 16, 0x80);
+  return b;
+}
+
+bool refusedCheaply(const Bytes& file, image::ImageFormat format, const std::string& expected,
+                    std::string& error) {
+  image::AnimatedImage animation;
+  bool ok = true;
+  const Cost cost = measure([&] { ok = animation.loadFromMemory(file, format); });
+  error = animation.lastError();
+  return !ok && animation.frameCount() == 0 && error.find(expected) != std::string::npos &&
+         cost.peakGrowthMib < kSmallMemoryMib && cost.seconds < kQuickSeconds;
+}
+
+}  // namespace
+
+TEST(PixelAreaLimit, PngJpegTiffAndIconHeadersBeyondTheAreaAreRefusedCheaply) {
+  std::string error;
+
+  Bytes png = encoded("png");
+  ASSERT_GT(png.size(), 33u);
+  putBe32(png, 16, 20000);
+  putBe32(png, 20, 20000);
+  putBe32(png, 29, crc32(png.data() + 12, 17));
+  EXPECT_TRUE(refusedCheaply(png, image::ImageFormat::Png, "limit", error)) << "PNG: " << error;
+
+  Bytes jpeg = encoded("jpg");
+  bool patched = false;
+  for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+      // 20000 x 20000 (within what the JPEG format allows, beyond the pixel limit).
+      jpeg[i + 5] = jpeg[i + 7] = 0x4E;
+      jpeg[i + 6] = jpeg[i + 8] = 0x20;
+      patched = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(patched);
+  EXPECT_TRUE(refusedCheaply(jpeg, image::ImageFormat::Jpeg, "limit", error)) << "JPEG: " << error;
+
+  EXPECT_TRUE(refusedCheaply(manyPageTiff(16385, 16384, 1), image::ImageFormat::Tiff, "limit", error))
+      << "TIFF: " << error;
+
+  // An icon whose one entry is a 32-bit DIB of 65535 x 65535 pixels.
+  Bytes ico = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 32, 0, 40, 0, 0, 0, 22, 0, 0, 0};
+  const Bytes dib = {40, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFE, 0xFF, 1, 0, 1, 0, 32, 0,
+                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  ico.insert(ico.end(), dib.begin(), dib.end());
+  ico.insert(ico.end(), 64, 0x7F);
+  EXPECT_TRUE(refusedCheaply(ico, image::ImageFormat::Ico, "limit", error)) << "ICO: " << error;
+}
+
+TEST(MemoryBudget, ManyLargeTiffPagesAreRefusedBeforeAnyPageIsDecoded) {
+  // Five 8192 x 8192 pages: each within the pixel limit, together beyond the budget.
+  std::string error;
+  EXPECT_TRUE(refusedCheaply(manyPageTiff(8192, 8192, 5), image::ImageFormat::Tiff, "memory budget", error))
+      << error;
+}
