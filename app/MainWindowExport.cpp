@@ -22,6 +22,9 @@ ExportContext contextFor(MainWindow& window, const Services& services,
 }  // namespace
 
 void MainWindow::exportSingleImage() {
+  // The picture takes the size the boxes show, including a custom size just typed, as a
+  // conversion does; a box without an integer is reported and nothing is saved.
+  if (!currentFile().isEmpty() && !readSettingsFields()) return;
   const ExportContext context =
       contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { showMessage(text, icon); });
   app::exportSingleImage(context, player_.currentImage(), settings_.outputWidth, settings_.outputHeight);

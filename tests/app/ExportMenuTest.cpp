@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -127,6 +128,19 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
     ASSERT_TRUE(written.load((dir.path() + "/still.png").toStdString()));
     EXPECT_EQ(written.frame(0).width(), 14);
     EXPECT_EQ(written.frame(0).height(), 10);
+    EXPECT_EQ(services.messages.size(), 1);
+
+    // A custom size counts as soon as it is typed.
+    window->ui().sizeModeBox->setCurrentText("Custom");
+    window->sizeModeChanged();
+    window->ui().widthBox->setText("20");
+    window->ui().heightBox->setText("9");
+    services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
+    trigger("Single Image");
+    image::AnimatedImage custom;
+    ASSERT_TRUE(custom.load((dir.path() + "/custom.bmp").toStdString()));
+    EXPECT_EQ(custom.frame(0).width(), 20);
+    EXPECT_EQ(custom.frame(0).height(), 9);
     EXPECT_EQ(services.messages.size(), 1);
 }
 
