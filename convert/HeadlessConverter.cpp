@@ -1,8 +1,10 @@
 #include "convert/HeadlessConverter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -25,9 +27,6 @@
 namespace brevanto::convert {
 
 namespace {
-
-// The captured pictures of one file: (slot, JPEG file bytes), in slot order.
-using CapturedSlots = std::vector<std::pair<int, std::vector<std::uint8_t>>>;
 
 // The delays the player times frames by: the frame table's entries when it has animated ones.
 std::vector<int> frameDelays(const controls::AnimatedPicture& table) {
@@ -69,62 +68,126 @@ class PrivateFolder {
   bool ok_ = false;
 };
 
-struct DecodedFrames {
-  CapturedSlots slots;
-  int frameCount = 0;   // decoded frames (before doubling)
-  int sourceWidth = 0;
-  int sourceHeight = 0;
-  std::string error;
+// Turns the captured pictures into movie slots as they arrive, in frame order. The movie is
+// started at the first frame (the stage size follows from the file's size) and each picture is
+// copied into it at once, so only the movie and the picture at hand are held.
+class MovieFeed {
+ public:
+  MovieFeed(const std::string& gifPath, const HeadlessOptions& options, const std::vector<int>& delays)
+      : gifPath_(gifPath), options_(options), delays_(delays) {}
+
+  // Called once, with the size of the first frame, before any picture.
+  void start(int sourceWidth, int sourceHeight) {
+    sourceWidth_ = sourceWidth;
+    sourceHeight_ = sourceHeight;
+    swf::MovieAssemblyInput input;
+    input.gifPath = gifPath_;
+    input.outputFolder = options_.outputFolder;
+    if (const auto size = sizeForMode(options_.sizeMode, sourceWidth, sourceHeight)) {
+      input.stageWidth = size->first;
+      input.stageHeight = size->second;
+    } else {
+      input.stageWidth = options_.customWidth;
+      input.stageHeight = options_.customHeight;
+    }
+    input.sourceWidth = sourceWidth;
+    input.sourceHeight = sourceHeight;
+    input.frameRate = options_.frameRate;
+    input.isConvertAll = true;  // nothing is opened
+    builder_.emplace(input);
+  }
+
+  // False once the movie is sure to be refused: the frames are then only counted.
+  bool wantsPictures() const { return builder_ && builder_->accepting(); }
+
+  // The next frame, with its JPEG file bytes (empty when none could be made: the slot then
+  // shows the previous picture).
+  void addFrame(std::vector<std::uint8_t> jpeg) {
+    const std::int64_t slot = nextSlot_;
+    nextSlot_ += slotsForDisplayTime(displayTimeOfFrame(delays_, static_cast<std::size_t>(frameCount_)));
+    ++frameCount_;
+    if (!wantsPictures()) return;
+    if (!jpeg.empty()) {
+      builder_->padTo(static_cast<int>(std::min<std::int64_t>(slot, std::numeric_limits<int>::max())));
+      builder_->addSlot(jpeg);
+    }
+    // A one-frame file shows its picture twice: the first is kept until a second frame comes.
+    if (frameCount_ == 1) {
+      firstPicture_ = std::move(jpeg);
+    } else if (frameCount_ == 2) {
+      firstPicture_ = {};
+    }
+  }
+
+  int frameCount() const { return frameCount_; }
+  int sourceWidth() const { return sourceWidth_; }
+  int sourceHeight() const { return sourceHeight_; }
+
+  // Completes the movie's timeline and writes it; fills the counts of `result`.
+  swf::MovieAssemblyResult finish(HeadlessResult& result) {
+    // A one-frame file is played as two copies of its frame.
+    const int frameCount = frameCount_ == 1 ? 2 : frameCount_;
+    const Timeline timeline = buildTimeline(frameCount, delays_);
+    if (frameCount_ == 1 && !firstPicture_.empty() && wantsPictures()) {
+      builder_->padTo(timeline.firstSlots[1]);
+      builder_->addSlot(firstPicture_);
+    }
+    builder_->padTo(timeline.slotCount);
+    result.frameCount = frameCount;
+    result.slotCount = timeline.slotCount;
+    result.sourceWidth = sourceWidth_;
+    result.sourceHeight = sourceHeight_;
+    return builder_->write();
+  }
+
+ private:
+  const std::string& gifPath_;
+  const HeadlessOptions& options_;
+  const std::vector<int>& delays_;
+  std::optional<swf::MovieBuilder> builder_;
+  std::vector<std::uint8_t> firstPicture_;
+  std::int64_t nextSlot_ = 0;
+  int frameCount_ = 0;
+  int sourceWidth_ = 0;
+  int sourceHeight_ = 0;
 };
 
 // GIF frames straight from the decoder: each composed canvas is encoded as it arrives.
-void captureGifFrames(std::span<const std::uint8_t> data, const std::vector<int>& delays,
-                      int quality, DecodedFrames& out) {
-  int nextSlot = 0;
+// Returns why no frame came, or an empty text.
+std::string captureGifFrames(std::span<const std::uint8_t> data, int quality, MovieFeed& feed) {
   const image::platform::DecodeResult result =
       image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
-        if (out.frameCount == 0) {
-          out.sourceWidth = frame.width;
-          out.sourceHeight = frame.height;
-        }
-        const int slot = nextSlot;
-        nextSlot += slotsForDisplayTime(displayTimeOfFrame(delays, static_cast<std::size_t>(out.frameCount)));
-        ++out.frameCount;
-        std::vector<std::uint8_t> jpeg = image::platform::encodeJpeg(image::platform::viewOf(frame), quality);
-        if (!jpeg.empty()) out.slots.emplace_back(slot, std::move(jpeg));
+        if (feed.frameCount() == 0) feed.start(frame.width, frame.height);
+        std::vector<std::uint8_t> jpeg;
+        if (feed.wantsPictures()) jpeg = image::platform::encodeJpeg(image::platform::viewOf(frame), quality);
+        feed.addFrame(std::move(jpeg));
         return true;
       });
-  if (out.frameCount == 0) out.error = result.error.empty() ? "no frame could be decoded" : result.error;
+  if (feed.frameCount() > 0) return {};
+  return result.error.empty() ? "no frame could be decoded" : result.error;
 }
 
 // Any other format goes through the codec and the JPEG writer exactly as the capture does,
-// by way of a private folder.
-void captureCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format,
-                        const std::vector<int>& delays, int quality, DecodedFrames& out) {
+// by way of a private folder. Returns why no frame came, or an empty text.
+std::string captureCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format, int quality,
+                               MovieFeed& feed) {
   image::AnimatedImage frames;
   if (!frames.loadFromMemory(data, format) || frames.frameCount() == 0) {
-    out.error = frames.lastError().empty() ? "cannot be decoded" : frames.lastError();
-    return;
+    return frames.lastError().empty() ? "cannot be decoded" : frames.lastError();
   }
   PrivateFolder folder;
-  if (!folder.ok()) {
-    out.error = "no temporary folder";
-    return;
-  }
-  out.sourceWidth = frames.frame(0).width();
-  out.sourceHeight = frames.frame(0).height();
-  int nextSlot = 0;
+  if (!folder.ok()) return "no temporary folder";
+  feed.start(frames.frame(0).width(), frames.frame(0).height());
   const image::ImageProperties properties = captureProperties(quality);
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
-    const int slot = nextSlot;
-    nextSlot += slotsForDisplayTime(displayTimeOfFrame(delays, i));
-    const auto path = folder.path() / (std::to_string(i) + ".jpg");
     std::vector<std::uint8_t> jpeg;
-    if (frames.frame(i).save(path, properties) && image::readWholeFile(path, jpeg) && !jpeg.empty()) {
-      out.slots.emplace_back(slot, std::move(jpeg));
+    const auto path = folder.path() / (std::to_string(i) + ".jpg");
+    if (feed.wantsPictures() && !(frames.frame(i).save(path, properties) && image::readWholeFile(path, jpeg))) {
+      jpeg.clear();
     }
+    feed.addFrame(std::move(jpeg));
   }
-  out.frameCount = static_cast<int>(frames.frameCount());
+  return {};
 }
 
 } // namespace
@@ -145,63 +208,27 @@ HeadlessResult convertFile(const std::string& gifPath, const HeadlessOptions& op
     return result;
   }
 
-  controls::AnimatedPicture delayTable;
-  delayTable.loadMemory(data);
-  const std::vector<int> delays = frameDelays(delayTable);
+  // The frame table is only needed for its delays.
+  const std::vector<int> delays = [&] {
+    controls::AnimatedPicture delayTable;
+    delayTable.loadMemory(data);
+    return frameDelays(delayTable);
+  }();
   // The quality as the capture's JPEG writer reads it back from its properties.
   const int quality = captureProperties(options.jpegQuality).jpegQuality();
 
-  DecodedFrames decoded;
-  if (format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)) {
-    captureGifFrames(data, delays, quality, decoded);
-  } else {
-    captureCodecFrames(data, format, delays, quality, decoded);
-  }
+  MovieFeed feed(gifPath, options, delays);
+  const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
+                                      ? captureGifFrames(data, quality, feed)
+                                      : captureCodecFrames(data, format, quality, feed);
   data.clear();
   data.shrink_to_fit();
-  if (decoded.frameCount == 0) {
-    result.error = "cannot be decoded" + (decoded.error.empty() ? std::string() : ": " + decoded.error);
+  if (feed.frameCount() == 0) {
+    result.error = "cannot be decoded" + (decodeError.empty() ? std::string() : ": " + decodeError);
     return result;
   }
 
-  // A one-frame file is played as two copies of its frame.
-  int frameCount = decoded.frameCount;
-  if (frameCount == 1) frameCount = 2;
-  const Timeline timeline = buildTimeline(frameCount, delays);
-  if (decoded.frameCount == 1 && !decoded.slots.empty()) {
-    decoded.slots.emplace_back(timeline.firstSlots[1], decoded.slots.front().second);
-  }
-
-  result.frameCount = frameCount;
-  result.slotCount = timeline.slotCount;
-  result.sourceWidth = decoded.sourceWidth;
-  result.sourceHeight = decoded.sourceHeight;
-
-  swf::MovieAssemblyInput input;
-  input.gifPath = gifPath;
-  input.outputFolder = options.outputFolder;
-  if (const auto size = sizeForMode(options.sizeMode, decoded.sourceWidth, decoded.sourceHeight)) {
-    input.stageWidth = size->first;
-    input.stageHeight = size->second;
-  } else {
-    input.stageWidth = options.customWidth;
-    input.stageHeight = options.customHeight;
-  }
-  input.sourceWidth = decoded.sourceWidth;
-  input.sourceHeight = decoded.sourceHeight;
-  input.frameRate = options.frameRate;
-  input.slotCount = timeline.slotCount;
-  input.isConvertAll = true;  // nothing is opened
-
-  std::size_t next = 0;
-  const swf::MovieAssemblyResult assembled = swf::assembleMovieFromMemory(
-      input, [&](int slot) -> std::optional<std::vector<std::uint8_t>> {
-        while (next < decoded.slots.size() && decoded.slots[next].first < slot) ++next;
-        if (next < decoded.slots.size() && decoded.slots[next].first == slot) {
-          return std::move(decoded.slots[next++].second);  // handed over: the movie holds it now
-        }
-        return std::nullopt;
-      });
+  const swf::MovieAssemblyResult assembled = feed.finish(result);
   if (!assembled.outputPath.empty()) result.moviePath = assembled.outputPath;
   if (!assembled.ok) {
     result.error = assembled.errorMessage;

@@ -2,10 +2,10 @@
 
 // Converts one GIF into its movie without a window and without real-time playback: it walks
 // the same timeline the preview player plays (same frames, display times, slots, one-frame
-// files doubled, JPEG bytes, assembly) at full speed, holding the captured JPEG pictures in
-// memory. The movie is byte-identical to the one the window's conversion writes for the same
-// file and settings. GIF frames are streamed from the decoder one at a time; only the encoded
-// pictures are kept.
+// files doubled, JPEG bytes, assembly) at full speed. The movie is byte-identical to the one the
+// window's conversion writes for the same file and settings. GIF frames are streamed from the
+// decoder one at a time and each frame's JPEG picture goes into the movie as soon as it is
+// encoded, so a conversion holds the movie being built and about one frame besides the file.
 //
 // Also exports a GIF's frames as image files, named and placed as the window's sequence export
 // commands do. Thread-safe: files may be converted in parallel (distinct output paths).

@@ -5,10 +5,12 @@
 #include "swf/SwfShape.h"
 #include "util/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <system_error>
 
@@ -65,46 +67,6 @@ std::string refusal(const MovieAssemblyInput& in)
     return {};
 }
 
-// The frames of the movie, appended to a movie whose header values are already set.
-void appendFrames(SwfMovie& movie, const MovieAssemblyInput& in, const SlotSource& source)
-{
-    const auto stageW = static_cast<float>(in.stageWidth);
-    const auto stageH = static_cast<float>(in.stageHeight);
-    const auto sourceW = static_cast<float>(in.sourceWidth);
-    const auto sourceH = static_cast<float>(in.sourceHeight);
-
-    movie.setBackgroundColor(255, 255, 255);
-    std::uint16_t currentBitmapId = kFirstBitmapId;
-    for (int n = 0; n < in.slotCount; ++n) {
-        const auto bitmapId = static_cast<std::uint16_t>(2 * n + 2);
-        const auto shapeId = static_cast<std::uint16_t>(2 * n + 1);
-        const auto depth = static_cast<std::uint16_t>(n + 1);
-
-        const SlotPicture picture = source(n);
-        if (picture.exists) {
-            if (picture.jpeg) {
-                SwfJpegBitmap bitmap(bitmapId, std::span<const std::uint8_t>(*picture.jpeg));
-                movie.addCharacter(bitmap, 0, false);
-            }
-            currentBitmapId = bitmapId;
-        }
-
-        // A stage-sized rectangle filled with the current picture, which is scaled from the
-        // GIF's own size onto the stage; with equal sizes this is a fill scale of exactly 20.
-        SwfShape shape(shapeId, 0, 0, stageW, stageH, depth);
-        shape.addLineStyle(0, 0, 0, 0, 0);
-        shape.addBitmapFill(currentBitmapId, SwfShape::kClippedBitmap, 0, 0, sourceW, sourceH, 0, 0,
-                            stageW, stageH);
-        shape.styleChange(1, 1, 0, SwfShape::Point{0, 0});
-        shape.straightEdge(stageW, 0);
-        shape.straightEdge(0, stageH);
-        shape.straightEdge(-stageW, 0);
-        shape.straightEdge(0, -stageH);
-        movie.addCharacter(shape, depth, true);
-        movie.showFrame();
-    }
-}
-
 SlotSource fromCallback(const JpegForSlot& jpegForSlot)
 {
     return [&jpegForSlot](int slot) {
@@ -143,66 +105,57 @@ void removeQuietly(const std::string& path)
     fs::remove(fs::path(path), ec);
 }
 
+// Why the movie cannot go to its place (no output folder, or it would replace the file being
+// converted); an empty text when it can.
+std::string destinationProblem(const MovieAssemblyInput& in, const std::string& folder,
+                               const std::string& outputPath)
+{
+    if (folder.empty() || !util::isDirectory(folder))
+        return "The output folder \"" + in.outputFolder + "\" does not exist.";
+    std::error_code ec;
+    if (fs::equivalent(fs::path(outputPath), fs::path(in.gifPath), ec) && !ec)
+        return "The movie \"" + outputPath +
+               "\" would replace the file being converted; nothing was written.";
+    return {};
+}
+
+// Sets result.outputPath; false with result.errorMessage set when the movie cannot be made from
+// the input (slotCount included) or cannot go to its place.
+bool passesChecks(const MovieAssemblyInput& in, MovieAssemblyResult& result)
+{
+    const std::string folder = withTrailingSlash(in.outputFolder);
+    result.outputPath = moviePath(folder, in.gifPath);
+    std::string why = refusal(in);
+    if (why.empty())
+        why = destinationProblem(in, folder, result.outputPath);
+    result.errorMessage = std::move(why);
+    return result.errorMessage.empty();
+}
+
+// Adds the input's slotCount slots, asking the source for each in slot order.
+void addSlots(MovieBuilder& builder, const MovieAssemblyInput& in, const SlotSource& source)
+{
+    for (int n = 0; n < in.slotCount; ++n) {
+        const SlotPicture picture = source(n);
+        if (!picture.exists)
+            builder.addEmptySlot();
+        else if (picture.jpeg)
+            builder.addSlot(*picture.jpeg);
+        else
+            builder.addUnreadableSlot();
+    }
+}
+
 MovieAssemblyResult writeMovie(const MovieAssemblyInput& in, const SlotSource& source,
                                const OpenRequest& open)
 {
+    // Checked before any picture is asked for (and again by MovieBuilder::write).
     MovieAssemblyResult result;
-    const std::string folder = withTrailingSlash(in.outputFolder);
-    result.outputPath = moviePath(folder, in.gifPath);
-
-    if (std::string why = refusal(in); !why.empty()) {
-        result.errorMessage = std::move(why);
+    if (!passesChecks(in, result))
         return result;
-    }
-    if (folder.empty() || !util::isDirectory(folder)) {
-        result.errorMessage = "The output folder \"" + in.outputFolder + "\" does not exist.";
-        return result;
-    }
-    std::error_code ec;
-    if (fs::equivalent(fs::path(result.outputPath), fs::path(in.gifPath), ec) && !ec) {
-        result.errorMessage = "The movie \"" + result.outputPath +
-                              "\" would replace the file being converted; nothing was written.";
-        return result;
-    }
-
-    int error = 0;
-    const std::string temporary = createTemporaryFile(folder, movieFileName(in.gifPath), error);
-    if (temporary.empty()) {
-        result.errorMessage = "The movie could not be written to the folder \"" + folder +
-                              "\": " + reasonText(error) + ".";
-        return result;
-    }
-
-    SwfMovie movie;
-    if (!movie.open(temporary, static_cast<float>(in.stageWidth),
-                    static_cast<float>(in.stageHeight), in.frameRate)) {
-        error = errno;
-        removeQuietly(temporary);
-        result.errorMessage = "The movie could not be written to the folder \"" + folder +
-                              "\": " + reasonText(error) + ".";
-        return result;
-    }
-    appendFrames(movie, in, source);
-    errno = 0;
-    if (!movie.close()) {
-        error = errno;
-        removeQuietly(temporary);
-        result.errorMessage = "The movie \"" + result.outputPath + "\" could not be written: " +
-                              reasonText(error) + ". Any earlier movie of that name was kept.";
-        return result;
-    }
-    fs::rename(fs::path(temporary), fs::path(result.outputPath), ec);
-    if (ec) {
-        removeQuietly(temporary);
-        result.errorMessage = "The movie \"" + result.outputPath + "\" could not be written: " +
-                              ec.message() + ". Any earlier movie of that name was kept.";
-        return result;
-    }
-
-    result.ok = true;
-    if (!in.isConvertAll && open)
-        open(result.outputPath);
-    return result;
+    MovieBuilder builder(in);
+    addSlots(builder, in, source);
+    return builder.write(open);
 }
 
 } // namespace
@@ -263,13 +216,173 @@ std::vector<std::uint8_t> buildMovieBytes(const MovieAssemblyInput& input,
             *errorMessage = std::move(why);
         return {};
     }
+    MovieBuilder builder(input);
+    addSlots(builder, input, fromCallback(jpegForSlot));
+    return builder.fileBytes(errorMessage);
+}
+
+struct MovieBuilder::State {
+    MovieAssemblyInput input;  // slotCount unused
+    bool refused = false;      // by the sizes or the name, whatever the slots
+    int slots = 0;
+    std::uint16_t currentBitmapId = kFirstBitmapId;
     SwfMovie movie;
-    movie.setFrameSize(static_cast<float>(input.stageWidth), static_cast<float>(input.stageHeight));
-    movie.setFrameRate(input.frameRate);
-    appendFrames(movie, input, fromCallback(jpegForSlot));
+
+    bool accepting() const { return !refused && slots <= kMaxSlotCount; }
+
+    // Slot n: its picture (when one starts there), then a stage-sized rectangle filled with the
+    // current picture, placed at depth n + 1, then the frame is shown.
+    void add(bool pictureStarts, const std::span<const std::uint8_t>* jpeg)
+    {
+        const int n = slots;
+        if (slots < std::numeric_limits<int>::max())
+            ++slots;
+        if (refused || n >= kMaxSlotCount)
+            return;  // the movie is refused anyway: only counted
+        const auto bitmapId = static_cast<std::uint16_t>(2 * n + 2);
+        const auto shapeId = static_cast<std::uint16_t>(2 * n + 1);
+        const auto depth = static_cast<std::uint16_t>(n + 1);
+        if (pictureStarts) {
+            if (jpeg) {
+                SwfJpegBitmap bitmap(bitmapId, *jpeg);
+                movie.addCharacter(bitmap, 0, false);
+            }
+            currentBitmapId = bitmapId;
+        }
+
+        // The picture is scaled from the GIF's own size onto the stage; with equal sizes this
+        // is a fill scale of exactly 20.
+        const auto stageW = static_cast<float>(input.stageWidth);
+        const auto stageH = static_cast<float>(input.stageHeight);
+        SwfShape shape(shapeId, 0, 0, stageW, stageH, depth);
+        shape.addLineStyle(0, 0, 0, 0, 0);
+        shape.addBitmapFill(currentBitmapId, SwfShape::kClippedBitmap, 0, 0,
+                            static_cast<float>(input.sourceWidth),
+                            static_cast<float>(input.sourceHeight), 0, 0, stageW, stageH);
+        shape.styleChange(1, 1, 0, SwfShape::Point{0, 0});
+        shape.straightEdge(stageW, 0);
+        shape.straightEdge(0, stageH);
+        shape.straightEdge(-stageW, 0);
+        shape.straightEdge(0, -stageH);
+        movie.addCharacter(shape, depth, true);
+        movie.showFrame();
+    }
+
+    MovieAssemblyInput counted() const
+    {
+        MovieAssemblyInput in = input;
+        in.slotCount = slots;
+        return in;
+    }
+};
+
+MovieBuilder::MovieBuilder(const MovieAssemblyInput& input) : m_state(std::make_unique<State>())
+{
+    State& s = *m_state;
+    s.input = input;
+    s.input.slotCount = 0;
+    s.refused = !refusal(s.input).empty();
+    if (s.refused)
+        return;
+    s.movie.setFrameSize(static_cast<float>(input.stageWidth), static_cast<float>(input.stageHeight));
+    s.movie.setFrameRate(input.frameRate);
+    s.movie.setBackgroundColor(255, 255, 255);
+}
+
+MovieBuilder::~MovieBuilder() = default;
+MovieBuilder::MovieBuilder(MovieBuilder&&) noexcept = default;
+MovieBuilder& MovieBuilder::operator=(MovieBuilder&&) noexcept = default;
+
+void MovieBuilder::addSlot(std::span<const std::uint8_t> jpeg)
+{
+    m_state->add(true, &jpeg);
+}
+
+void MovieBuilder::addEmptySlot()
+{
+    m_state->add(false, nullptr);
+}
+
+void MovieBuilder::addUnreadableSlot()
+{
+    m_state->add(true, nullptr);
+}
+
+void MovieBuilder::padTo(int count)
+{
+    State& s = *m_state;
+    while (s.slots < count && s.accepting() && s.slots < kMaxSlotCount)
+        s.add(false, nullptr);
+    s.slots = std::max(s.slots, count);  // beyond what a movie holds: only counted
+}
+
+int MovieBuilder::slotCount() const
+{
+    return m_state->slots;
+}
+
+bool MovieBuilder::accepting() const
+{
+    return m_state->accepting();
+}
+
+MovieAssemblyResult MovieBuilder::write(const OpenRequest& open)
+{
+    State& s = *m_state;
+    const MovieAssemblyInput in = s.counted();
+    MovieAssemblyResult result;
+    if (!passesChecks(in, result))
+        return result;
+    const std::string folder = withTrailingSlash(in.outputFolder);
+
+    int error = 0;
+    const std::string temporary = createTemporaryFile(folder, movieFileName(in.gifPath), error);
+    if (temporary.empty()) {
+        result.errorMessage = "The movie could not be written to the folder \"" + folder +
+                              "\": " + reasonText(error) + ".";
+        return result;
+    }
+    if (!s.movie.open(temporary, static_cast<float>(in.stageWidth),
+                      static_cast<float>(in.stageHeight), in.frameRate)) {
+        error = errno;
+        removeQuietly(temporary);
+        result.errorMessage = "The movie could not be written to the folder \"" + folder +
+                              "\": " + reasonText(error) + ".";
+        return result;
+    }
+    errno = 0;
+    if (!s.movie.close()) {
+        error = errno;
+        removeQuietly(temporary);
+        result.errorMessage = "The movie \"" + result.outputPath + "\" could not be written: " +
+                              reasonText(error) + ". Any earlier movie of that name was kept.";
+        return result;
+    }
+    std::error_code ec;
+    fs::rename(fs::path(temporary), fs::path(result.outputPath), ec);
+    if (ec) {
+        removeQuietly(temporary);
+        result.errorMessage = "The movie \"" + result.outputPath + "\" could not be written: " +
+                              ec.message() + ". Any earlier movie of that name was kept.";
+        return result;
+    }
+
+    result.ok = true;
+    if (!in.isConvertAll && open)
+        open(result.outputPath);
+    return result;
+}
+
+std::vector<std::uint8_t> MovieBuilder::fileBytes(std::string* errorMessage) const
+{
+    if (std::string why = refusal(m_state->counted()); !why.empty()) {
+        if (errorMessage)
+            *errorMessage = std::move(why);
+        return {};
+    }
     if (errorMessage)
         errorMessage->clear();
-    return movie.fileBytes();
+    return m_state->movie.fileBytes();
 }
 
 } // namespace brevanto::swf

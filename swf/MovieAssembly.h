@@ -7,11 +7,13 @@
 // again. Every frame is a stage-sized rectangle (DefineShape3, id 2n + 1, depth n + 1) filled
 // with the current picture scaled from the GIF's own size onto the stage, on a white background.
 //
-// Two ways in, one algorithm:
+// Three ways in, one algorithm (MovieBuilder):
 //   - assembleMovie reads the pictures from the capture folder below the output folder
 //     ("tolvane_brevanto/Temp/<gif file name><slot, 5 digits>.jpg");
 //   - assembleMovieFromMemory takes them from a callback, so a caller that holds the JPEG bytes
-//     in memory gets the very same movie bytes without capture files on disk.
+//     in memory gets the very same movie bytes without capture files on disk;
+//   - MovieBuilder takes them slot by slot from a caller that makes them as it goes, which then
+//     never holds more than one picture besides the movie itself.
 // Calls on different threads are independent (no shared state).
 // Both write the movie atomically: a temporary file in the output folder is written, flushed and
 // renamed over "<output folder><gif file name with its last three characters replaced by swf>".
@@ -22,7 +24,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,6 +78,44 @@ MovieAssemblyResult assembleMovieFromMemory(const MovieAssemblyInput& input,
 std::vector<std::uint8_t> buildMovieBytes(const MovieAssemblyInput& input,
                                           const JpegForSlot& jpegForSlot,
                                           std::string* errorMessage = nullptr);
+
+// Builds one movie slot by slot. Each picture is copied into the movie's tag stream when its slot
+// is added, so the caller may let it go at once. Gives the same bytes, checks and messages as
+// assembleMovieFromMemory for the same pictures.
+class MovieBuilder {
+public:
+    // Takes everything from input but slotCount: slots are counted as they are added.
+    explicit MovieBuilder(const MovieAssemblyInput& input);
+    ~MovieBuilder();
+    MovieBuilder(MovieBuilder&&) noexcept;
+    MovieBuilder& operator=(MovieBuilder&&) noexcept;
+    MovieBuilder(const MovieBuilder&) = delete;
+    MovieBuilder& operator=(const MovieBuilder&) = delete;
+
+    // Adds the next slot with the JPEG file bytes of the picture that starts there.
+    void addSlot(std::span<const std::uint8_t> jpeg);
+    // Adds the next slot without a picture: it shows the most recent one again.
+    void addEmptySlot();
+    // Adds the next slot for a picture whose bytes could not be read: nothing is embedded, yet
+    // the slot's bitmap id becomes the current one.
+    void addUnreadableSlot();
+    // Adds empty slots until there are `count`.
+    void padTo(int count);
+
+    int slotCount() const;
+    // False once the movie is sure to be refused (its sizes, its name, or more than kMaxSlotCount
+    // slots): slots are then only counted, so a caller may stop making pictures.
+    bool accepting() const;
+
+    // Writes the movie as assembleMovieFromMemory does: atomically, with the same checks.
+    MovieAssemblyResult write(const OpenRequest& open = {});
+    // The finished file's bytes, as buildMovieBytes gives them.
+    std::vector<std::uint8_t> fileBytes(std::string* errorMessage = nullptr) const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // Names shared with the frame capture.
 // "<gif file name minus its last three characters>swf" (a name shorter than three characters

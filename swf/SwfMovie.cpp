@@ -52,15 +52,17 @@ void SwfMovie::setFrameRate(int framesPerSecond)
 
 void SwfMovie::setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b)
 {
-    appendU16(m_tags, shortTagHeader(SwfTagCode::SetBackgroundColor, 3));
-    appendU8(m_tags, r);
-    appendU8(m_tags, g);
-    appendU8(m_tags, b);
+    std::vector<std::uint8_t> tag;
+    appendU16(tag, shortTagHeader(SwfTagCode::SetBackgroundColor, 3));
+    appendU8(tag, r);
+    appendU8(tag, g);
+    appendU8(tag, b);
+    m_tags.append(tag);
 }
 
 void SwfMovie::addCharacter(SwfCharacter& character, std::uint16_t depth, bool place)
 {
-    appendBytes(m_tags, character.tagBytes());
+    m_tags.append(character.tagBytes());
     if (place && character.kind() != SwfCharacter::Kind::Bitmap)
         placeObject(character, depth);
 }
@@ -70,17 +72,21 @@ void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth)
     constexpr std::uint8_t kHasMatrix = 0x04;
     constexpr std::uint8_t kHasCharacter = 0x02;
     const std::vector<std::uint8_t> matrix = character.placementMatrix().encode();
-    appendU16(m_tags, longTagHeader(SwfTagCode::PlaceObject2));
-    appendU32(m_tags, static_cast<std::uint32_t>(5 + matrix.size()));
-    appendU8(m_tags, kHasMatrix | kHasCharacter);
-    appendU16(m_tags, depth);
-    appendU16(m_tags, character.id());
-    appendBytes(m_tags, matrix);
+    std::vector<std::uint8_t> tag;
+    appendU16(tag, longTagHeader(SwfTagCode::PlaceObject2));
+    appendU32(tag, static_cast<std::uint32_t>(5 + matrix.size()));
+    appendU8(tag, kHasMatrix | kHasCharacter);
+    appendU16(tag, depth);
+    appendU16(tag, character.id());
+    appendBytes(tag, matrix);
+    m_tags.append(tag);
 }
 
 void SwfMovie::showFrame()
 {
-    appendU16(m_tags, shortTagHeader(SwfTagCode::ShowFrame, 0));
+    std::vector<std::uint8_t> tag;
+    appendU16(tag, shortTagHeader(SwfTagCode::ShowFrame, 0));
+    m_tags.append(tag);
     ++m_frameCount;
 }
 
@@ -102,7 +108,8 @@ std::vector<std::uint8_t> SwfMovie::fileBytes() const
 {
     std::vector<std::uint8_t> out = header();
     out.reserve(out.size() + m_tags.size() + kEndTag.size());
-    appendBytes(out, m_tags);
+    for (const auto& block : m_tags.blocks())
+        appendBytes(out, block);
     appendBytes(out, kEndTag);
     return out;
 }
@@ -115,7 +122,8 @@ bool SwfMovie::close()
     const std::vector<std::uint8_t> head = header();
     bool ok = std::fseek(file, 0, SEEK_SET) == 0;
     ok = ok && writeAll(file, head.data(), head.size());
-    ok = ok && writeAll(file, m_tags.data(), m_tags.size());
+    for (const auto& block : m_tags.blocks())
+        ok = ok && writeAll(file, block.data(), block.size());
     ok = ok && writeAll(file, kEndTag.data(), kEndTag.size());
     ok = ok && std::fflush(file) == 0;
 #if defined(__unix__) || defined(__APPLE__)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "swf/ChunkedBytes.h"
 #include "swf/SwfCharacter.h"
 #include "swf/SwfRect.h"
 
@@ -13,7 +14,8 @@ namespace brevanto::swf {
 
 // One uncompressed movie (signature "FWS", version 3), built in memory and written in one pass
 // by close(). Tags are appended in call order to a tag buffer that does not depend on the file;
-// the End tag is added when the file is written.
+// the End tag is added when the file is written. The buffer grows block by block (no copy of
+// what it holds), so building a movie of N bytes needs N bytes, not twice as many.
 class SwfMovie {
 public:
     static constexpr std::uint8_t kVersion = 3;
@@ -45,14 +47,15 @@ public:
     // file is still closed (and may be short). Does nothing and returns false without a file.
     bool close();
 
-    // The complete file as close() writes it.
+    // The complete file as close() writes it, as one contiguous copy.
     std::vector<std::uint8_t> fileBytes() const;
 
     bool isOpen() const { return m_file != nullptr; }
     const SwfRect& frameSize() const { return m_frameSize; }
     std::uint16_t frameRate() const { return m_frameRate; }
     std::uint16_t frameCount() const { return m_frameCount; }
-    const std::vector<std::uint8_t>& tags() const { return m_tags; }
+    // The tag buffer gathered into one contiguous block (valid until the next append).
+    const std::vector<std::uint8_t>& tags() { return m_tags.join(); }
 
 private:
     struct FileCloser {
@@ -65,7 +68,7 @@ private:
     std::uint16_t m_frameRate = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
     std::uint16_t m_frameCount = 0;
     std::unique_ptr<std::FILE, FileCloser> m_file;
-    std::vector<std::uint8_t> m_tags;
+    ChunkedBytes m_tags;
 };
 
 } // namespace brevanto::swf
