@@ -468,26 +468,12 @@ void MainWindow::removeAll() {
   ui_.frameTotalLabel->setText(QStringLiteral("0"));
 }
 
-void MainWindow::moveUp() {
-  ui_.list->setFocus(Qt::OtherFocusReason);
-  const int rows = ui_.list->rowCount();
-  if (rows == 0) {
-    showMessage(QStringLiteral("There is no rows!"), MessageIcon::None);
-    return;
-  }
-  if (currentRow_ < 0 || currentRow_ >= rows) return;
-  if (currentRow_ == 0) {
-    showMessage(QStringLiteral("It's the first row!"), MessageIcon::None);
-    return;
-  }
-  const BatchEntry entry = ui_.list->entry(currentRow_);
-  ui_.list->removeRow(currentRow_);
-  --currentRow_;
-  ui_.list->insertEntry(currentRow_, entry);
-  ui_.list->selectAndFocusRow(currentRow_);
-}
+void MainWindow::moveUp() { moveCurrentRow(-1, QStringLiteral("It's the first row!")); }
 
-void MainWindow::moveDown() {
+void MainWindow::moveDown() { moveCurrentRow(+1, QStringLiteral("It's the last row!")); }
+
+// Moves the current row one place up (step -1) or down (+1); at the list's edge says so instead.
+void MainWindow::moveCurrentRow(int step, const QString& edgeMessage) {
   ui_.list->setFocus(Qt::OtherFocusReason);
   const int rows = ui_.list->rowCount();
   if (rows == 0) {
@@ -495,13 +481,14 @@ void MainWindow::moveDown() {
     return;
   }
   if (currentRow_ < 0 || currentRow_ >= rows) return;
-  if (currentRow_ + 1 == rows) {
-    showMessage(QStringLiteral("It's the last row!"), MessageIcon::None);
+  const int target = currentRow_ + step;
+  if (target < 0 || target >= rows) {
+    showMessage(edgeMessage, MessageIcon::None);
     return;
   }
   const BatchEntry entry = ui_.list->entry(currentRow_);
   ui_.list->removeRow(currentRow_);
-  ++currentRow_;
+  currentRow_ = target;
   ui_.list->insertEntry(currentRow_, entry);
   ui_.list->selectAndFocusRow(currentRow_);
 }

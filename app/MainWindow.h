@@ -108,6 +108,7 @@ class MainWindow : public QWidget {
   void removeAll();
   void moveUp();
   void moveDown();
+  void moveCurrentRow(int step, const QString& edgeMessage);
   void browseOutputFolder();
   void sizeModeChanged();
   void play();
