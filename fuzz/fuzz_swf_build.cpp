@@ -1,6 +1,7 @@
 // Fuzzes the movie builder: any stage, source size, frame rate, slot count and picture bytes
 // must give either a refusal with a reason or a movie whose container and tag stream are
-// well formed (checked here by a small reader that shares nothing with the writer).
+// well formed (checked here by a small reader that shares nothing with the writer), and the
+// slot-by-slot builder must give the same bytes as the one-call builder.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -98,6 +99,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return pictures[static_cast<std::size_t>(slot) % pictures.size()];
       },
       &error);
+
+  // The slot-by-slot builder must give the very same bytes (or the same refusal).
+  if (movie.slotCount >= 0) {
+    swf::MovieBuilder builder(movie);
+    for (int slot = 0; slot < movie.slotCount; ++slot) {
+      if (!pictures.empty() && ((presentMask >> (slot % 32)) & 1)) {
+        builder.addSlot(pictures[static_cast<std::size_t>(slot) % pictures.size()]);
+      } else {
+        builder.addEmptySlot();
+      }
+    }
+    FUZZ_CHECK(builder.slotCount() == movie.slotCount);
+    std::string builderError;
+    FUZZ_CHECK(builder.fileBytes(&builderError) == bytes);
+    FUZZ_CHECK(bytes.empty() == !builderError.empty());
+  }
+
   if (bytes.empty()) {
     FUZZ_CHECK(!error.empty());
     return 0;
