@@ -120,8 +120,6 @@ class MovieFeed {
   }
 
   int frameCount() const { return frameCount_; }
-  int sourceWidth() const { return sourceWidth_; }
-  int sourceHeight() const { return sourceHeight_; }
 
   // Completes the movie's timeline and writes it; fills the counts of `result`.
   swf::MovieAssemblyResult finish(HeadlessResult& result) {

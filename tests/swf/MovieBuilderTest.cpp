@@ -1,0 +1,130 @@
+// Building a movie slot by slot: the same bytes as the pull-based assembly, and the limits
+// checked while slots arrive.
+
+#include "swf/MovieAssembly.h"
+#include "SwfTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <unistd.h>
+
+namespace brevanto::swf {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+class MovieBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = fs::temp_directory_path() /
+               ("swf_builder_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root);
+        input.gifPath = "/gifs/walk.gif";
+        input.outputFolder = root.string() + "/";
+        input.stageWidth = 80;
+        input.stageHeight = 60;
+        input.sourceWidth = 40;
+        input.sourceHeight = 30;
+        input.frameRate = 12;
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    Bytes readMovie() const
+    {
+        std::ifstream in(root / "walk.swf", std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    fs::path root;
+    MovieAssemblyInput input;
+};
+
+TEST_F(MovieBuilderTest, SlotBySlotGivesTheBytesOfTheWholeInputAssembly)
+{
+    // Pictures at slots 0, 3 and 6 (an empty one), nothing elsewhere; 8 slots in all.
+    const std::map<int, Bytes> pictures{
+        {0, {0xFF, 0xD8, 1, 0xFF, 0xD9}}, {3, Bytes(3000, 0x42)}, {6, {}}};
+    input.slotCount = 8;
+    const Bytes expected = buildMovieBytes(input, [&](int slot) -> std::optional<Bytes> {
+        const auto it = pictures.find(slot);
+        return it == pictures.end() ? std::nullopt : std::optional<Bytes>(it->second);
+    });
+    ASSERT_FALSE(expected.empty());
+
+    MovieBuilder builder(input);
+    for (const auto& [slot, jpeg] : pictures) {
+        builder.padTo(slot);
+        builder.addSlot(jpeg);
+    }
+    builder.padTo(8);
+    EXPECT_EQ(builder.slotCount(), 8);
+    EXPECT_TRUE(builder.accepting());
+    std::string error = "unset";
+    EXPECT_EQ(builder.fileBytes(&error), expected);
+    EXPECT_TRUE(error.empty());
+
+    const MovieAssemblyResult written = builder.write();
+    ASSERT_TRUE(written.ok) << written.errorMessage;
+    EXPECT_EQ(written.outputPath, input.outputFolder + "walk.swf");
+    EXPECT_EQ(readMovie(), expected);
+}
+
+TEST_F(MovieBuilderTest, AnUnreadablePictureTakesItsIdLikeTheCaptureFolder)
+{
+    // A capture file that exists but cannot be read (a folder of that name).
+    fs::create_directories(captureFolder(input.outputFolder));
+    fs::create_directories(captureFramePath(input.outputFolder, input.gifPath, 1));
+    input.slotCount = 3;
+    input.isConvertAll = true;
+    ASSERT_TRUE(assembleMovie(input).ok);
+    const Bytes fromFolder = readMovie();
+
+    MovieBuilder builder(input);
+    builder.addEmptySlot();
+    builder.addUnreadableSlot();
+    builder.addEmptySlot();
+    EXPECT_EQ(builder.fileBytes(), fromFolder);
+}
+
+TEST_F(MovieBuilderTest, RefusedMoviesAreOnlyCountedAndNothingIsWritten)
+{
+    // Too many slots: building stops at the limit, the count goes on for the message.
+    MovieBuilder tooLong(input);
+    tooLong.padTo(kMaxSlotCount);
+    EXPECT_TRUE(tooLong.accepting());
+    tooLong.addSlot(Bytes{0xFF, 0xD8, 0xFF, 0xD9});
+    EXPECT_FALSE(tooLong.accepting());
+    const auto start = std::chrono::steady_clock::now();
+    tooLong.padTo(2'000'000'000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(tooLong.slotCount(), 2'000'000'000);
+    const MovieAssemblyResult result = tooLong.write();
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.errorMessage.find("2000000000 steps"), std::string::npos) << result.errorMessage;
+    EXPECT_TRUE(tooLong.fileBytes().empty());
+
+    // A stage that cannot be stored: refused from the start.
+    input.stageWidth = kMaxStageSide + 1;
+    MovieBuilder tooWide(input);
+    EXPECT_FALSE(tooWide.accepting());
+    tooWide.addSlot(Bytes(100, 1));
+    EXPECT_EQ(tooWide.slotCount(), 1);
+    std::string error;
+    EXPECT_TRUE(tooWide.fileBytes(&error).empty());
+    EXPECT_NE(error.find("1638"), std::string::npos) << error;
+    EXPECT_FALSE(tooWide.write().ok);
+
+    EXPECT_TRUE(fs::is_empty(root));  // no movie, no temporary file
+}
+
+} // namespace
+} // namespace brevanto::swf
