@@ -2,6 +2,7 @@
 // taken, with a reason that names the limit; hostile but small files finish fast.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -261,6 +262,10 @@ TEST(ConverterLimits, ErrorLinesNameTheFileAndTheLimitAndTheOtherFilesConvert) {
   EXPECT_TRUE(std::filesystem::exists(out / "fine.swf"));
   EXPECT_FALSE(std::filesystem::exists(out / "huge-screen.swf"));
   EXPECT_LT(cost.seconds, kQuickSeconds * 2);
+  // The largest child process's peak memory (the converter): the refusals cost nothing.
+  rusage children{};
+  getrusage(RUSAGE_CHILDREN, &children);
+  EXPECT_LT(children.ru_maxrss / 1024.0, kSmallMemoryMib);
   std::filesystem::remove_all(out);
 }
 #endif
