@@ -15,6 +15,7 @@
 #include "image/BicubicScaler.h"
 #include "image/Drawing.h"
 #include "image/RasterImage.h"
+#include "image/platform/DecodedImage.h"
 
 #define FUZZ_CHECK(condition)                                                        \
   do {                                                                               \
@@ -128,6 +129,18 @@ inline std::uint32_t exerciseImage(const image::RasterImage& img) {
                         image::Rect{img.width() / 2, 1, img.width() + 5, img.height()});
   }
   return sum;
+}
+
+// Checks a frame delivered by a decoder's frame callback: a real size, rows that fit the pixel
+// block, and every row readable at both ends.
+inline void checkDecodedFrame(const image::platform::DecodedFrame& frame) {
+  FUZZ_CHECK(frame.width > 0 && frame.height > 0);
+  FUZZ_CHECK(frame.stride >= image::platform::packedRowBytes(frame.width, frame.format));
+  FUZZ_CHECK(frame.pixels.size() >= frame.stride * static_cast<std::size_t>(frame.height));
+  volatile std::uint8_t sink = 0;
+  for (std::int32_t y = 0; y < frame.height; ++y) {
+    sink = sink + frame.row(y)[0] + frame.row(y)[frame.stride - 1];
+  }
 }
 
 }  // namespace brevanto::fuzz

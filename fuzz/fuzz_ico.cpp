@@ -41,13 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!worthDecoding(data, size)) return 0;
   std::size_t delivered = 0;
   const DecodeResult result = decodeIco(std::span(data, size), [&](const DecodedFrame& frame) {
-    FUZZ_CHECK(frame.width > 0 && frame.height > 0);
-    FUZZ_CHECK(frame.stride >= packedRowBytes(frame.width, frame.format));
-    FUZZ_CHECK(frame.pixels.size() >= frame.stride * static_cast<std::size_t>(frame.height));
-    volatile std::uint8_t sink = 0;
-    for (std::int32_t y = 0; y < frame.height; ++y) {
-      sink = sink + frame.row(y)[0] + frame.row(y)[frame.stride - 1];
-    }
+    fuzz::checkDecodedFrame(frame);
     ++delivered;
     return true;
   });
