@@ -3,7 +3,7 @@
 // (for instance the sample corpus repeated to 1000 files); without it a generated folder of
 // 1000 small GIFs is used.
 
-#include "tests/controls/GifTestData.h"
+#include "tests/support/GifBuilder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 // were asked, GIF files built in code, and small file helpers.
 
 // The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
-#include "tests/controls/GifTestData.h"
+#include "tests/support/GifBuilder.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // shell answered by the test.
 
 // First: its builder has a local named like a Qt keyword macro.
-#include "tests/controls/GifTestData.h"
+#include "tests/support/GifBuilder.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -3,7 +3,7 @@
 // runs it on a virtual X display); otherwise it is skipped.
 
 // The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
-#include "tests/controls/GifTestData.h"
+#include "tests/support/GifBuilder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,7 +50,7 @@ void writeSunset(const QString& path) {
     colours[210] = 0x23402C;  // hills
     colours[211] = 0x2F5A3A;
     brevanto::testing::GifBuilder gif(W, H, colours);
-    gif.loopExtension();
+    gif.loop();
     for (int f = 0; f < kFrames; ++f) {
         std::vector<std::uint8_t> px(static_cast<std::size_t>(W * H));
         const double sunX = 70 + f * 5, sunY = 40 + f * 6;
@@ -67,7 +67,7 @@ void writeSunset(const QString& path) {
                 px[static_cast<std::size_t>(y * W + x)] = index;
             }
         }
-        gif.control(12);
+        gif.control({.delay = 12});
         gif.image(0, 0, W, H, px);
     }
     gif.trailer();

@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "convert/PreviewPlayer.h"
-#include "tests/controls/GifTestData.h"
 #include "tests/convert/ConversionTestSupport.h"
 
 namespace brevanto {
@@ -31,13 +30,6 @@ std::string quoted(const std::string& s) {
   return q + "'";
 }
 
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 Outcome runTool(const std::string& program, const std::vector<std::string>& args, const ScratchFolder& scratch) {
   std::string command = quoted(program);
   for (const auto& arg : args) command += " " + quoted(arg);
@@ -47,8 +39,8 @@ Outcome runTool(const std::string& program, const std::vector<std::string>& args
   const int raw = std::system(command.c_str());
   Outcome outcome;
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.out = slurp(out);
-  outcome.err = slurp(err);
+  outcome.out = testing::readText(out);
+  outcome.err = testing::readText(err);
   return outcome;
 }
 
@@ -121,8 +113,8 @@ TEST(BrevantoConvert, ParallelJobsWriteTheSameMoviesAsOneJob) {
   ASSERT_EQ(convertTool(args("4", four), scratch).status, 0);
   for (int i = 0; i < 6; ++i) {
     const std::string name = "f" + std::to_string(i) + ".swf";
-    const auto bytes = testing::readBytes(one + name);
-    EXPECT_EQ(bytes, testing::readBytes(four + name)) << name;
+    const auto bytes = testing::readFile(one + name);
+    EXPECT_EQ(bytes, testing::readFile(four + name)) << name;
     const auto movie = testing::readSwf(bytes);
     EXPECT_EQ(std::pair(movie.stageWidth, movie.stageHeight), std::pair(27, 18));
   }
@@ -144,7 +136,7 @@ TEST(BrevantoConvert, ExportWritesEveryFrameUnderTheWindowsNames) {
 // Every valid GIF of the shared corpus that fits a movie stage converts into a movie the
 // independent inspector accepts, with one movie frame per slot of the player's timeline.
 TEST(BrevantoConvert, CorpusMoviesPassTheIndependentInspector) {
-  const fs::path valid = fs::path(BREVANTO_TESTDATA) / "gif" / "valid";
+  const fs::path valid = testing::sampleData("gif/valid");
   const fs::path inspector = fs::path(BREVANTO_SHARED_TOOLS) / "swfcheck" / "swfinspect.py";
   if (!fs::is_directory(valid) || !fs::exists(inspector) || std::system("python3 --version >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "the shared corpus, its inspector or python3 is not available";

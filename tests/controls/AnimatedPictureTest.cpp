@@ -7,7 +7,8 @@
 #include "controls/GifBlockParser.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
-#include "tests/controls/GifTestData.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
 
 namespace brevanto::controls {
 namespace {
@@ -25,11 +26,11 @@ std::vector<int> delaysOf(const AnimatedPicture& picture) {
 
 TEST(AnimatedPicture, ReadsDelaysGeometryAndDisposalPastCommentAndApplicationExtensions) {
   GifBuilder gif(20, 10);
-  gif.loopExtension(0).comment("made by a test");
-  gif.control(7, 2).image(1, 2, 5, 4, 1);
-  gif.comment("between frames").loopExtension(3);
-  gif.control(150, 1).comment("inside a graphic block").image(3, 4, 6, 5, 2);
-  gif.control(0, 3).image(0, 0, 20, 10, 3).comment("after the last frame").trailer();
+  gif.loop(0).comment("made by a test");
+  gif.control({.delay = 7, .disposal = 2}).image(1, 2, 5, 4, 1);
+  gif.comment("between frames").loop(3);
+  gif.control({.delay = 150, .disposal = 1}).comment("inside a graphic block").image(3, 4, 6, 5, 2);
+  gif.control({.delay = 0, .disposal = 3}).image(0, 0, 20, 10, 3).comment("after the last frame").trailer();
 
   AnimatedPicture picture(acceptAll);
   ASSERT_TRUE(picture.loadMemory(gif.bytes()));
@@ -51,7 +52,7 @@ TEST(AnimatedPicture, ReadsDelaysGeometryAndDisposalPastCommentAndApplicationExt
 
 TEST(AnimatedPicture, FramesWithoutGraphicControlExtensionHaveNoDelay) {
   GifBuilder gif(4, 4);
-  gif.image(0, 0, 4, 4, 1).control(30, 2).image(0, 0, 4, 4, 2).image(0, 0, 4, 4, 3).trailer();
+  gif.image(0, 0, 4, 4, 1).control({.delay = 30, .disposal = 2}).image(0, 0, 4, 4, 2).image(0, 0, 4, 4, 3).trailer();
   AnimatedPicture picture(acceptAll);
   ASSERT_TRUE(picture.loadMemory(gif.bytes()));
   EXPECT_EQ(delaysOf(picture), (std::vector<int>{-1, 30, -1}));
@@ -63,9 +64,9 @@ TEST(AnimatedPicture, StandaloneFrameIsHeaderPlusItsBlocksPlusTrailer) {
   GifBuilder header(4, 4);
   const std::size_t headerSize = header.size();
   GifBuilder gif(4, 4);
-  gif.comment("skipped").control(5).image(0, 0, 4, 4, 1);
+  gif.comment("skipped").control({.delay = 5}).image(0, 0, 4, 4, 1);
   const std::size_t secondStart = gif.size();
-  gif.control(9).comment("kept").image(0, 0, 4, 4, 2);
+  gif.control({.delay = 9}).comment("kept").image(0, 0, 4, 4, 2);
   const std::size_t secondEnd = gif.size();
   gif.trailer();
 
@@ -113,7 +114,7 @@ TEST(AnimatedPicture, FramesTheDecoderRejectsAreLeftOut) {
 
 TEST(AnimatedPicture, PlainTextExtensionIsAFrameOfItsOwn) {
   GifBuilder gif(4, 4);
-  gif.frame(10, 4, 4, 1).control(20).plainText("hello").frame(30, 4, 4, 2).trailer();
+  gif.frame(10, 4, 4, 1).control({.delay = 20}).plainText("hello").frame(30, 4, 4, 2).trailer();
   GifBlockParser parser(gif.bytes());
   const auto blocks = parser.graphicBlocks();
   ASSERT_EQ(blocks.size(), 3u);
@@ -151,7 +152,7 @@ TEST(GifBlockParser, WalkEndsWhereTheStructureBreaks) {
 
 TEST(GifBlockParser, EveryTruncationIsWalkedSafely) {
   GifBuilder gif(6, 6);
-  gif.loopExtension().comment("c").frame(10, 6, 6, 1).control(5).plainText("t").frame(-1, 3, 3, 2).trailer();
+  gif.loop().comment("c").frame(10, 6, 6, 1).control({.delay = 5}).plainText("t").frame(-1, 3, 3, 2).trailer();
   const auto& full = gif.bytes();
   int previous = 0;
   for (std::size_t n = 0; n <= full.size(); ++n) {
@@ -187,11 +188,11 @@ TEST(AnimatedPicture, RealDecoderReadsFramesAndRejectsGarbage) {
 TEST(AnimatedPicture, PngFileLoadsAsOneStillPicture) {
   image::RasterImage still;
   ASSERT_TRUE(still.create(9, 4, 24));
-  const auto path = std::filesystem::temp_directory_path() / "brevanto-animated-picture-test.png";
+  const testing::ScratchFolder scratch;
+  const auto path = scratch / "still.png";
   ASSERT_TRUE(still.save(path, image::ImageProperties{}));
   AnimatedPicture picture;
   EXPECT_TRUE(picture.load(path.string()));
-  std::filesystem::remove(path);
   EXPECT_FALSE(picture.isGif());
   EXPECT_EQ(picture.animatedFrameCount(), 0);
   EXPECT_EQ(picture.screenWidth(), 9);

@@ -12,7 +12,7 @@ namespace brevanto::convert {
 namespace {
 
 using testing::GifBuilder;
-using testing::ListOf;
+using testing::BatchList;
 using testing::ScratchFolder;
 using testing::WindowStandIn;
 
@@ -55,7 +55,7 @@ class ConversionRunTest : public ::testing::Test {
   ScratchFolder scratch;
   PreviewPlayer player;
   OutputSettings settings;
-  ListOf list;
+  BatchList list;
   ConversionRun run;
   WindowStandIn window;
 };

@@ -1,135 +1,17 @@
 #pragma once
 
-// Shared pieces of the conversion tests: a scratch folder, a batch list, a stand-in for the
-// window that performs RunActions and drives the two timers, and a minimal SWF reader.
+// The conversion tests' view of a movie: a minimal SWF reader. Scratch folders, the GIF builder
+// and the window stand-in come from tests/support.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "convert/ConversionRun.h"
-#include "tests/controls/GifTestData.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
+#include "tests/support/WindowStandIn.h"
 
 namespace brevanto::testing {
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("brevanto-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  // A "/"-separated folder text ending in "/", created.
-  std::string folder(const std::string& name) const {
-    std::filesystem::create_directories(path_ / name);
-    return (path_ / name).generic_string() + "/";
-  }
-  std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    const auto file = path_ / name;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return file.generic_string();
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct ListOf final : convert::RunFileList {
-  std::vector<convert::RunItem> items;
-  int itemCount() const override { return static_cast<int>(items.size()); }
-  convert::RunItem itemAt(int index) const override { return items.at(static_cast<std::size_t>(index)); }
-};
-
-// Performs what the window would and records it. run() is its event loop: frames shown are
-// handed over every few milliseconds, and the timers tick every 100 ms while they run.
-class WindowStandIn {
- public:
-  WindowStandIn(convert::ConversionRun& run, convert::PreviewPlayer& player) : run_(run), player_(player) {}
-
-  void perform(const convert::RunActions& a) {
-    if (a.message) messages.push_back(*a.message);
-    if (a.progressPercent) percents.push_back(*a.progressPercent);
-    if (a.controlsLocked) controlsLocked = *a.controlsLocked;
-    if (a.playEnabled) playEnabled = *a.playEnabled;
-    if (a.pauseEnabled) pauseEnabled = *a.pauseEnabled;
-    if (a.selectRow) selectedRows.push_back(*a.selectRow);
-    if (a.openMovie) openedMovies.push_back(*a.openMovie);
-    if (a.openFolder) openedFolders.push_back(*a.openFolder);
-    if (a.problem) problems.push_back(*a.problem);
-    if (a.movieWritten) movies.push_back(*a.movieWritten);
-    if (a.frameCountLabel) frameCountLabel = *a.frameCountLabel;
-    const auto now = Clock::now();
-    if (a.playbackTimerRunning) {
-      timer1 = *a.playbackTimerRunning;
-      timer1Due = now + kPeriod;
-    }
-    if (a.nextFileTimerRunning) {
-      timer2 = *a.nextFileTimerRunning;
-      timer2Due = now + kPeriod;
-    }
-  }
-
-  // Runs until no timer is running or `until` returns true, at most `limit`.
-  template <typename Until>
-  void run(Until until, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    const auto end = Clock::now() + limit;
-    while ((timer1 || timer2) && !until() && Clock::now() < end) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      player_.handleShownFrames();
-      const auto now = Clock::now();
-      if (timer1 && now >= timer1Due) {
-        timer1Due += kPeriod;
-        perform(run_.tick(convert::kPlaybackTimer));
-      }
-      if (timer2 && Clock::now() >= timer2Due) {
-        timer2Due += kPeriod;
-        perform(run_.tick(convert::kNextFileTimer));
-      }
-    }
-  }
-  void runUntilIdle() {
-    run([] { return false; });
-  }
-
-  std::vector<std::string> messages, openedMovies, openedFolders, problems, movies;
-  std::vector<int> percents, selectedRows;
-  std::string frameCountLabel;
-  bool controlsLocked = false;
-  bool playEnabled = true;
-  bool pauseEnabled = true;
-  bool timer1 = false;
-  bool timer2 = false;
-
- private:
-  using Clock = std::chrono::steady_clock;
-  static constexpr auto kPeriod = std::chrono::milliseconds(convert::kTimerPeriodMs);
-  convert::ConversionRun& run_;
-  convert::PreviewPlayer& player_;
-  Clock::time_point timer1Due, timer2Due;
-};
 
 // The parts of an uncompressed SWF file the tests look at.
 struct SwfSummary {
@@ -184,6 +66,6 @@ inline SwfSummary readSwf(const std::vector<std::uint8_t>& b) {
   return s;
 }
 
-inline SwfSummary readSwfFile(const std::string& path) { return readSwf(readBytes(path)); }
+inline SwfSummary readSwfFile(const std::string& path) { return readSwf(readFile(path)); }
 
 } // namespace brevanto::testing

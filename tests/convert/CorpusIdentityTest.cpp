@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 // frame to the capture folder, assembly from that folder) and the headless converter write the
 // same bytes. The real-speed playback itself is covered by the end-to-end test.
 TEST(CorpusIdentity, CaptureFolderPathAndHeadlessPathAgreeOnEveryCorpusFile) {
-  const fs::path valid = fs::path(BREVANTO_TESTDATA) / "gif" / "valid";
-  if (!fs::is_directory(valid)) GTEST_SKIP() << "the shared corpus is not available";
+  REQUIRE_SAMPLE_DATA("gif/valid");
+  const fs::path valid = testing::sampleData("gif/valid");
   testing::ScratchFolder scratch;
   const std::string played = scratch.folder("played");
   const std::string headless = scratch.folder("headless");
@@ -58,7 +58,7 @@ TEST(CorpusIdentity, CaptureFolderPathAndHeadlessPathAgreeOnEveryCorpusFile) {
     const HeadlessResult direct = convertFile(gif, options);
     ASSERT_TRUE(direct.ok) << gif << ": " << direct.error;
     EXPECT_EQ(direct.slotCount, player.slotCount()) << gif;
-    EXPECT_TRUE(testing::readBytes(fromFolder.outputPath) == testing::readBytes(direct.moviePath)) << gif;
+    EXPECT_TRUE(testing::readFile(fromFolder.outputPath) == testing::readFile(direct.moviePath)) << gif;
     fs::remove(fromFolder.outputPath);
     fs::remove(direct.moviePath);
     ++compared;

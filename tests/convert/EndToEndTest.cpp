@@ -8,7 +8,7 @@ namespace brevanto::convert {
 namespace {
 
 using testing::GifBuilder;
-using testing::ListOf;
+using testing::BatchList;
 using testing::ScratchFolder;
 using testing::WindowStandIn;
 
@@ -19,7 +19,7 @@ std::vector<std::uint8_t> convertThroughPlayback(const std::string& gif, int wid
   PreviewPlayer player;
   OutputSettings settings = chosen;
   settings.outputFolder = folder;
-  ListOf list;
+  BatchList list;
   list.items.push_back({gif, width, height});
   ConversionRun run(player, settings, list);
   WindowStandIn window(run, player);
@@ -29,7 +29,7 @@ std::vector<std::uint8_t> convertThroughPlayback(const std::string& gif, int wid
   window.runUntilIdle();
   EXPECT_TRUE(window.problems.empty()) << (window.problems.empty() ? "" : window.problems[0]);
   EXPECT_EQ(window.movies.size(), 1u);
-  return window.movies.empty() ? std::vector<std::uint8_t>{} : testing::readBytes(window.movies[0]);
+  return window.movies.empty() ? std::vector<std::uint8_t>{} : testing::readFile(window.movies[0]);
 }
 
 std::vector<std::uint8_t> convertHeadless(const std::string& gif, const OutputSettings& chosen,
@@ -43,16 +43,16 @@ std::vector<std::uint8_t> convertHeadless(const std::string& gif, const OutputSe
   options.frameRate = chosen.frameRate;
   const HeadlessResult result = convertFile(gif, options);
   EXPECT_TRUE(result.ok) << result.error;
-  return testing::readBytes(result.moviePath);
+  return testing::readFile(result.moviePath);
 }
 
 TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
   ScratchFolder scratch;
   // Short and long frames, a frame without delay, a transparent sub-frame over the canvas.
   GifBuilder animated(12, 9);
-  animated.loopExtension().comment("end to end");
+  animated.loop().comment("end to end");
   animated.frame(5, 12, 9, 1).frame(-1, 12, 9, 2);
-  animated.control(22, 1, 0).image(2, 3, 5, 4, std::vector<std::uint8_t>{0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3});
+  animated.control({.delay = 22, .disposal = 1, .transparent = 0}).image(2, 3, 5, 4, std::vector<std::uint8_t>{0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3});
   animated.frame(3, 12, 9, 3).trailer();
   const std::string animatedPath = scratch.write("in/anim.gif", animated.bytes());
 

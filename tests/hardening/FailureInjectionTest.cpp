@@ -4,26 +4,66 @@
 // reported, and Convert All goes on with the next file.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "GifBytes.h"
-#include "RunDriver.h"
-#include "ScratchFolders.h"
 #include "image/AnimatedImage.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 #include "swf/MovieAssembly.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
+#include "tests/support/WindowStandIn.h"
 
 using namespace brevanto;
-using namespace brevanto::hardening;
+using namespace brevanto::testing;
 
 namespace {
 
-const std::vector<std::uint8_t> kOldMovie = {'F', 'W', 'S', 3, 'o', 'l', 'd', ' ', 'm', 'o', 'v', 'i', 'e'};
+const Bytes kOldMovie = {'F', 'W', 'S', 3, 'o', 'l', 'd', ' ', 'm', 'o', 'v', 'i', 'e'};
+
+// A tmpfs of `kib` KiB mounted on a scratch folder, unmounted on destruction. mounted() is false
+// when this process may not mount (not root, or no mount rights).
+class TmpfsMount {
+ public:
+  explicit TmpfsMount(int kib) {
+    const std::string options = "size=" + std::to_string(kib) + "k,mode=0755";
+    mounted_ = ::mount("tmpfs", path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) why_ = std::strerror(errno);
+  }
+  ~TmpfsMount() {
+    if (mounted_) ::umount2(path().c_str(), MNT_DETACH);
+  }
+  TmpfsMount(const TmpfsMount&) = delete;
+  TmpfsMount& operator=(const TmpfsMount&) = delete;
+
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+  const fs::path& path() const { return scratch_.path(); }
+  std::string folder() const { return path().string() + "/"; }
+
+  bool remountReadOnly() { return ::mount("tmpfs", path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+  // Writes a file named "filler" until the file system is full.
+  void fill() {
+    std::FILE* f = std::fopen((path() / "filler").c_str(), "wb");
+    if (!f) return;
+    std::vector<char> block(4096, 'x');
+    while (std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
+    }
+    std::fclose(f);
+  }
+
+ private:
+  ScratchFolder scratch_;
+  bool mounted_ = false;
+  std::string why_;
+};
 
 // Writes `slots` capture pictures of a width x height noisy image for gifPath.
 void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPath, int slots,
@@ -60,55 +100,33 @@ swf::MovieAssemblyInput movieInput(const std::string& outputFolder, const std::s
 
 }  // namespace
 
-TEST(MovieWriting, MissingOutputFolderIsReportedAndNothingIsCreated) {
-  const fs::path base = makeScratchFolder("missing");
-  const std::string folder = (base / "not-there").string() + "/";
-  bool opened = false;
-  const auto result = swf::assembleMovie(movieInput(folder, "/somewhere/anim.gif", 3),
-                                         [&](const std::string&) { opened = true; });
-  EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.errorMessage.find("not-there"), std::string::npos) << result.errorMessage;
-  EXPECT_FALSE(opened);
-  EXPECT_FALSE(fs::exists(base / "not-there"));
-  fs::remove_all(base);
-}
+// A read-only folder and a full disk: the old movie stays, nothing else appears, the failure is
+// reported and nothing is opened.
+TEST(MovieWriting, ReadOnlyFolderOrFullDiskKeepsTheOldMovieAndLeavesNoPartialFile) {
+  for (const bool full : {false, true}) {
+    SCOPED_TRACE(full ? "full disk" : "read-only folder");
+    TmpfsMount disk(full ? 1024 : 4096);
+    REQUIRE_MOUNT(disk);
+    const std::string gif = disk.folder() + "anim.gif";
+    const int slots = full ? 6 : 3, width = full ? 96 : 32, height = full ? 64 : 24;
+    writeFile(disk.path() / "anim.swf", kOldMovie);
+    writeCaptureFiles(disk.folder(), gif, slots, width, height);
+    if (full) {
+      disk.fill();
+    } else {
+      ASSERT_TRUE(disk.remountReadOnly());
+    }
+    const auto before = filesIn(disk.path());
 
-TEST(MovieWriting, ReadOnlyFolderKeepsTheOldMovieAndReports) {
-  TmpfsMount disk("readonly", 4096);
-  REQUIRE_MOUNT(disk);
-  const std::string gif = disk.folder() + "anim.gif";
-  writeFile(disk.path() / "anim.swf", kOldMovie);
-  writeCaptureFiles(disk.folder(), gif, 3);
-  ASSERT_TRUE(disk.remountReadOnly());
-  const auto before = filesIn(disk.path());
-
-  bool opened = false;
-  const auto result = swf::assembleMovie(movieInput(disk.folder(), gif, 3),
-                                         [&](const std::string&) { opened = true; });
-  EXPECT_FALSE(result.ok);
-  EXPECT_FALSE(result.errorMessage.empty());
-  EXPECT_FALSE(opened);
-  EXPECT_EQ(readFile(disk.path() / "anim.swf"), kOldMovie);
-  EXPECT_EQ(filesIn(disk.path()), before);
-}
-
-TEST(MovieWriting, FullDiskKeepsTheOldMovieAndLeavesNoPartialFile) {
-  TmpfsMount disk("full", 1024);
-  REQUIRE_MOUNT(disk);
-  const std::string gif = disk.folder() + "anim.gif";
-  writeFile(disk.path() / "anim.swf", kOldMovie);
-  writeCaptureFiles(disk.folder(), gif, 6, 96, 64);
-  disk.fill();
-  const auto before = filesIn(disk.path());
-
-  bool opened = false;
-  const auto result = swf::assembleMovie(movieInput(disk.folder(), gif, 6, 96, 64),
-                                         [&](const std::string&) { opened = true; });
-  EXPECT_FALSE(result.ok);
-  EXPECT_FALSE(result.errorMessage.empty());
-  EXPECT_FALSE(opened);
-  EXPECT_EQ(readFile(disk.path() / "anim.swf"), kOldMovie);
-  EXPECT_EQ(filesIn(disk.path()), before) << "a partial or temporary movie was left behind";
+    bool opened = false;
+    const auto result = swf::assembleMovie(movieInput(disk.folder(), gif, slots, width, height),
+                                           [&](const std::string&) { opened = true; });
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.errorMessage.empty());
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(readFile(disk.path() / "anim.swf"), kOldMovie);
+    EXPECT_EQ(filesIn(disk.path()), before) << "a partial or temporary movie was left behind";
+  }
 }
 
 // A name that leads to /dev/full: a writer either reports the failed write, or (writing beside
@@ -116,7 +134,7 @@ TEST(MovieWriting, FullDiskKeepsTheOldMovieAndLeavesNoPartialFile) {
 // is the fault.
 TEST(ImageWriters, EveryFormatReportsAWriteToAFullDevice) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  const fs::path base = makeScratchFolder("devfull");
+  ScratchFolder base;
   image::RasterImage picture;
   ASSERT_TRUE(picture.create(64, 48, 24));
   for (std::size_t i = 0; i < picture.pixels().size(); ++i) picture.pixels()[i] = static_cast<std::uint8_t>(i * 31);
@@ -131,153 +149,120 @@ TEST(ImageWriters, EveryFormatReportsAWriteToAFullDevice) {
       EXPECT_TRUE(reread.load(link)) << "." << ext;
     }
   }
-  fs::remove_all(base);
 }
 
 namespace {
 
-// A Convert All run over GIF files in `inputs` (a writable folder) into `output`.
-struct Scenario {
-  fs::path inputs;
-  std::vector<std::string> gifs;
+// Convert All, driven as the window does, over GIF files written to a scratch folder.
+struct ConvertAll {
+  explicit ConvertAll(const std::string& outputFolder) : harness(outputFolder) { harness.settings.jpegQuality = 90; }
+  void add(const std::string& name, const Bytes& gif, int width = 8, int height = 6) {
+    harness.list.add(inputs.write(name, gif), width, height);
+  }
+  // Runs to the end; `onTurn` is called on every turn of the window's event loop.
+  template <typename OnTurn>
+  void run(OnTurn onTurn) {
+    harness.window.perform(harness.run.convertAll());
+    ASSERT_TRUE(harness.window.run([&] { onTurn(); return false; }, std::chrono::seconds(120))) << "timed out";
+    EXPECT_EQ(harness.window.openedFolders.size(), 1u) << "Convert All did not reach its end";
+  }
+  void run() {
+    run([] {});
+  }
+  bool reported(const std::string& name) const {
+    for (const auto& p : harness.window.problems) {
+      if (p.find(name) != std::string::npos) return true;
+    }
+    return false;
+  }
 
-  explicit Scenario(const std::string& name) : inputs(makeScratchFolder(name + "-in")) {}
-  ~Scenario() {
-    std::error_code ec;
-    fs::remove_all(inputs, ec);
-  }
-  std::string addGif(const std::string& name, const Bytes& bytes) {
-    const fs::path path = inputs / name;
-    writeFile(path, bytes);
-    gifs.push_back(path.string());
-    return path.string();
-  }
+  ScratchFolder inputs;
+  RunHarness harness;
 };
-
-void addAll(RunDriver& driver, const Scenario& s, int width, int height) {
-  for (const auto& gif : s.gifs) driver.add(gif, width, height);
-}
-
-bool mentions(const std::vector<std::string>& problems, const std::string& text) {
-  for (const auto& p : problems) {
-    if (p.find(text) != std::string::npos) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
 TEST(ConvertAllFailures, AnUndecodableFileIsReportedAndTheNextOneConverts) {
-  Scenario s("undecodable");
-  s.addGif("broken.gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0});
-  s.addGif("good.gif", smallAnimation(8, 6, 3));
-  const fs::path out = makeScratchFolder("undecodable-out");
-  RunDriver driver(out.string() + "/");
-  addAll(driver, s, 8, 6);
-  const RunRecord record = driver.convertAll();
-  ASSERT_FALSE(record.timedOut);
-  EXPECT_TRUE(record.folderOpened);
-  EXPECT_TRUE(mentions(record.problems, "broken.gif"));
-  EXPECT_TRUE(fs::exists(out / "good.swf"));
-  EXPECT_FALSE(fs::exists(out / "broken.swf"));
+  ScratchFolder out;
+  ConvertAll all(out.path().string() + "/");
+  all.add("broken.gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0});
+  all.add("good.gif", smallAnimation(8, 6, 3));
+  all.run();
+  EXPECT_TRUE(all.reported("broken.gif"));
+  EXPECT_EQ(filesIn(out.path()), std::set<std::string>{"good.swf"});
   EXPECT_TRUE(filesIn(out / "tolvane_brevanto" / "Temp").empty());
-  fs::remove_all(out);
 }
 
 TEST(ConvertAllFailures, ReadOnlyOutputFolderReportsEveryFileAndKeepsTheOldMovies) {
-  TmpfsMount disk("run-readonly", 4096);
+  TmpfsMount disk(4096);
   REQUIRE_MOUNT(disk);
-  Scenario s("run-readonly");
-  s.addGif("a.gif", smallAnimation(8, 6, 2));
-  s.addGif("b.gif", smallAnimation(8, 6, 2));
+  ConvertAll all(disk.folder());
+  for (const char* name : {"a", "b"}) {
+    all.add(std::string(name) + ".gif", smallAnimation(8, 6, 2));
+    writeFile(disk.path() / (std::string(name) + ".swf"), kOldMovie);
+  }
   fs::create_directories(disk.path() / "tolvane_brevanto" / "Temp");
-  writeFile(disk.path() / "a.swf", kOldMovie);
-  writeFile(disk.path() / "b.swf", kOldMovie);
   ASSERT_TRUE(disk.remountReadOnly());
-
-  RunDriver driver(disk.folder());
-  addAll(driver, s, 8, 6);
-  const RunRecord record = driver.convertAll();
-  ASSERT_FALSE(record.timedOut);
-  EXPECT_TRUE(record.folderOpened) << "Convert All did not reach its end";
-  EXPECT_TRUE(mentions(record.problems, "a.gif"));
-  EXPECT_TRUE(mentions(record.problems, "b.gif"));
-  EXPECT_TRUE(record.moviesWritten.empty());
+  all.run();
+  EXPECT_TRUE(all.reported("a.gif"));
+  EXPECT_TRUE(all.reported("b.gif"));
+  EXPECT_TRUE(all.harness.window.movies.empty());
   EXPECT_EQ(readFile(disk.path() / "a.swf"), kOldMovie);
   EXPECT_EQ(readFile(disk.path() / "b.swf"), kOldMovie);
   EXPECT_EQ(filesIn(disk.path()), (std::set<std::string>{"a.swf", "b.swf"}));
 }
 
+TEST(ConvertAllFailures, OutputFolderThatCannotBeCreatedIsReportedForEveryFile) {
+  ScratchFolder base;
+  writeFile(base / "plain-file", {1, 2, 3});
+  // A folder below a plain file can never exist.
+  ConvertAll all((base / "plain-file" / "out").string() + "/");
+  all.add("a.gif", smallAnimation(8, 6, 2));
+  all.add("b.gif", smallAnimation(8, 6, 2));
+  all.run();
+  EXPECT_TRUE(all.reported("a.gif"));
+  EXPECT_TRUE(all.reported("b.gif"));
+  EXPECT_EQ(filesIn(base.path()), (std::set<std::string>{"plain-file"}));
+}
+
 TEST(ConvertAllFailures, FullDiskFailsTheLargeFileAndTheNextOneStillConverts) {
   // The large file's pictures and movie cannot fit; once its capture files are cleared away the
   // small one can.
-  TmpfsMount disk("run-full", 768);
+  TmpfsMount disk(768);
   REQUIRE_MOUNT(disk);
-  Scenario s("run-full");
-  s.addGif("large.gif", smallAnimation(400, 300, 4));
-  s.addGif("small.gif", smallAnimation(8, 6, 2));
+  ConvertAll all(disk.folder());
+  all.add("large.gif", smallAnimation(400, 300, 4), 400, 300);
+  all.add("small.gif", smallAnimation(8, 6, 2));
   writeFile(disk.path() / "large.swf", kOldMovie);
   disk.fill();
   // Leave room for the small file's pictures and movie only.
   fs::resize_file(disk.path() / "filler", fs::file_size(disk.path() / "filler") - 64 * 1024);
-
-  RunDriver driver(disk.folder());
-  driver.add(s.gifs[0], 400, 300);
-  driver.add(s.gifs[1], 8, 6);
-  const RunRecord record = driver.convertAll();
-  ASSERT_FALSE(record.timedOut);
-  EXPECT_TRUE(record.folderOpened);
-  EXPECT_TRUE(mentions(record.problems, "large.gif"));
+  all.run();
+  EXPECT_TRUE(all.reported("large.gif"));
   EXPECT_EQ(readFile(disk.path() / "large.swf"), kOldMovie);
-  EXPECT_TRUE(fs::exists(disk.path() / "small.swf"));
   EXPECT_EQ(filesIn(disk.path()), (std::set<std::string>{"filler", "large.swf", "small.swf"}));
   EXPECT_TRUE(filesIn(disk.path() / "tolvane_brevanto" / "Temp").empty());
 }
 
 TEST(ConvertAllFailures, CaptureFolderDeletedDuringAConversionIsReportedNotHidden) {
-  Scenario s("capture-deleted");
-  s.addGif("first.gif", smallAnimation(8, 6, 5));
-  s.addGif("second.gif", smallAnimation(8, 6, 2));
-  const fs::path out = makeScratchFolder("capture-deleted-out");
+  ScratchFolder out;
   writeFile(out / "first.swf", kOldMovie);
-  RunDriver driver(out.string() + "/");
-  addAll(driver, s, 8, 6);
-
+  ConvertAll all(out.path().string() + "/");
+  all.add("first.gif", smallAnimation(8, 6, 5));
+  all.add("second.gif", smallAnimation(8, 6, 2));
   bool deleted = false;
-  const RunRecord record = driver.convertAll([&](convert::ConversionRun& run, convert::PreviewPlayer& player) {
+  all.run([&] {
     // Once the first file has two frames captured, its capture folder disappears.
-    if (!deleted && run.runIndex() == 0 && player.capture().captureCounter >= 2) {
-      player.handleShownFrames();
+    if (!deleted && all.harness.run.runIndex() == 0 && all.harness.player.capture().captureCounter >= 2) {
+      all.harness.player.handleShownFrames();
       fs::remove_all(out / "tolvane_brevanto" / "Temp");
       deleted = true;
     }
   });
   ASSERT_TRUE(deleted);
-  ASSERT_FALSE(record.timedOut);
-  EXPECT_TRUE(record.folderOpened) << "Convert All did not go on to its end";
   // The first movie would lack the pictures that were deleted: it must not replace the old one.
-  EXPECT_TRUE(mentions(record.problems, "first.gif"));
+  EXPECT_TRUE(all.reported("first.gif"));
   EXPECT_EQ(readFile(out / "first.swf"), kOldMovie);
-  EXPECT_TRUE(fs::exists(out / "second.swf"));
-  EXPECT_EQ(filesIn(out), (std::set<std::string>{"first.swf", "second.swf"}));
+  EXPECT_EQ(filesIn(out.path()), (std::set<std::string>{"first.swf", "second.swf"}));
   EXPECT_TRUE(filesIn(out / "tolvane_brevanto" / "Temp").empty());
-  fs::remove_all(out);
-}
-
-TEST(ConvertAllFailures, OutputFolderThatCannotBeCreatedIsReportedForEveryFile) {
-  Scenario s("uncreatable");
-  s.addGif("a.gif", smallAnimation(8, 6, 2));
-  s.addGif("b.gif", smallAnimation(8, 6, 2));
-  const fs::path base = makeScratchFolder("uncreatable-out");
-  writeFile(base / "plain-file", {1, 2, 3});
-  // A folder below a plain file can never exist.
-  RunDriver driver((base / "plain-file" / "out").string() + "/");
-  addAll(driver, s, 8, 6);
-  const RunRecord record = driver.convertAll();
-  ASSERT_FALSE(record.timedOut);
-  EXPECT_TRUE(record.folderOpened);
-  EXPECT_TRUE(mentions(record.problems, "a.gif"));
-  EXPECT_TRUE(mentions(record.problems, "b.gif"));
-  EXPECT_EQ(filesIn(base), (std::set<std::string>{"plain-file"}));
-  fs::remove_all(base);
 }

@@ -2,22 +2,22 @@
 // twice (pictures held apart from it, or a tag buffer copied as it grows).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
-#include "GifBytes.h"
 #include "Resources.h"
 #include "convert/HeadlessConverter.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
 
 using namespace brevanto;
 using namespace brevanto::hardening;
+using namespace brevanto::testing;
 
 namespace {
 
 // Frames of pseudo-random pixels in four colours: small as a GIF, large as JPEG pictures.
 Bytes noisyAnimation(int width, int height, int frames) {
-  Bytes gif = gifHeader(width, height);
+  GifBuilder gif(width, height, {0x000000, 0xFF0000, 0x00FF00, 0x0000FF});
   std::uint32_t state = 12345;
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   for (int f = 0; f < frames; ++f) {
@@ -25,11 +25,10 @@ Bytes noisyAnimation(int width, int height, int frames) {
       state = state * 1664525u + 1013904223u;
       index = static_cast<std::uint8_t>(state >> 30);
     }
-    appendControl(gif, 10);
-    appendImage(gif, 0, 0, width, height, lzwLiterals(indices));
+    gif.control({.delay = 10}).image(0, 0, width, height, indices, {.minCodeSize = 2});
   }
-  appendTrailer(gif);
-  return gif;
+  gif.trailer();
+  return gif.bytes();
 }
 
 }  // namespace
@@ -38,22 +37,17 @@ TEST(HeadlessMemory, PeakIsAboutTheMovieNotTwice) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer keeps freed memory in quarantine";
 #endif
-  const auto dir = std::filesystem::temp_directory_path() / "brevanto-hardening-memory";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  ScratchFolder dir;
   const Bytes gif = noisyAnimation(320, 240, 60);
-  const auto gifPath = dir / "noise.gif";
-  std::ofstream(gifPath, std::ios::binary)
-      .write(reinterpret_cast<const char*>(gif.data()), static_cast<std::streamsize>(gif.size()));
+  const std::string gifPath = dir.write("noise.gif", gif);
 
   convert::HeadlessOptions options;
-  options.outputFolder = dir.string() + "/";
+  options.outputFolder = dir.path().string() + "/";
   convert::HeadlessResult result;
-  const Cost cost = measure([&] { result = convert::convertFile(gifPath.string(), options); });
+  const Cost cost = measure([&] { result = convert::convertFile(gifPath, options); });
   ASSERT_TRUE(result.ok) << result.error;
   const double movieMib = static_cast<double>(std::filesystem::file_size(result.moviePath)) / 1048576.0;
   const double gifMib = static_cast<double>(gif.size()) / 1048576.0;
-  std::filesystem::remove_all(dir);
 
   // The file is read whole and its frame table copies it once more; the movie is built whole;
   // a few frames (300 KB canvases) besides.

@@ -5,18 +5,18 @@
 
 #include <string>
 
-#include "ScratchFolders.h"
 #include "convert/HeadlessConverter.h"
 #include "image/platform/GifReader.h"
+#include "tests/support/Files.h"
 
 using namespace brevanto;
-using namespace brevanto::hardening;
+using namespace brevanto::testing;
 
 namespace {
 
 std::vector<fs::path> malformedGifs() {
   std::vector<fs::path> files;
-  const fs::path folder = fs::path(BREVANTO_TESTDATA) / "gif" / "malformed";
+  const fs::path folder = sampleData("gif/malformed");
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     if (it->is_regular_file()) files.push_back(it->path());
@@ -30,9 +30,9 @@ std::vector<fs::path> malformedGifs() {
 TEST(HostileCorpus, EveryMalformedGifConvertsOrIsReportedAndLeavesNothingPartial) {
   const auto files = malformedGifs();
   if (files.empty()) GTEST_SKIP() << "no shared test data";
-  const fs::path out = makeScratchFolder("malformed-out");
+  ScratchFolder out;
   convert::HeadlessOptions options;
-  options.outputFolder = out.string() + "/";
+  options.outputFolder = out.folder("movies");
   std::set<std::string> expected;
   int converted = 0;
   for (const auto& file : files) {
@@ -47,15 +47,14 @@ TEST(HostileCorpus, EveryMalformedGifConvertsOrIsReportedAndLeavesNothingPartial
     }
   }
   // Only finished movies: no temporary or partial file.
-  EXPECT_EQ(filesIn(out), expected);
+  EXPECT_EQ(filesIn(out / "movies"), expected);
   RecordProperty("converted", converted);
-  fs::remove_all(out);
 }
 
 TEST(HostileCorpus, EveryMalformedGifExportsOrFailsCleanly) {
   const auto files = malformedGifs();
   if (files.empty()) GTEST_SKIP() << "no shared test data";
-  const fs::path out = makeScratchFolder("malformed-export");
+  ScratchFolder out;
   for (const auto& file : files) {
     // Files claiming a canvas of many megapixels (accepted sizes) take seconds to encode as
     // pictures; the limit tests cover them.
@@ -65,15 +64,14 @@ TEST(HostileCorpus, EveryMalformedGifExportsOrFailsCleanly) {
       continue;
     }
     for (const char* ext : {".bmp", ".png"}) {
-      const convert::ExportResult result = convert::exportFrames(file.string(), out.string() + "/", ext);
+      const convert::ExportResult result = convert::exportFrames(file.string(), out.path().string() + "/", ext);
       if (!result.ok) {
         EXPECT_FALSE(result.error.empty()) << file << ext;
       }
     }
   }
   // No partial picture anywhere below the export folders.
-  for (const auto& entry : fs::recursive_directory_iterator(out)) {
+  for (const auto& entry : fs::recursive_directory_iterator(out.path())) {
     EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
   }
-  fs::remove_all(out);
 }

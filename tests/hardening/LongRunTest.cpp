@@ -12,19 +12,20 @@
 #include <vector>
 
 #include "Resources.h"
-#include "RunDriver.h"
-#include "ScratchFolders.h"
 #include "image/platform/GifReader.h"
+#include "tests/support/Files.h"
+#include "tests/support/WindowStandIn.h"
 
 using namespace brevanto;
 using namespace brevanto::hardening;
+using namespace brevanto::testing;
 
 TEST(LongRun, ConvertAllOverAListOfGifs) {
   const char* listFile = std::getenv("BREVANTO_LONGRUN_LIST");
   const char* outFolder = std::getenv("BREVANTO_LONGRUN_OUT");
   if (!listFile || !outFolder) GTEST_SKIP() << "run by scripts/longrun.sh";
 
-  RunDriver driver(std::string(outFolder) + "/");
+  RunHarness driver(std::string(outFolder) + "/");
   driver.settings.jpegQuality = 100;
   std::ifstream list(listFile);
   for (std::string path; std::getline(list, path);) {
@@ -33,7 +34,7 @@ TEST(LongRun, ConvertAllOverAListOfGifs) {
     const std::vector<std::uint8_t> data = readFile(path);
     image::platform::GifLayout layout;
     image::platform::scanGifLayout(data, layout);
-    driver.add(path, layout.canvasWidth, layout.canvasHeight);
+    driver.list.add(path, layout.canvasWidth, layout.canvasHeight);
   }
   ASSERT_GT(driver.list.itemCount(), 0);
 
@@ -44,9 +45,10 @@ TEST(LongRun, ConvertAllOverAListOfGifs) {
   std::vector<FileFigures> figures(static_cast<std::size_t>(driver.list.itemCount()));
   int lastIndex = -1;
   resetPeakRss();
-  const RunRecord record = driver.convertAll(
-      [&](convert::ConversionRun& run, convert::PreviewPlayer&) {
-        const int index = run.runIndex();
+  driver.window.perform(driver.run.convertAll());
+  const bool ended = driver.window.run(
+      [&] {
+        const int index = driver.run.runIndex();
         if (index != lastIndex) {
           // The file before has been finished and its capture folder emptied.
           if (lastIndex >= 0) {
@@ -55,18 +57,19 @@ TEST(LongRun, ConvertAllOverAListOfGifs) {
           resetPeakRss();
           lastIndex = index;
         }
+        return false;
       },
       std::chrono::hours(6));
   if (lastIndex >= 0) figures[static_cast<std::size_t>(lastIndex)] = {peakRssKib(), currentRssKib()};
 
-  EXPECT_FALSE(record.timedOut);
-  EXPECT_TRUE(record.folderOpened);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(driver.window.openedFolders.size(), 1u);
   std::ofstream report(std::string(outFolder) + "/longrun-report.tsv");
   report << "index\tfile\tpeak_kib\trss_kib\tproblem\n";
   for (int i = 0; i < driver.list.itemCount(); ++i) {
     const std::string& path = driver.list.items[static_cast<std::size_t>(i)].filePath;
     std::string problem;
-    for (const auto& p : record.problems) {
+    for (const auto& p : driver.window.problems) {
       if (p.rfind(path + ":", 0) == 0) problem = p.substr(path.size() + 2);
     }
     report << i << '\t' << path << '\t' << figures[static_cast<std::size_t>(i)].peakKib << '\t'

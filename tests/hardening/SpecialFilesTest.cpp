@@ -7,17 +7,18 @@
 
 #include <future>
 
-#include "ScratchFolders.h"
 #include "controls/AnimatedPicture.h"
 #include "convert/HeadlessConverter.h"
 #include "convert/PreviewPlayer.h"
 #include "image/AnimatedImage.h"
+#include "tests/support/Files.h"
 
 using namespace brevanto;
-using namespace brevanto::hardening;
+using namespace brevanto::testing;
 
 TEST(SpecialFiles, PipesDevicesAndFoldersAreRefusedWithoutWaiting) {
-  const fs::path base = makeScratchFolder("special");
+  ScratchFolder scratch;
+  const fs::path& base = scratch.path();
   std::vector<fs::path> paths;
   ASSERT_EQ(::mkfifo((base / "pipe.gif").c_str(), 0600), 0);
   paths.push_back(base / "pipe.gif");
@@ -49,5 +50,4 @@ TEST(SpecialFiles, PipesDevicesAndFoldersAreRefusedWithoutWaiting) {
   ASSERT_EQ(work.wait_for(std::chrono::seconds(30)), std::future_status::ready)
       << "a reader waits on a pipe or reads a device without end";
   for (const auto& failure : work.get()) ADD_FAILURE() << failure << " was accepted";
-  fs::remove_all(base);
 }

@@ -10,6 +10,7 @@
 #include "image/BmpCodec.h"
 #include "image/ImageCodecFactory.h"
 #include "image/TgaCodec.h"
+#include "tests/support/Files.h"
 
 namespace brevanto::image {
 namespace {
@@ -257,14 +258,8 @@ TEST(Tga, HeaderChecks) {
 
 class CodecFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("brevanto_bmptga_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::filesystem::path dir_;
+  brevanto::testing::ScratchFolder scratch_;
+  const std::filesystem::path& dir_ = scratch_.path();
 };
 
 TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {

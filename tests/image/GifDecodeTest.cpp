@@ -7,11 +7,11 @@
 #include "image/AnimatedImage.h"
 #include "image/platform/GifReader.h"
 #include "image/platform/PlatformCodec.h"
-#include "tests/image/GifTestBuilder.h"
+#include "tests/support/GifBuilder.h"
 
 using namespace brevanto::image;
 using namespace brevanto::image::platform;
-using brevanto::image::testing::GifBuilder;
+using brevanto::testing::GifBuilder;
 
 namespace {
 
@@ -46,10 +46,10 @@ TEST(GifDecode, DisposalsAndTransparencyComposeLikeBrowsers) {
   // transparent at x=2 and is cleared afterwards; frame 2 paints x=0 blue and is restored;
   // frame 3 draws nothing visible (all transparent).
   GifBuilder gif(4, 1, {kRed, kGreen, kBlue, kBlack});
-  gif.control(1, 10).image(0, 0, 4, 1, {0, 0, 0, 0});
-  gif.control(2, 10, 2).image(1, 0, 2, 1, {1, 2});
-  gif.control(3, 50).image(0, 0, 1, 1, {2});
-  gif.control(0, 0, 3).image(0, 0, 4, 1, {3, 3, 3, 3}).trailer();
+  gif.control({.delay = 10, .disposal = 1}).image(0, 0, 4, 1, {0, 0, 0, 0});
+  gif.control({.delay = 10, .disposal = 2, .transparent = 2}).image(1, 0, 2, 1, {1, 2});
+  gif.control({.delay = 50, .disposal = 3}).image(0, 0, 1, 1, {2});
+  gif.control({.delay = 0, .transparent = 3}).image(0, 0, 4, 1, {3, 3, 3, 3}).trailer();
   const Frames f = decode(gif.bytes());
   ASSERT_TRUE(f.result.ok) << f.result.error;
   ASSERT_EQ(f.frames.size(), 4u);
@@ -100,7 +100,7 @@ TEST(GifDecode, InterlacedRowsLocalTablesAndClipping) {
   std::vector<std::uint8_t> rows;
   for (int y = 0; y < 9; ++y) rows.insert(rows.end(), 3, static_cast<std::uint8_t>(y % 4));
   GifBuilder gif(3, 9, {kBlack, kBlack, kBlack, kBlack});
-  gif.image(0, 0, 3, 9, rows, true, {kRed, kGreen, kBlue, 0xFFFFFF});
+  gif.image(0, 0, 3, 9, rows, {.interlaced = true, .local = {kRed, kGreen, kBlue, 0xFFFFFF}});
   // A second frame hanging over the right and bottom edges is clipped.
   gif.image(2, 8, 4, 4, std::vector<std::uint8_t>(16, 2)).trailer();
   const Frames f = decode(gif.bytes());
@@ -132,7 +132,7 @@ TEST(GifDecode, IndicesBeyondTheTableLeaveTheCanvasAndMissingTablesDrawBlack) {
   EXPECT_EQ(f.at(1, 0, 0), opaque(kGreen));
   EXPECT_EQ(f.at(1, 1, 0), opaque(kRed));
 
-  GifBuilder none(1, 1);
+  GifBuilder none(1, 1, {});
   none.image(0, 0, 1, 1, {5}).trailer();
   f = decode(none.bytes());
   ASSERT_EQ(f.frames.size(), 1u);
@@ -141,8 +141,8 @@ TEST(GifDecode, IndicesBeyondTheTableLeaveTheCanvasAndMissingTablesDrawBlack) {
 
 TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   GifBuilder gif(2, 2, {kRed, kGreen});
-  gif.control(1, 7).image(0, 0, 2, 2, {0, 0, 0, 0});
-  gif.control(1, 9).image(0, 0, 2, 2, {1, 1, 1, 1}).trailer();
+  gif.control({.delay = 7, .disposal = 1}).image(0, 0, 2, 2, {0, 0, 0, 0});
+  gif.control({.delay = 9, .disposal = 1}).image(0, 0, 2, 2, {1, 1, 1, 1}).trailer();
   const std::vector<std::uint8_t> whole = gif.bytes();
 
   // Cut inside the second frame's data: frame 1 stands, with whatever rows of frame 2 made it.

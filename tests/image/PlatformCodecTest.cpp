@@ -12,30 +12,16 @@
 #include "image/AnimatedImage.h"
 #include "image/ImageCodec.h"
 #include "image/platform/PlatformCodec.h"
-#include "tests/image/GifTestBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
 
 namespace fs = std::filesystem;
 using namespace brevanto::image;
-using brevanto::image::testing::GifBuilder;
+using brevanto::testing::GifBuilder;
 
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("brevanto-plat-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
+using brevanto::testing::ScratchFolder;
 
 // A 32-bit frame with a colour gradient and a transparent (white, alpha 0) square.
 RasterImage gradientFrame(int w, int h) {
@@ -105,10 +91,10 @@ double psnrOverWhite(const RasterImage& reference, const RasterImage& decoded) {
 }  // namespace
 
 TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
-  TempDir dir;
+  ScratchFolder dir;
   // A composed GIF frame with transparency...
   GifBuilder gif(5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456});
-  gif.control(0, 10, 3).image(0, 0, 5, 3, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 3, 3, 0}).trailer();
+  gif.control({.delay = 10, .transparent = 3}).image(0, 0, 5, 3, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 3, 3, 0}).trailer();
   FrameList frames;
   std::optional<ImageProperties> props;
   PlatformCodec codec;
@@ -127,7 +113,7 @@ TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
 }
 
 TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
-  TempDir dir;
+  ScratchFolder dir;
   const RasterImage frame = gradientFrame(40, 30);
   ImageProperties props;
   for (const char* name : {"a.png", "a.tif", "a.tiff"}) {
@@ -150,7 +136,7 @@ TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
 }
 
 TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
-  TempDir dir;
+  ScratchFolder dir;
   const RasterImage frame = gradientFrame(64, 64);
   std::vector<std::uint8_t> file;
   for (int quality : {1, 75, 90, 100}) {
@@ -181,7 +167,7 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
 }
 
 TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
-  TempDir dir;
+  ScratchFolder dir;
   const RasterImage frame = gradientFrame(8, 8);
   ImageProperties props;
   props.set(271, "Brevanto Camera");
@@ -207,7 +193,7 @@ TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
 }
 
 TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
-  TempDir dir;
+  ScratchFolder dir;
   RasterImage indexed;
   ASSERT_TRUE(indexed.create(9, 5, 4));
   for (int i = 0; i < 16; ++i) indexed.setPaletteEntry(i, PaletteEntry{static_cast<std::uint8_t>(i * 16), 0, 255, 0});
@@ -233,7 +219,7 @@ TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
 }
 
 TEST(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
-  TempDir dir;
+  ScratchFolder dir;
   const RasterImage frame = gradientFrame(4, 4);
   PlatformCodec codec;
   const RasterImage frames[1] = {frame};
@@ -296,7 +282,7 @@ TEST(PlatformCodec, IconsWithDibAndPngEntries) {
 
 TEST(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
   if (!haveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
-  TempDir dir;
+  ScratchFolder dir;
   const RasterImage frame = gradientFrame(37, 21);
   for (const char* name : {"m.jpg", "m.png", "m.tif", "m.gif", "m.bmp", "m.tga"}) {
     ASSERT_TRUE(frame.save(dir / name, ImageProperties{})) << name;
@@ -306,7 +292,7 @@ TEST(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
 
 TEST(PlatformCodec, MultiPageTiffGivesOneFramePerPage) {
   if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
-  TempDir dir;
+  ScratchFolder dir;
   const std::string command = "convert -size 6x4 xc:red xc:lime xc:blue '" + (dir / "pages.tif").string() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   AnimatedImage pages = load(dir / "pages.tif");

@@ -5,6 +5,7 @@
 #include "swf/SwfMovie.h"
 #include "swf/SwfShape.h"
 #include "SwfTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +64,8 @@ TEST(ChunkedBytes, AppendsAcrossBlocksKeepOrderAndNeverMoveStoredBytes)
 
 TEST(ChunkedBytes, MovieLargerThanSeveralBlocksIsWrittenWhole)
 {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("swf_chunked_" + std::to_string(::getpid()) + ".swf");
+    const brevanto::testing::ScratchFolder scratch;
+    const auto path = scratch / "chunked.swf";
     // A 2.5-block picture between small tags, so tags straddle block boundaries.
     const Bytes jpeg = counting(ChunkedBytes::kDefaultBlockSize * 5 / 2, 3);
     SwfMovie movie;
@@ -81,9 +82,7 @@ TEST(ChunkedBytes, MovieLargerThanSeveralBlocksIsWrittenWhole)
     }
     const Bytes inMemory = movie.fileBytes();
     ASSERT_TRUE(movie.close());
-    std::ifstream in(path, std::ios::binary);
-    const Bytes written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::filesystem::remove(path);
+    const Bytes written = brevanto::testing::readFile(path);
 
     EXPECT_EQ(written, inMemory);
     const test::ParsedMovie parsed = test::parseMovie(written);

@@ -4,6 +4,7 @@
 #include "swf/MovieAssembly.h"
 #include "swf/SwfMatrix.h"
 #include "SwfTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -30,17 +31,8 @@ constexpr int kDefineBitsJpeg2 = 21;
 constexpr int kPlaceObject2 = 26;
 constexpr int kDefineShape3 = 32;
 
-Bytes readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using brevanto::testing::readFile;
+using brevanto::testing::writeFile;
 
 // A stand-in picture: the writer embeds bytes without parsing them.
 Bytes picture(int slot)
@@ -86,11 +78,6 @@ class MovieAssemblyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() /
-               ("swf_assembly_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
         output = root.string() + "/";
         input.gifPath = "/gifs/anim.gif";
         input.outputFolder = output;
@@ -102,7 +89,6 @@ protected:
     {
         std::error_code ec;
         fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root, ec);
     }
 
     void capture(int slot, const Bytes& bytes)
@@ -137,7 +123,8 @@ protected:
         return files;
     }
 
-    fs::path root;
+    brevanto::testing::ScratchFolder scratch;
+    const fs::path& root = scratch.path();
     std::string output;
     MovieAssemblyInput input;
     std::map<int, Bytes> memory;
@@ -345,6 +332,10 @@ TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie)
         EXPECT_TRUE(leftovers().empty()) << c.what;
         input = saved;
     }
+    EXPECT_FALSE(fs::exists(output + "missing"));
+    input.outputFolder = output + "not-there/";
+    EXPECT_NE(run().errorMessage.find("not-there"), std::string::npos);
+    input.outputFolder = output;
     input.stageWidth = kMaxStageSide;
     input.stageHeight = 1;
     input.slotCount = 1;

@@ -3,6 +3,7 @@
 
 #include "swf/MovieAssembly.h"
 #include "SwfTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,6 @@ class MovieBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() /
-               ("swf_builder_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
         input.gifPath = "/gifs/walk.gif";
         input.outputFolder = root.string() + "/";
         input.stageWidth = 80;
@@ -36,15 +32,10 @@ protected:
         input.sourceHeight = 30;
         input.frameRate = 12;
     }
-    void TearDown() override { fs::remove_all(root); }
+    Bytes readMovie() const { return brevanto::testing::readFile(root / "walk.swf"); }
 
-    Bytes readMovie() const
-    {
-        std::ifstream in(root / "walk.swf", std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path root;
+    brevanto::testing::ScratchFolder scratch;
+    const fs::path& root = scratch.path();
     MovieAssemblyInput input;
 };
 

@@ -3,6 +3,7 @@
 #include "swf/SwfJpegBitmap.h"
 #include "swf/SwfShape.h"
 #include "SwfTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +19,9 @@ using test::u32At;
 
 class TempDir : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() /
-              ("swf_char_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::filesystem::path write(const std::string& name, const Bytes& bytes)
-    {
-        const auto path = dir / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    std::filesystem::path dir;
+    std::filesystem::path write(const std::string& name, const Bytes& bytes) { return scratch.write(name, bytes); }
+    brevanto::testing::ScratchFolder scratch;
+    const std::filesystem::path& dir = scratch.path();
 };
 
 using SwfJpegBitmapTest = TempDir;

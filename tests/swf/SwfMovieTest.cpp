@@ -4,6 +4,7 @@
 #include "swf/SwfMovie.h"
 #include "swf/SwfShape.h"
 #include "SwfTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -17,24 +18,13 @@ namespace {
 using test::Bytes;
 using test::hex;
 
-Bytes readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using brevanto::testing::readFile;
 
 class SwfMovieTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() /
-              ("swf_movie_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    std::filesystem::path dir;
+    std::string path(const std::string& name) const { return (scratch / name).string(); }
+    brevanto::testing::ScratchFolder scratch;
+    const std::filesystem::path& dir = scratch.path();
 };
 
 TEST_F(SwfMovieTest, MovieWithoutFramesIsHeaderBackgroundAndEnd)

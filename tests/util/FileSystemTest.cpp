@@ -1,6 +1,7 @@
 // File-system helpers.
 
 #include "util/FileSystem.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -46,17 +47,9 @@ TEST(FileSystem, ProgramFolderIsTheExecutablesFolderWithSlash)
 
 class DirectoryChain : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        root = fs::temp_directory_path() / ("util_fs_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-        base = root.generic_string();
-    }
-    void TearDown() override { fs::remove_all(root); }
-    fs::path root;
-    std::string base;
+    brevanto::testing::ScratchFolder scratch;
+    const fs::path& root = scratch.path();
+    std::string base = root.generic_string();
 };
 
 TEST_F(DirectoryChain, CreatesEveryMissingFolder)
