@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "convert/PreviewPlayer.h"
-#include "tests/convert/ConversionTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
+#include "tests/support/SwfReader.h"
 
 namespace brevanto {
 namespace {
@@ -115,7 +117,7 @@ TEST(BrevantoConvert, ParallelJobsWriteTheSameMoviesAsOneJob) {
     const std::string name = "f" + std::to_string(i) + ".swf";
     const auto bytes = testing::readFile(one + name);
     EXPECT_EQ(bytes, testing::readFile(four + name)) << name;
-    const auto movie = testing::readSwf(bytes);
+    const auto movie = testing::parseSwf(bytes);
     EXPECT_EQ(std::pair(movie.stageWidth, movie.stageHeight), std::pair(27, 18));
   }
 }

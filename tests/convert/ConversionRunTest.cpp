@@ -6,7 +6,10 @@
 #include "convert/ConversionRun.h"
 #include "convert/HeadlessConverter.h"
 #include "swf/MovieAssembly.h"
-#include "tests/convert/ConversionTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
+#include "tests/support/SwfReader.h"
+#include "tests/support/WindowStandIn.h"
 
 namespace brevanto::convert {
 namespace {

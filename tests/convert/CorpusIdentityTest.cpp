@@ -6,7 +6,7 @@
 #include "convert/HeadlessConverter.h"
 #include "convert/PreviewPlayer.h"
 #include "swf/MovieAssembly.h"
-#include "tests/convert/ConversionTestSupport.h"
+#include "tests/support/Files.h"
 
 namespace brevanto::convert {
 namespace {

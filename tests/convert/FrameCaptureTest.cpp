@@ -3,9 +3,10 @@
 #include <filesystem>
 
 #include "convert/FrameCapture.h"
+#include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 #include "swf/MovieAssembly.h"
-#include "tests/convert/ConversionTestSupport.h"
+#include "tests/support/Files.h"
 
 namespace brevanto::convert {
 namespace {

@@ -4,7 +4,8 @@
 #include <thread>
 
 #include "convert/PreviewPlayer.h"
-#include "tests/convert/ConversionTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/GifBuilder.h"
 
 namespace brevanto::convert {
 namespace {
