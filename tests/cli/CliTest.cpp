@@ -146,11 +146,7 @@ TEST(BrevantoConvert, CorpusMoviesPassTheIndependentInspector) {
   ScratchFolder scratch;
   const std::string out = scratch.folder("movies");
   std::vector<std::string> args = {"-j", "2", "-o", out};
-  std::vector<fs::path> gifs;
-  for (const auto& entry : fs::directory_iterator(valid)) {
-    if (entry.path().extension() == ".gif") gifs.push_back(entry.path());
-  }
-  std::sort(gifs.begin(), gifs.end());
+  const std::vector<fs::path> gifs = testing::sampleFiles("gif/valid", ".gif");
   for (const auto& gif : gifs) args.push_back(gif.string());
   const Outcome outcome = convertTool(args, scratch);
 

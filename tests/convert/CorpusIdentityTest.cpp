@@ -18,14 +18,12 @@ namespace fs = std::filesystem;
 // same bytes. The real-speed playback itself is covered by the end-to-end test.
 TEST(CorpusIdentity, CaptureFolderPathAndHeadlessPathAgreeOnEveryCorpusFile) {
   REQUIRE_SAMPLE_DATA("gif/valid");
-  const fs::path valid = testing::sampleData("gif/valid");
   testing::ScratchFolder scratch;
   const std::string played = scratch.folder("played");
   const std::string headless = scratch.folder("headless");
   int compared = 0;
-  for (const auto& entry : fs::directory_iterator(valid)) {
-    const std::string gif = entry.path().string();
-    if (entry.path().extension() != ".gif") continue;
+  for (const fs::path& path : testing::sampleFiles("gif/valid", ".gif")) {
+    const std::string gif = path.string();
     PreviewPlayer player;
     player.load(gif);
     if (player.frameCount() == 1) player.load(gif);

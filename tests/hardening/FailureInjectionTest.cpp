@@ -66,8 +66,8 @@ class TmpfsMount {
 };
 
 // Writes `slots` capture pictures of a width x height noisy image for gifPath.
-void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPath, int slots,
-                       int width = 32, int height = 24) {
+void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPath, int slots, int width = 32,
+                       int height = 24) {
   fs::create_directories(swf::captureFolder(outputFolder));
   image::RasterImage picture;
   ASSERT_TRUE(picture.create(width, height, 24));
@@ -81,8 +81,8 @@ void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPa
   }
 }
 
-swf::MovieAssemblyInput movieInput(const std::string& outputFolder, const std::string& gifPath,
-                                   int slots, int width = 32, int height = 24) {
+swf::MovieAssemblyInput movieInput(const std::string& outputFolder, const std::string& gifPath, int slots,
+                                   int width = 32, int height = 24) {
   swf::MovieAssemblyInput input;
   input.gifPath = gifPath;
   input.outputFolder = outputFolder;
@@ -94,9 +94,9 @@ swf::MovieAssemblyInput movieInput(const std::string& outputFolder, const std::s
   return input;
 }
 
-#define REQUIRE_MOUNT(m)                                                                  \
-  if (!(m).mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (" << (m).why()         \
-                                   << "); run as root to inject this failure"
+#define REQUIRE_MOUNT(m) \
+  if (!(m).mounted())    \
+  GTEST_SKIP() << "cannot mount a tmpfs here (" << (m).why() << "); run as root to inject this failure"
 
 }  // namespace
 
@@ -163,7 +163,13 @@ struct ConvertAll {
   template <typename OnTurn>
   void run(OnTurn onTurn) {
     harness.window.perform(harness.run.convertAll());
-    ASSERT_TRUE(harness.window.run([&] { onTurn(); return false; }, std::chrono::seconds(120))) << "timed out";
+    ASSERT_TRUE(harness.window.run(
+        [&] {
+          onTurn();
+          return false;
+        },
+        std::chrono::seconds(120)))
+        << "timed out";
     EXPECT_EQ(harness.window.openedFolders.size(), 1u) << "Convert All did not reach its end";
   }
   void run() {

@@ -12,23 +12,8 @@
 using namespace brevanto;
 using namespace brevanto::testing;
 
-namespace {
-
-std::vector<fs::path> malformedGifs() {
-  std::vector<fs::path> files;
-  const fs::path folder = sampleData("gif/malformed");
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_regular_file()) files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-}  // namespace
-
 TEST(HostileCorpus, EveryMalformedGifConvertsOrIsReportedAndLeavesNothingPartial) {
-  const auto files = malformedGifs();
+  const auto files = sampleFiles("gif/malformed");
   if (files.empty()) GTEST_SKIP() << "no shared test data";
   ScratchFolder out;
   convert::HeadlessOptions options;
@@ -52,7 +37,7 @@ TEST(HostileCorpus, EveryMalformedGifConvertsOrIsReportedAndLeavesNothingPartial
 }
 
 TEST(HostileCorpus, EveryMalformedGifExportsOrFailsCleanly) {
-  const auto files = malformedGifs();
+  const auto files = sampleFiles("gif/malformed");
   if (files.empty()) GTEST_SKIP() << "no shared test data";
   ScratchFolder out;
   for (const auto& file : files) {

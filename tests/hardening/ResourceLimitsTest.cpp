@@ -75,7 +75,8 @@ TEST(GifLimits, EveryReaderRefusesClaimsBeyondTheLimitsCheaplyWithTheReason) {
     expectCheap(measure([&] { ok = animation.loadFromMemory(c.gif, image::ImageFormat::Gif); }));
     EXPECT_FALSE(ok);
     EXPECT_EQ(animation.frameCount(), 0u);
-    for (const auto& reason : c.reasons) EXPECT_NE(animation.lastError().find(reason), std::string::npos) << animation.lastError();
+    for (const auto& reason : c.reasons)
+      EXPECT_NE(animation.lastError().find(reason), std::string::npos) << animation.lastError();
 
     convert::PreviewPlayer player;
     const std::string path = scratch().write("refused.gif", c.gif);
@@ -132,8 +133,8 @@ TEST(HostileGif, FrameRectangleFarLargerThanTheScreenIsClippedCheaply) {
   gif.control({.delay = 10}).runImage(0, 0, 16384, 16384, std::uint64_t{16384} * 16384).trailer();
   image::AnimatedImage animation;
   bool ok = false;
-  expectCheap(measure([&] { ok = animation.loadFromMemory(gif.bytes(), image::ImageFormat::Gif); }),
-              kSmallMemoryMib, 2 * kQuickSeconds);
+  expectCheap(measure([&] { ok = animation.loadFromMemory(gif.bytes(), image::ImageFormat::Gif); }), kSmallMemoryMib,
+              2 * kQuickSeconds);
   // Either the frame is clipped to the screen or the file is refused; never a 1 GiB canvas.
   if (ok) {
     ASSERT_EQ(animation.frameCount(), 1u);
@@ -291,8 +292,8 @@ TEST(PixelAreaLimit, EveryFormatRefusesHeadersBeyondTheLimitsCheaply) {
 
   // An icon whose one entry is a 32-bit DIB of 65535 x 65535 pixels.
   Bytes ico = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 32, 0, 40, 0, 0, 0, 22, 0, 0, 0};
-  const Bytes dib = {40, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFE, 0xFF, 1, 0, 1, 0, 32, 0,
-                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes dib = {40, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFE, 0xFF, 1, 0, 1, 0, 32, 0, 0, 0, 0, 0,
+                     0,  0, 0, 0, 0,    0,    0, 0, 0,    0,    0, 0, 0, 0, 0,  0, 0, 0, 0, 0};
   ico.insert(ico.end(), dib.begin(), dib.end());
   ico.insert(ico.end(), 64, 0x7F);
 

@@ -16,6 +16,7 @@
 #include "image/platform/GifReader.h"
 #include "image/platform/JpegCodec.h"
 #include "image/platform/PngCodec.h"
+#include "tests/support/Files.h"
 
 namespace fs = std::filesystem;
 using namespace brevanto::image;
@@ -23,14 +24,9 @@ using namespace brevanto::image::platform;
 
 namespace {
 
-fs::path corpus() { return fs::path(BREVANTO_TESTDATA) / "gif"; }
+using brevanto::testing::readFile;
 
-std::vector<std::uint8_t> readFile(const fs::path& path) {
-  std::vector<std::uint8_t> bytes;
-  std::string reason;
-  readWholeFile(path, bytes, &reason);
-  return bytes;
-}
+fs::path corpus() { return brevanto::testing::sampleData("gif"); }
 
 struct Decoded {
   DecodeResult result;
@@ -160,7 +156,7 @@ FrameComparison compareFrame(const DecodedFrame& ours, const PamImage& ref, cons
 }  // namespace
 
 TEST(GifCorpus, ValidFilesMatchIndexFrameCountsAndImageMagick) {
-  if (!fs::is_directory(corpus() / "valid")) GTEST_SKIP() << "no GIF corpus";
+  REQUIRE_SAMPLE_DATA("gif/valid");
   const bool compare = haveConvert();
   const auto index = readIndex();
   size_t files = 0;
@@ -205,8 +201,8 @@ TEST(GifCorpus, ValidFilesMatchIndexFrameCountsAndImageMagick) {
 }
 
 TEST(GifCorpus, FramesEqualTheReferenceRenderings) {
+  REQUIRE_SAMPLE_DATA("gif/reference");
   const fs::path references = corpus() / "reference";
-  if (!fs::is_directory(references)) GTEST_SKIP() << "no reference renderings";
   size_t compared = 0;
   for (const auto& entry : fs::directory_iterator(references)) {
     std::string stem = entry.path().stem().string();
@@ -244,7 +240,7 @@ TEST(GifCorpus, FramesEqualTheReferenceRenderings) {
 }
 
 TEST(GifCorpus, MalformedFilesFailCleanlyOrKeepTheFramesBeforeTheDamage) {
-  if (!fs::is_directory(corpus() / "malformed")) GTEST_SKIP() << "no GIF corpus";
+  REQUIRE_SAMPLE_DATA("gif/malformed");
   const auto index = readIndex();
   for (const auto& entry : fs::directory_iterator(corpus() / "malformed")) {
     const std::string name = entry.path().filename().string();
@@ -262,8 +258,8 @@ TEST(GifCorpus, MalformedFilesFailCleanlyOrKeepTheFramesBeforeTheDamage) {
 }
 
 TEST(GifCorpus, JpegAtQuality100IsWithin40DecibelsOfAGifFrame) {
+  REQUIRE_SAMPLE_DATA("gif/valid/pillow-iss634.gif");
   const fs::path file = corpus() / "valid" / "pillow-iss634.gif";
-  if (!fs::exists(file)) GTEST_SKIP() << "no GIF corpus";
   const Decoded d = decodeAll(readFile(file));
   ASSERT_FALSE(d.frames.empty());
   const DecodedFrame& frame = d.frames.back();

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -86,9 +87,21 @@ inline fs::path sampleData(const std::string& sub = {}) {
   return sub.empty() ? fs::path(BREVANTO_TESTDATA) : fs::path(BREVANTO_TESTDATA) / sub;
 }
 
+// The plain files of a sample-data folder whose names end in `extension`, sorted by name (none
+// when the folder is absent).
+inline std::vector<fs::path> sampleFiles(const std::string& sub, const std::string& extension = {}) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(sampleData(sub), ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file() && it->path().string().ends_with(extension)) files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 }  // namespace brevanto::testing
 
 // Skips the test when the sample data `sub` (a file or folder) is absent.
-#define REQUIRE_SAMPLE_DATA(sub)                                                              \
-  if (!std::filesystem::exists(::brevanto::testing::sampleData(sub)))                         \
+#define REQUIRE_SAMPLE_DATA(sub)                                      \
+  if (!std::filesystem::exists(::brevanto::testing::sampleData(sub))) \
   GTEST_SKIP() << "the shared sample data " << (sub) << " is not available"

@@ -118,8 +118,8 @@ struct GifControl {
 // How an image's pixels are stored.
 struct GifImageOptions {
   bool interlaced = false;
-  Palette local = {};    // local colour table (none when empty)
-  int minCodeSize = 8;   // LZW minimum code size
+  Palette local = {};   // local colour table (none when empty)
+  int minCodeSize = 8;  // LZW minimum code size
 };
 
 class GifBuilder {

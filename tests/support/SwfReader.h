@@ -23,9 +23,9 @@ struct SwfFile {
   std::uint32_t fileLength = 0;
   int stageWidth = 0;  // pixels
   int stageHeight = 0;
-  int frameRate = 0;   // 8.8 fixed point
-  int frameCount = 0;  // header
-  int showFrames = 0;  // ShowFrame tags
+  int frameRate = 0;           // 8.8 fixed point
+  int frameCount = 0;          // header
+  int showFrames = 0;          // ShowFrame tags
   std::vector<int> bitmapIds;  // DefineBitsJPEG2 ids in tag order
   std::vector<SwfTag> tags;
 };
@@ -34,7 +34,9 @@ inline SwfFile parseSwf(const std::vector<std::uint8_t>& b) {
   SwfFile movie;
   if (b.size() < 9 || b[0] != 'F' || b[1] != 'W' || b[2] != 'S') return movie;
   const auto u16 = [&](std::size_t at) { return b[at] | b[at + 1] << 8; };
-  const auto u32 = [&](std::size_t at) { return static_cast<std::uint32_t>(u16(at)) | static_cast<std::uint32_t>(u16(at + 2)) << 16; };
+  const auto u32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(u16(at)) | static_cast<std::uint32_t>(u16(at + 2)) << 16;
+  };
   movie.fileLength = u32(4);
   const int nbits = b[8] >> 3;
   std::size_t at = 8 + (5 + 4 * static_cast<std::size_t>(nbits) + 7) / 8;
