@@ -9,24 +9,17 @@
 
 namespace brevanto::hardening {
 
-// Peak resident set of this process in KiB (VmHWM), or 0 when unknown.
-inline std::int64_t peakRssKib() {
+// A "Vm...:" figure of this process in KiB from /proc/self/status, or 0 when unknown.
+inline std::int64_t statusKib(const std::string& key) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+    if (line.rfind(key, 0) == 0) return std::stoll(line.substr(key.size()));
   }
   return 0;
 }
-
-inline std::int64_t currentRssKib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stoll(line.substr(6));
-  }
-  return 0;
-}
+inline std::int64_t peakRssKib() { return statusKib("VmHWM:"); }
+inline std::int64_t currentRssKib() { return statusKib("VmRSS:"); }
 
 // Resets the peak to the current resident set (Linux 4.0 and later; a no-op elsewhere).
 inline void resetPeakRss() {
