@@ -149,7 +149,9 @@ void RunController::afterAction() {
   const bool running = isRunning();
   parts_.batch.setRunning(running);
   if (running) {
-    // Play and Pause would restart the file being captured.
+    // The list stays as the run reads it, also between two files of a Convert All; Play and
+    // Pause would restart the file being captured.
+    setControlsLocked(true);
     parts_.preview.setPlayEnabled(false);
     parts_.preview.setPauseEnabled(false);
   }
