@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <thread>
+#include <tuple>
 
 #include "app/BatchList.h"
 #include "app/BatchPanel.h"
@@ -183,18 +184,10 @@ void RunController::perform(const convert::RunActions& actions) {
   }
   if (actions.currentItem) {
     parts_.settings.setSourceSize(actions.currentItem->width, actions.currentItem->height);
-    convert::OutputSettings& settings = parts_.settings.settings();
     if (run_->isConvertAll()) {
-      // Each file of a Convert All gets the chosen size mode applied to its own size; "Custom"
-      // keeps the width and height the user set.
-      if (settings.sizeMode == convert::kSizeModeCustom) {
-        settings.outputWidth = customSize_.first;
-        settings.outputHeight = customSize_.second;
-      } else if (auto size = convert::sizeForMode(settings.sizeMode, actions.currentItem->width,
-                                                  actions.currentItem->height)) {
-        settings.outputWidth = size->first;
-        settings.outputHeight = size->second;
-      }
+      convert::OutputSettings& settings = parts_.settings.settings();
+      std::tie(settings.outputWidth, settings.outputHeight) =
+          convertAllStage(actions.currentItem->width, actions.currentItem->height);
     }
   }
   if (actions.writeSettingsBack) parts_.settings.writeBack();
@@ -230,6 +223,15 @@ void RunController::perform(const convert::RunActions& actions) {
                   fromStd(reason), player_.frameCount() > 0);
   }
   if (actions.message) parts_.messages.show(fromStd(*actions.message), iconOf(actions.messageIcon));
+}
+
+std::pair<int, int> RunController::convertAllStage(int sourceWidth, int sourceHeight) const {
+  // Each file of a Convert All gets the chosen size mode applied to its own size; "Custom" keeps
+  // the width and height the user set.
+  const convert::OutputSettings& settings = parts_.settings.settings();
+  if (settings.sizeMode == convert::kSizeModeCustom) return customSize_;
+  if (auto size = convert::sizeForMode(settings.sizeMode, sourceWidth, sourceHeight)) return *size;
+  return {sourceWidth, sourceHeight};
 }
 
 void RunController::reportProblem(const QString& file, const QString& movie, const QString& reason, bool hadFrames) {
@@ -268,14 +270,7 @@ void RunController::startFullSpeed(bool all) {
     for (int row = 0; row < list.rowCount(); ++row) {
       const BatchEntry entry = list.entry(row);
       const Dimension source = parseDimension(entry.dimension);
-      // As in the real-time run: the size mode applied to each file's own size, "Custom" the
-      // size the user set.
-      std::pair<int, int> stage{source.width, source.height};
-      if (settings.sizeMode == convert::kSizeModeCustom) {
-        stage = customSize_;
-      } else if (auto size = convert::sizeForMode(settings.sizeMode, source.width, source.height)) {
-        stage = *size;
-      }
+      const auto stage = convertAllStage(source.width, source.height);
       jobs.push_back({row, entry.filePath.toStdString(), stage.first, stage.second});
     }
   } else {

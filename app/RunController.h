@@ -75,6 +75,8 @@ class RunController : public QObject {
   void setControlsLocked(bool locked);
   void afterAction();
   void openMovie(const QString& movie);
+  // The stage size of a file of a Convert All, from its own size.
+  std::pair<int, int> convertAllStage(int sourceWidth, int sourceHeight) const;
   void reportProblem(const QString& file, const QString& movie, const QString& reason, bool hadFrames);
 
   void startFullSpeed(bool all);

@@ -733,6 +733,17 @@ TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun
   window->convert();
   waitForRunEnd();
   EXPECT_EQ(readAll(outputFolder() + QStringLiteral("f1.swf")), fast);
+
+  // Stop at full speed: the files in progress finish, no further one starts, nothing is opened.
+  desktop.opened.clear();
+  window->setFullSpeed(true);
+  window->convertAll();
+  window->stop();
+  EXPECT_FALSE(window->isRunning());
+  EXPECT_FALSE(window->commandsLocked());
+  QTest::qWait(200);
+  EXPECT_TRUE(desktop.opened.isEmpty());
+  EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
 // ---------------------------------------------------------------------------------------------
