@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -99,6 +100,7 @@ class RunController : public QObject {
   bool fullSpeedAll_ = false;
   int fullSpeedDone_ = 0;
   QString fullSpeedMovie_;  // Convert: the movie to open at the end
+  QElapsedTimer fullSpeedClock_;
   bool wasRunning_ = false;
 };
 
