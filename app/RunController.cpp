@@ -1,5 +1,6 @@
 #include "app/RunController.h"
 
+#include <QDir>
 #include <QMetaObject>
 #include <QDebug>
 #include <QTimer>
@@ -278,6 +279,9 @@ void RunController::startFullSpeed(bool all) {
     jobs.push_back({parts_.batch.currentRow(), run_->currentFile(), settings.outputWidth, settings.outputHeight});
   }
 
+  // The per-user start folder may not exist before the first conversion (the real-time run
+  // makes it with its capture folder).
+  QDir().mkpath(fromStd(settings.outputFolder));
   fullSpeedAll_ = all;
   fullSpeedDone_ = 0;
   fullSpeedClock_.start();

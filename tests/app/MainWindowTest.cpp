@@ -562,6 +562,16 @@ TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
   EXPECT_EQ(desktop.opened, QStringList{fresh + QStringLiteral("/")});
   EXPECT_FALSE(readAll(fresh + QStringLiteral("/a.swf")).isEmpty());
+
+  // So does Full speed.
+  desktop.opened.clear();
+  desktop.folderAnswers.push_back(fresh + QStringLiteral("2"));
+  panel().browse();
+  window->setFullSpeed(true);
+  window->convertAll();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  EXPECT_FALSE(readAll(fresh + QStringLiteral("2/a.swf")).isEmpty());
 }
 
 TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
