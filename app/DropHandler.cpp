@@ -25,8 +25,8 @@ DroppedPaths sortDroppedPaths(const QStringList& paths) {
 }
 
 QString skippedFilesMessage(int skipped) {
-  return skipped == 1 ? QStringLiteral("1 file was not added: only GIF files and folders can be added.")
-                      : QStringLiteral("%1 files were not added: only GIF files and folders can be added.").arg(skipped);
+  if (skipped == 1) return QStringLiteral("1 file was not added: only GIF files and folders can be added.");
+  return QStringLiteral("%1 files were not added: only GIF files and folders can be added.").arg(skipped);
 }
 
 namespace {

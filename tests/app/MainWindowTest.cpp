@@ -809,7 +809,9 @@ TEST_F(WindowInputTest, DroppedGifsAndFoldersAreAddedInOrderAndOtherFilesCounted
 TEST_F(WindowInputTest, OneDropStopsAtOneThousandFiles) {
   batch().setFileReader([](const QString&) { return FileFacts{2, 3, 1}; });
   QDir(dir.path()).mkpath(QStringLiteral("many"));
-  for (int i = 0; i < 1001; ++i) QFile(dir.path() + QStringLiteral("/many/%1.gif").arg(i, 4, 10, QLatin1Char('0'))).open(QIODevice::WriteOnly);
+  for (int i = 0; i < 1001; ++i) {
+    QFile(dir.path() + QStringLiteral("/many/%1.gif").arg(i, 4, 10, QLatin1Char('0'))).open(QIODevice::WriteOnly);
+  }
   ASSERT_TRUE(drop({dir.path() + QStringLiteral("/many")}));
   waitForAdds();
   EXPECT_EQ(list().rowCount(), 1000);
