@@ -12,7 +12,8 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 entry="$prefix/share/applications/brevanto.desktop"
 desktop-file-validate "$entry"
-exec_path=$(sed -n 's/^Exec="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$entry")
+exec_path=$(sed -n 's/^Exec="\{0,1\}\([^"]*\)"\{0,1\} %F$/\1/p' "$entry")
+grep -qx 'MimeType=image/gif;' "$entry" || { echo "the menu entry does not offer itself for GIF files" >&2; exit 1; }
 [[ $exec_path == "$prefix/bin/brevanto" && -x $exec_path ]] || { echo "Exec does not name the installed program: $exec_path" >&2; exit 1; }
 for size in 16 24 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/brevanto.png"
