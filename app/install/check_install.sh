@@ -20,6 +20,10 @@ for size in 16 24 32 48 64 128 256; do
   [[ $(identify -format '%wx%h' "$icon") == "${size}x${size}" ]] || { echo "bad icon $icon" >&2; exit 1; }
 done
 [[ -s $prefix/share/icons/hicolor/scalable/apps/brevanto.svg ]] || { echo "no scalable icon" >&2; exit 1; }
+# The manual where Help looks for it from PREFIX/bin (../share/doc/brevanto/), with its picture.
+for doc in manual.html window.png; do
+  [[ -s $prefix/share/doc/brevanto/$doc ]] || { echo "no $doc in share/doc/brevanto" >&2; exit 1; }
+done
 
 # Start the installed program and wait for its main window ("Brevanto 2.3 ").
 cat > "$prefix/run.sh" <<'RUN'
