@@ -25,13 +25,13 @@ if(TARGET brevanto)
   list(APPEND brevanto_pages brevanto)
 endif()
 foreach(page ${brevanto_pages})
-  brevanto_gzip(${brevanto_docs}/man/${page}.1 ${CMAKE_BINARY_DIR}/docs/${page}.1.gz)
-  install(FILES ${CMAKE_BINARY_DIR}/docs/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  brevanto_gzip(${brevanto_docs}/man/${page}.1 ${PROJECT_BINARY_DIR}/docs/${page}.1.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/docs/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-brevanto_gzip(${PROJECT_SOURCE_DIR}/app/install/changelog ${CMAKE_BINARY_DIR}/docs/changelog.gz)
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/docs)
+brevanto_gzip(${PROJECT_SOURCE_DIR}/app/install/changelog ${PROJECT_BINARY_DIR}/docs/changelog.gz)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/docs)
 add_custom_target(brevanto_docs ALL DEPENDS ${brevanto_gzipped})
-install(FILES ${CMAKE_BINARY_DIR}/docs/changelog.gz ${PROJECT_SOURCE_DIR}/app/install/copyright
+install(FILES ${PROJECT_BINARY_DIR}/docs/changelog.gz ${PROJECT_SOURCE_DIR}/app/install/copyright
   DESTINATION ${brevanto_doc_dir})
 
 if(TARGET brevanto)
