@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-dev
   python3 ffmpeg imagemagick xvfb xauth desktop-file-utils
+  dpkg-dev file lintian appstream   # the Debian package and its checks (app/install/check_package.sh)
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <span>
+#include <utility>
 
 #include "image/AnimatedImage.h"
 #include "image/BmpCodec.h"
@@ -137,14 +139,6 @@ TEST(Tga, ByteSizesAndHeader) {
 
   EXPECT_TRUE(TgaCodec::encode(pattern(3, 2, 4)).empty());
   EXPECT_TRUE(TgaCodec::encode(pattern(3, 2, 1)).empty());
-}
-
-TEST(Tga, WideImagesKeepTheLow16BitsOfTheirSize) {
-  RasterImage wide;
-  ASSERT_TRUE(wide.create(70000, 1, 8));
-  const auto bytes = TgaCodec::encode(wide);
-  EXPECT_EQ(u16At(bytes, 12), 4464);
-  EXPECT_EQ(bytes.size(), 18u + 12 + 768 + 70000);
 }
 
 TEST(Tga, RoundTripEveryWritableDepth) {
@@ -295,6 +289,26 @@ TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {
   std::ofstream(dir_ / "empty.tga").close();
   EXPECT_FALSE(none.load(dir_ / "empty.tga"));
   EXPECT_EQ(none.frameCount(), 0u);
+}
+
+TEST_F(CodecFiles, TgaRefusesSidesBeyond65535AndWritesNothing) {
+  // The header holds 16-bit sizes: 65535 still fits, anything larger is an error, not a
+  // file with a wrapped size.
+  RasterImage widest;
+  ASSERT_TRUE(widest.create(65535, 1, 8));
+  EXPECT_EQ(u16At(TgaCodec::encode(widest), 12), 65535);
+  for (const auto& [w, h] : {std::pair{70000, 1}, std::pair{1, 65536}}) {
+    RasterImage image;
+    ASSERT_TRUE(image.create(w, h, 8));
+    EXPECT_TRUE(TgaCodec::encode(image).empty());
+    const auto path = dir_ / "big.tga";
+    TgaCodec codec;
+    EXPECT_FALSE(codec.saveToFile(path, std::span<const RasterImage>(&image, 1), ImageProperties{}));
+    EXPECT_NE(codec.lastError().find("65535"), std::string::npos) << codec.lastError();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(image.save(path, ImageProperties{}));  // through the factory too
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
 }
 
 // "width height" as ImageMagick's identify reads the file; empty when identify is missing.
