@@ -66,6 +66,10 @@ TEST(SwfLosslessBitmap, ColourMappedTableInFirstAppearanceOrderWithPaddedRows)
     EXPECT_EQ(tag.head, Bytes({0x3F, 0x05, tag.head[2], tag.head[3], tag.head[4], tag.head[5], 0x07, 0x00,
                                0x03, 0x02, 0x00, 0x02, 0x00, 0x02}));
     EXPECT_EQ(tag.pixels, hex("00 00 FF  FF FF FF  FF 00 00   00 01 00 00   02 00 00 00"));
+
+    // The compressor keeps nothing from one picture to the next: the same picture, the same bytes.
+    SwfLosslessBitmap other(7, whole);
+    EXPECT_EQ(SwfLosslessBitmap(7, whole.sub({1, 1, 2, 2})).tagBytes(), bitmap.tagBytes());
 }
 
 TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels)
