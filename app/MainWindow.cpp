@@ -29,8 +29,8 @@
 #include "app/FolderPicker.h"
 #include "app/LinkLabel.h"
 #include "app/PreviewPane.h"
+#include "app/SizeModeText.h"
 #include "convert/FrameExport.h"
-#include "swf/MovieAssembly.h"
 
 namespace brevanto::app {
 
@@ -214,7 +214,7 @@ void MainWindow::buildControls() {
   ui_.widthBox = numberBox(this, 6);
   ui_.heightBox = numberBox(this, 6);
   ui_.sizeModeBox = new QComboBox(this);
-  for (std::string_view mode : convert::kSizeModes) {
+  for (std::string_view mode : kSizeModeTexts) {
     ui_.sizeModeBox->addItem(QString::fromUtf8(mode.data(), static_cast<qsizetype>(mode.size())));
   }
   ui_.qualityBox = numberBox(this, 5);
@@ -329,7 +329,7 @@ void MainWindow::buildContextMenu() {
 
 bool MainWindow::readSettingsFields() {
   const auto failed = settings_.readFields(
-      toStd(ui_.widthBox->text()), toStd(ui_.heightBox->text()), toStd(ui_.sizeModeBox->currentText()),
+      toStd(ui_.widthBox->text()), toStd(ui_.heightBox->text()), sizeModeAtRow(ui_.sizeModeBox->currentIndex()),
       toStd(ui_.frameRateBox->text()), toStd(ui_.qualityBox->text()));
   if (!failed) return true;
   QLineEdit* box = nullptr;
@@ -350,21 +350,14 @@ bool MainWindow::readSettingsFields() {
 void MainWindow::writeSettingsBack() {
   ui_.widthBox->setText(QString::number(settings_.outputWidth));
   ui_.heightBox->setText(QString::number(settings_.outputHeight));
-  const QString mode = fromStd(settings_.sizeMode);
-  for (int i = 0; i < ui_.sizeModeBox->count(); ++i) {
-    if (ui_.sizeModeBox->itemText(i).startsWith(mode)) {
-      ui_.sizeModeBox->setCurrentIndex(i);
-      break;
-    }
-  }
+  ui_.sizeModeBox->setCurrentIndex(sizeModeRow(settings_.sizeMode));
   ui_.qualityBox->setText(QString::number(settings_.jpegQuality));
   ui_.frameRateBox->setText(QString::number(settings_.frameRate));
 }
 
 void MainWindow::sizeModeChanged() {
   readSettingsFields();
-  const QString mode = ui_.sizeModeBox->currentText();
-  if (settings_.applySizeMode(toStd(mode), sourceWidth_, sourceHeight_)) {
+  if (settings_.applySizeMode(sizeModeAtRow(ui_.sizeModeBox->currentIndex()), sourceWidth_, sourceHeight_)) {
     // Once "Custom" has been chosen the boxes stay editable.
     ui_.widthBox->setEnabled(true);
     ui_.heightBox->setEnabled(true);
@@ -524,7 +517,6 @@ void MainWindow::convert() {
 void MainWindow::convertAll() {
   if (ui_.list->rowCount() > 0 && !convert::outputFolderMissing(settings_.outputFolder)) {
     readSettingsFields();
-    customSize_ = {settings_.outputWidth, settings_.outputHeight};
   }
   perform(run_->convertAll());
 }
@@ -568,17 +560,6 @@ void MainWindow::perform(const convert::RunActions& actions) {
   if (actions.currentItem) {
     sourceWidth_ = actions.currentItem->width;
     sourceHeight_ = actions.currentItem->height;
-    if (run_->isConvertAll()) {
-      // Each file of a Convert All gets the chosen size mode applied to its own size; "Custom"
-      // keeps the width and height the user set.
-      if (settings_.sizeMode == convert::kSizeModeCustom) {
-        settings_.outputWidth = customSize_.first;
-        settings_.outputHeight = customSize_.second;
-      } else if (auto size = convert::sizeForMode(settings_.sizeMode, sourceWidth_, sourceHeight_)) {
-        settings_.outputWidth = size->first;
-        settings_.outputHeight = size->second;
-      }
-    }
   }
   if (actions.writeSettingsBack) writeSettingsBack();
   if (actions.repaintPane) ui_.previewPane->update();
@@ -606,17 +587,14 @@ void MainWindow::perform(const convert::RunActions& actions) {
   if (actions.message) showMessage(fromStd(*actions.message), iconOf(actions.messageIcon));
 }
 
-void MainWindow::reportProblem(const std::string& problem) {
-  // "<file>: <reason>". A file that held frames failed at its movie: name the movie.
-  const std::string prefix = run_->currentFile() + ": ";
-  std::string reason = problem.starts_with(prefix) ? problem.substr(prefix.size()) : problem;
-  QString text;
-  if (player_.frameCount() > 0) {
-    const QString movie = fromStd(swf::moviePath(settings_.outputFolder, run_->currentFile()));
-    text = fromStd(reason);
-    if (!text.contains(movie)) text = QStringLiteral("The movie \"%1\" could not be written: %2").arg(movie, text);
+void MainWindow::reportProblem(const convert::RunProblem& problem) {
+  // A file that held frames failed at its movie: name the movie.
+  QString text = fromStd(problem.reason);
+  if (problem.stage == convert::RunStage::Read || problem.stage == convert::RunStage::Decode) {
+    text = QStringLiteral("\"%1\" could not be converted: %2").arg(fromStd(problem.file), text);
   } else {
-    text = QStringLiteral("\"%1\" could not be converted: %2").arg(fromStd(run_->currentFile()), fromStd(reason));
+    const QString movie = fromStd(problem.movie);
+    if (!text.contains(movie)) text = QStringLiteral("The movie \"%1\" could not be written: %2").arg(movie, text);
   }
   showMessage(text, MessageIcon::Exclamation);
 }

@@ -155,7 +155,7 @@ class MainWindow : public QWidget {
   void perform(const convert::RunActions& actions);
   void setControlsLocked(bool locked);
   void showMessage(const QString& text, MessageIcon icon);
-  void reportProblem(const std::string& problem);
+  void reportProblem(const convert::RunProblem& problem);
 
   Services services_;
   QString programFolder_;
@@ -176,7 +176,6 @@ class MainWindow : public QWidget {
   int sourceWidth_ = 0;
   int sourceHeight_ = 0;
   // The size the user set when a Convert All started with "Custom" chosen.
-  std::pair<int, int> customSize_{0, 0};
   // Message boxes wait for each other: a run goes on while one is open.
   bool messageOpen_ = false;
   std::vector<std::pair<QString, MessageIcon>> pendingMessages_;
