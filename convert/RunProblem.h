@@ -24,6 +24,11 @@ struct RunProblem {
   std::string reason;  // a sentence or phrase for the user, without the file's name
 };
 
+// True when the file itself was read and decoded, so the problem is its movie's.
+inline bool fileDecoded(const RunProblem& problem) {
+  return problem.stage != RunStage::Read && problem.stage != RunStage::Decode;
+}
+
 // The problem for a movie the movie builder did not make or write, with the reason for the
 // user (the system's words for a failed write).
 RunProblem movieProblem(const swf::MovieAssemblyInput& input, const swf::MovieError& error);
