@@ -64,10 +64,13 @@ util::Result<void, MovieError> checkPlace(const MovieAssemblyInput& in)
     return {};
 }
 
-void addSlots(MovieBuilder& builder, const MovieAssemblyInput& in, const PictureForSlot& pictureForSlot)
+// The input's slotCount slots, asking for each picture in slot order.
+MovieBuilder buildSlots(const MovieAssemblyInput& in, const PictureForSlot& pictureForSlot)
 {
+    MovieBuilder builder(in);
     for (int n = 0; n < in.slotCount; ++n)
         builder.add(pictureForSlot ? pictureForSlot(n) : SlotPicture{});
+    return builder;
 }
 
 } // namespace
@@ -93,9 +96,7 @@ util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input
     // Checked before any picture is asked for (and again by MovieBuilder::write).
     if (auto checked = checkPlace(input); !checked)
         return util::fail(std::move(checked.error()));
-    MovieBuilder builder(input);
-    addSlots(builder, input, pictureForSlot);
-    return builder.write();
+    return buildSlots(input, pictureForSlot).write();
 }
 
 util::Result<std::vector<std::uint8_t>, MovieError> buildMovieBytes(const MovieAssemblyInput& input,
@@ -103,9 +104,7 @@ util::Result<std::vector<std::uint8_t>, MovieError> buildMovieBytes(const MovieA
 {
     if (auto checked = checkInput(input); !checked)
         return util::fail(std::move(checked.error()));
-    MovieBuilder builder(input);
-    addSlots(builder, input, pictureForSlot);
-    return builder.fileBytes();
+    return buildSlots(input, pictureForSlot).fileBytes();
 }
 
 struct MovieBuilder::State {
