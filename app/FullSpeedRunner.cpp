@@ -14,22 +14,26 @@ namespace {
 // The one call into the headless engine. The stage size is the window's choice for the file,
 // so the engine is given it as a custom size.
 FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullSpeedRunner::Settings& settings) {
-  convert::HeadlessOptions options;
+  convert::OutputSettings options;
   options.outputFolder = settings.outputFolder;
-  options.sizeMode = std::string(convert::kSizeModeCustom);
-  options.customWidth = job.stageWidth;
-  options.customHeight = job.stageHeight;
+  options.sizeMode = convert::SizeMode::Custom;
+  options.outputWidth = job.stageWidth;
+  options.outputHeight = job.stageHeight;
   options.jpegQuality = settings.jpegQuality;
   options.frameRate = settings.frameRate;
   FullSpeedRunner::Outcome outcome;
   outcome.row = job.row;
   outcome.gifPath = job.gifPath;
   try {
-    const convert::HeadlessResult result = convert::convertFile(job.gifPath, options);
-    outcome.ok = result.ok;
-    outcome.moviePath = result.moviePath;
-    outcome.error = result.error;
-    outcome.hadFrames = result.frameCount > 0;
+    const auto result = convert::convertFile(job.gifPath, options);
+    outcome.ok = result.ok();
+    if (result) {
+      outcome.moviePath = result->moviePath;
+    } else {
+      outcome.moviePath = result.error().movie;
+      outcome.error = result.error().reason;
+      outcome.hadFrames = convert::fileDecoded(result.error());
+    }
   } catch (const std::exception& error) {
     outcome.error = error.what();
   }

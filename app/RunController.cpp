@@ -16,7 +16,6 @@
 #include "app/PreviewPanel.h"
 #include "app/SettingsPanel.h"
 #include "convert/FrameCapture.h"
-#include "swf/MovieAssembly.h"
 
 namespace brevanto::app {
 
@@ -186,11 +185,6 @@ void RunController::perform(const convert::RunActions& actions) {
   }
   if (actions.currentItem) {
     parts_.settings.setSourceSize(actions.currentItem->width, actions.currentItem->height);
-    if (run_->isConvertAll()) {
-      convert::OutputSettings& settings = parts_.settings.settings();
-      std::tie(settings.outputWidth, settings.outputHeight) =
-          convertAllStage(actions.currentItem->width, actions.currentItem->height);
-    }
   }
   if (actions.writeSettingsBack) parts_.settings.writeBack();
   if (actions.repaintPane) parts_.preview.pane().update();
@@ -216,24 +210,18 @@ void RunController::perform(const convert::RunActions& actions) {
   if (actions.openMovie) openMovie(fromStd(*actions.openMovie));
   if (actions.openFolder) parts_.shell.openPath(fromStd(*actions.openFolder), ShowMode::Normal);
   if (actions.problem) {
-    // "<file>: <reason>". A file that held frames failed at its movie.
-    const std::string& file = run_->currentFile();
-    const std::string prefix = file + ": ";
-    const std::string& problem = *actions.problem;
-    const std::string reason = problem.starts_with(prefix) ? problem.substr(prefix.size()) : problem;
-    reportProblem(fromStd(file), fromStd(swf::moviePath(parts_.settings.settings().outputFolder, file)),
-                  fromStd(reason), player_.frameCount() > 0);
+    const convert::RunProblem& problem = *actions.problem;
+    reportProblem(fromStd(problem.file), fromStd(problem.movie), fromStd(problem.reason), convert::fileDecoded(problem));
   }
   if (actions.message) parts_.messages.show(fromStd(*actions.message), iconOf(actions.messageIcon));
 }
 
 std::pair<int, int> RunController::convertAllStage(int sourceWidth, int sourceHeight) const {
-  // Each file of a Convert All gets the chosen size mode applied to its own size; "Custom" keeps
+  // Each file of a Convert All gets the chosen size mode applied to its own size; Custom keeps
   // the width and height the user set.
-  const convert::OutputSettings& settings = parts_.settings.settings();
-  if (settings.sizeMode == convert::kSizeModeCustom) return customSize_;
-  if (auto size = convert::sizeForMode(settings.sizeMode, sourceWidth, sourceHeight)) return *size;
-  return {sourceWidth, sourceHeight};
+  const convert::PixelSize stage = convert::stageSizeFor(parts_.settings.settings().sizeMode,
+                                                         {sourceWidth, sourceHeight}, customSize_);
+  return {stage.width, stage.height};
 }
 
 void RunController::reportProblem(const QString& file, const QString& movie, const QString& reason, bool hadFrames) {

@@ -93,7 +93,7 @@ class RunController : public QObject {
   QTimer* playbackTimer_ = nullptr;  // timer 1
   QTimer* nextFileTimer_ = nullptr;  // timer 2
   // The size the user set when a Convert All started with "Custom" chosen.
-  std::pair<int, int> customSize_{0, 0};
+  convert::PixelSize customSize_;
 
   bool fullSpeed_ = false;
   FullSpeedRunner fullSpeedRunner_{this};

@@ -10,6 +10,7 @@
 
 #include "app/FolderPicker.h"
 #include "app/MessageQueue.h"
+#include "app/SizeModeText.h"
 
 namespace brevanto::app {
 
@@ -37,7 +38,7 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   widthBox_ = numberBox(this, 6);
   heightBox_ = numberBox(this, 6);
   sizeModeBox_ = new QComboBox(this);
-  for (std::string_view mode : convert::kSizeModes) {
+  for (std::string_view mode : kSizeModeTexts) {
     sizeModeBox_->addItem(QString::fromUtf8(mode.data(), static_cast<qsizetype>(mode.size())));
   }
   qualityBox_ = numberBox(this, 5);
@@ -87,7 +88,7 @@ void SettingsPanel::setSourceSize(int width, int height) {
 
 bool SettingsPanel::readFields() {
   const auto failed = settings_.readFields(widthBox_->text().toStdString(), heightBox_->text().toStdString(),
-                                           sizeModeBox_->currentText().toStdString(),
+                                           sizeModeAtRow(sizeModeBox_->currentIndex()),
                                            frameRateBox_->text().toStdString(), qualityBox_->text().toStdString());
   if (!failed) return true;
   QLineEdit* box = nullptr;
@@ -109,13 +110,7 @@ bool SettingsPanel::readFields() {
 void SettingsPanel::writeBack() {
   widthBox_->setText(QString::number(settings_.outputWidth));
   heightBox_->setText(QString::number(settings_.outputHeight));
-  const QString mode = QString::fromStdString(settings_.sizeMode);
-  for (int i = 0; i < sizeModeBox_->count(); ++i) {
-    if (sizeModeBox_->itemText(i).startsWith(mode)) {
-      sizeModeBox_->setCurrentIndex(i);
-      break;
-    }
-  }
+  sizeModeBox_->setCurrentIndex(sizeModeRow(settings_.sizeMode));
   qualityBox_->setText(QString::number(settings_.jpegQuality));
   frameRateBox_->setText(QString::number(settings_.frameRate));
 }
@@ -130,7 +125,7 @@ void SettingsPanel::chooseSizeMode(const QString& mode) {
   const int index = sizeModeBox_->findText(mode);
   if (index >= 0) sizeModeBox_->setCurrentIndex(index);
   readFields();
-  if (settings_.applySizeMode(sizeModeBox_->currentText().toStdString(), sourceWidth_, sourceHeight_)) {
+  if (settings_.applySizeMode(sizeModeAtRow(sizeModeBox_->currentIndex()), sourceWidth_, sourceHeight_)) {
     // Once "Custom" has been chosen the boxes stay editable.
     widthBox_->setEnabled(true);
     heightBox_->setEnabled(true);

@@ -8,6 +8,7 @@
 
 #include "image/ByteReader.h"
 #include "image/ImageLimits.h"
+#include "util/LittleEndian.h"
 
 // The GIF decoder is the program's own: a block parser over ByteReader and an LZW decoder that
 // streams rows straight into the composition. (giflib refuses LZW minimum code sizes above 8,
@@ -52,10 +53,6 @@ bool collectSubBlocks(ByteReader& reader, std::vector<std::uint8_t>& out) {
     }
     out.insert(out.end(), block->begin(), block->end());
   }
-}
-
-void appendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 // Reads a colour table of 2^(bits+1) entries as opaque ARGB; false when the data breaks off.
@@ -561,7 +558,7 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
       stop = true;
     }
 
-    appendLe32(delays, control.delay);
+    util::appendU32(delays, control.delay);
     ++result.frameCount;
     if (!sink(composer.canvas())) stop = true;
     control = GraphicControl{};

@@ -474,11 +474,11 @@ TEST_F(MainWindowTest, ConvertWritesTheSameMovieAsTheHeadlessConverter) {
   ASSERT_TRUE(converter.waitForFinished(30000));
   ASSERT_EQ(converter.exitCode(), 0) << converter.readAllStandardError().toStdString();
 #else
-  convert::HeadlessOptions options;
+  convert::OutputSettings options;
   options.outputFolder = headless.toStdString();
   options.jpegQuality = 80;
   options.frameRate = 12;
-  ASSERT_TRUE(convert::convertFile(gif("anim.gif").toStdString(), options).ok);
+  ASSERT_TRUE(convert::convertFile(gif("anim.gif").toStdString(), options).ok());
 #endif
   EXPECT_EQ(windowMovie, readAll(headless + QStringLiteral("anim.swf")));
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "GifBytes.h"
 #include "Resources.h"
@@ -46,12 +47,12 @@ TEST(HeadlessMemory, PeakIsAboutTheMovieNotTwice) {
   std::ofstream(gifPath, std::ios::binary)
       .write(reinterpret_cast<const char*>(gif.data()), static_cast<std::streamsize>(gif.size()));
 
-  convert::HeadlessOptions options;
+  convert::OutputSettings options;
   options.outputFolder = dir.string() + "/";
-  convert::HeadlessResult result;
-  const Cost cost = measure([&] { result = convert::convertFile(gifPath.string(), options); });
-  ASSERT_TRUE(result.ok) << result.error;
-  const double movieMib = static_cast<double>(std::filesystem::file_size(result.moviePath)) / 1048576.0;
+  std::optional<util::Result<convert::ConvertedMovie, convert::RunProblem>> result;
+  const Cost cost = measure([&] { result.emplace(convert::convertFile(gifPath.string(), options)); });
+  ASSERT_TRUE(result->ok()) << result->error().reason;
+  const double movieMib = static_cast<double>(std::filesystem::file_size((*result)->moviePath)) / 1048576.0;
   const double gifMib = static_cast<double>(gif.size()) / 1048576.0;
   std::filesystem::remove_all(dir);
 

@@ -90,7 +90,7 @@ class RunDriver {
       timer2_ = *a.nextFileTimerRunning;
       lastTick2_ = now;
     }
-    if (a.problem) record.problems.push_back(*a.problem);
+    if (a.problem) record.problems.push_back(a.problem->file + ": " + a.problem->reason);
     if (a.movieWritten && !a.movieWritten->empty()) record.moviesWritten.push_back(*a.movieWritten);
     if (a.selectRow) record.rowsSelected.push_back(*a.selectRow);
     if (a.openFolder) {
