@@ -4,17 +4,29 @@
 
 #include <jpeglib.h>
 #include <jerror.h>
+#include <jpegint.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "image/ImageLimits.h"
 #include "image/platform/ExifBlock.h"
 #include "image/platform/PixelRows.h"
+
+// Exported by libjpeg-turbo (jchuff.c) without a public declaration: the optimal Huffman table
+// for symbol counts, as libjpeg's own optimising pass builds it.
+extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, long freq[]);
 
 namespace brevanto::image::platform {
 
@@ -105,6 +117,126 @@ void finishOutput(j_compress_ptr info) {
   dest->used = dest->buffer->size() - dest->base.free_in_buffer;
 }
 
+// Symbol counts for the optimised Huffman tables. libjpeg gathers them in a first pass over
+// the quantised blocks; libjpeg-turbo 2.1 does that in plain C counting bits one shift at a
+// time, which costs more than the rest of the encode. The encoder below puts this counting
+// in its place: the same counts (so the same tables and bytes), a bit mask and a count of
+// leading zeros per coefficient instead of loops.
+struct HuffmanCounts {
+  long dc[NUM_HUFF_TBLS][257];
+  long ac[NUM_HUFF_TBLS][257];
+  int lastDc[MAX_COMPS_IN_SCAN];
+};
+
+// Zigzag position -> index in the 8x8 block.
+constexpr int kNaturalOrder[DCTSIZE2] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                         12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                         35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                         58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr int kMaxCoefficientBits = 10;  // 8-bit samples
+
+// For row r of a block and the bit set of its non-zero columns, those coefficients' bits in
+// zigzag order: eight table look-ups turn a block's non-zero mask into its zigzag mask.
+using ZigzagRows = std::array<std::array<std::uint64_t, 256>, DCTSIZE>;
+constexpr ZigzagRows makeZigzagRows() {
+  int zigzagOf[DCTSIZE2] = {};
+  for (int k = 0; k < DCTSIZE2; ++k) zigzagOf[kNaturalOrder[k]] = k;
+  ZigzagRows rows{};
+  for (int r = 0; r < DCTSIZE; ++r)
+    for (int bits = 0; bits < 256; ++bits)
+      for (int c = 0; c < DCTSIZE; ++c)
+        if (bits >> c & 1) rows[r][bits] |= std::uint64_t{1} << zigzagOf[r * DCTSIZE + c];
+  return rows;
+}
+constexpr ZigzagRows kZigzagRows = makeZigzagRows();
+
+// Bit i set when coefficient i (natural order) is not zero.
+std::uint64_t nonZeroMask(const JCOEF* block) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  std::uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i + 8));
+    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+    mask |= std::uint64_t{~static_cast<unsigned>(_mm_movemask_epi8(zeros)) & 0xFFFFu} << (16 * i);
+  }
+  return mask;
+#else
+  std::uint64_t mask = 0;
+  for (int i = 0; i < DCTSIZE2; ++i) mask |= std::uint64_t{block[i] != 0} << i;
+  return mask;
+#endif
+}
+
+int magnitudeBits(int value) {
+  const unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
+  return magnitude ? std::bit_width(magnitude) : 0;
+}
+
+// Counts one block's symbols as a baseline sequential scan codes them: the DC difference's
+// size, then (zero run, size) pairs, ZRL for runs over 15, EOB when the block ends in zeros.
+// False when a coefficient is too large for baseline coding.
+bool countBlock(const JCOEF* block, int lastDc, long* dc, long* ac) {
+  const int dcBits = magnitudeBits(block[0] - lastDc);
+  if (dcBits > kMaxCoefficientBits + 1) return false;
+  ++dc[dcBits];
+  const std::uint64_t natural = nonZeroMask(block);
+  std::uint64_t nonZero = 0;
+  for (int r = 0; r < DCTSIZE; ++r) nonZero |= kZigzagRows[r][(natural >> (r * DCTSIZE)) & 0xFF];
+  nonZero &= ~std::uint64_t{1};  // the DC is counted above
+  int previous = 0;
+  while (nonZero) {
+    const int k = std::countr_zero(nonZero);
+    nonZero &= nonZero - 1;
+    int run = k - previous - 1;
+    previous = k;
+    for (; run > 15; run -= 16) ++ac[0xF0];
+    const int bits = magnitudeBits(block[kNaturalOrder[k]]);
+    if (bits > kMaxCoefficientBits) return false;
+    ++ac[(run << 4) + bits];
+  }
+  if (previous < DCTSIZE2 - 1) ++ac[0];
+  return true;
+}
+
+boolean gatherMcu(j_compress_ptr info, JBLOCKROW* mcu) {
+  auto* counts = static_cast<HuffmanCounts*>(info->client_data);
+  for (int b = 0; b < info->blocks_in_MCU; ++b) {
+    const int ci = info->MCU_membership[b];
+    const jpeg_component_info* component = info->cur_comp_info[ci];
+    const JCOEF* block = mcu[b][0];
+    if (!countBlock(block, counts->lastDc[ci], counts->dc[component->dc_tbl_no], counts->ac[component->ac_tbl_no])) {
+      info->err->msg_code = JERR_BAD_DCT_COEF;
+      (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info));
+    }
+    counts->lastDc[ci] = block[0];
+  }
+  return TRUE;
+}
+
+// End of the counting pass: the tables the scan uses, built from the counts.
+void finishGather(j_compress_ptr info) {
+  auto* counts = static_cast<HuffmanCounts*>(info->client_data);
+  bool doneDc[NUM_HUFF_TBLS] = {}, doneAc[NUM_HUFF_TBLS] = {};
+  for (int ci = 0; ci < info->comps_in_scan; ++ci) {
+    const jpeg_component_info* component = info->cur_comp_info[ci];
+    const int dcTable = component->dc_tbl_no, acTable = component->ac_tbl_no;
+    if (!doneDc[dcTable]) {
+      JHUFF_TBL*& table = info->dc_huff_tbl_ptrs[dcTable];
+      if (!table) table = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
+      jpeg_gen_optimal_table(info, table, counts->dc[dcTable]);
+      doneDc[dcTable] = true;
+    }
+    if (!doneAc[acTable]) {
+      JHUFF_TBL*& table = info->ac_huff_tbl_ptrs[acTable];
+      if (!table) table = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
+      jpeg_gen_optimal_table(info, table, counts->ac[acTable]);
+      doneAc[acTable] = true;
+    }
+  }
+}
+
 // How the rows reach libjpeg: straight from the picture where its bytes are already B, G, R
 // or B, G, R, X; converted one strip at a time where they are not.
 enum class RowSource { Direct, OpaqueOrComposed, Converted };
@@ -145,6 +277,7 @@ class Encoder {
   std::vector<JSAMPROW> rows_;
   std::vector<std::uint8_t> strip_;    // converted rows of one strip
   std::vector<std::uint8_t> bgrRow_;   // one row composed over white before it is widened
+  HuffmanCounts counts_{};
 };
 
 constexpr std::int32_t kStripRows = 16;  // one MCU row at 4:2:0
@@ -214,6 +347,14 @@ bool Encoder::run(const ImageView& view, RowSource source, int quality, const st
   for (int c = 1; c < 3; ++c) info_.comp_info[c].h_samp_factor = info_.comp_info[c].v_samp_factor = 1;
   info_.optimize_coding = TRUE;
   jpeg_start_compress(&info_, TRUE);
+  // jpeg_start_compress has begun the counting pass; its per-block counting and its end are
+  // replaced by ours (the output pass installs libjpeg's own coder again).
+  if (info_.entropy && info_.optimize_coding && !info_.progressive_mode && !info_.arith_code) {
+    std::memset(&counts_, 0, sizeof counts_);
+    info_.client_data = &counts_;
+    info_.entropy->encode_mcu = gatherMcu;
+    info_.entropy->finish_pass = finishGather;
+  }
   if (!exif.empty()) jpeg_write_marker(&info_, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   if (source == RowSource::Direct) {
     for (std::int32_t y = 0; y < view.height; ++y)
