@@ -10,8 +10,9 @@
 # of repeating pictures at its own frame rate or dropping frames of zero delay); then our quality is raised from 1 until our movie's PSNR
 # reaches ffmpeg's. PSNR is over all pictures and the three colour channels, each picture of
 # a movie against the GIF frame it shows as ImageMagick composes it (`convert -coalesce`,
-# transparency flattened over white). Wall times are hyperfine means, one conversion at a
-# time, our converter with `-j 1`.
+# transparency flattened over white). Times are hyperfine means, one conversion at a time,
+# our converter with `-j 1`: wall time, and CPU time (user + system, all threads), which
+# varies less on a busy machine.
 #
 # Default set: a 200-frame 320x240 GIF of dense full frames made with ffmpeg's testsrc2
 # (t200), and muybridge, iss634 and chi from ../shared/testdata/gif/valid when present.
@@ -217,7 +218,10 @@ if ((${#files[@]} == 0)); then
   done
 fi
 
-mean_of() { /usr/bin/python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['results'][0]['mean'])" "$1"; }
+# Mean wall time and mean CPU time (user + system) of a hyperfine run, in seconds.
+times_of() {
+  /usr/bin/python3 -c "import json,sys; r=json.load(open(sys.argv[1]))['results'][0]; print(r['mean'], r['user'] + r['system'])" "$1"
+}
 mib() { awk -v b="$1" 'BEGIN { printf "%.2f", b / 1048576 }'; }
 
 rows=()
@@ -258,20 +262,22 @@ for gif in "${files[@]}"; do
   hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ffmpeg.json" "${ffmpeg_cmd[*]}" >/dev/null 2>&1
   hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ours.json" \
     "$converter -j 1 -q $q -o $dir/q$q $gif" >/dev/null 2>&1
-  f_wall=$(mean_of "$dir/ffmpeg.json")
-  b_wall=$(mean_of "$dir/ours.json")
+  read -r f_wall f_cpu < <(times_of "$dir/ffmpeg.json")
+  read -r b_wall b_cpu < <(times_of "$dir/ours.json")
   note=""
   [[ $f_pics == "$frames" && $b_pics == "$frames" ]] || note=" (pictures: ffmpeg $f_pics, ours $b_pics, frames $frames)"
-  rows+=("$(printf '%-26s %6d | %7.3f %8s %6.2f | %4d %7.3f %8s %6.2f | %6.2fx %6.2f%s' "${name:0:26}" "$frames" \
-    "$f_wall" "$(mib "$f_bytes")" "$f_psnr" "$q" "$b_wall" "$(mib "$b_bytes")" "$b_psnr" \
+  rows+=("$(printf '%-26s %6d | %7.3f %7.3f %8s %6.2f | %4d %7.3f %7.3f %8s %6.2f | %6.2fx %6.2f%s' "${name:0:26}" \
+    "$frames" "$f_wall" "$f_cpu" "$(mib "$f_bytes")" "$f_psnr" "$q" "$b_wall" "$b_cpu" "$(mib "$b_bytes")" "$b_psnr" \
     "$(awk -v a="$f_wall" -v b="$b_wall" 'BEGIN { print a / b }')" \
     "$(awk -v a="$b_bytes" -v b="$f_bytes" 'BEGIN { print a / b }')" "$note")")
   echo "${rows[-1]}" >&2  # progress: each row as soon as it is measured
 done
 
 echo "Conversion at equal PSNR (ffmpeg mjpeg -q:v 2 vs brevanto-convert -j 1 -q Q, the lowest Q reaching ffmpeg's PSNR)"
-printf '%-26s %6s | %7s %8s %6s | %4s %7s %8s %6s | %7s %6s\n' "" "" "ffmpeg" "" "" "ours" "" "" "" "speed" "size"
-printf '%-26s %6s | %7s %8s %6s | %4s %7s %8s %6s | %7s %6s\n' "file" "frames" "wall s" "MiB" "dB" "Q" "wall s" "MiB" "dB" "ff/ours" "ours/ff"
+printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %8s %6s | %7s %6s\n' "" "" "ffmpeg" "" "" "" "ours" "" "" "" "" \
+  "wall" "size"
+printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %8s %6s | %7s %6s\n' "file" "frames" "wall s" "cpu s" "MiB" "dB" "Q" \
+  "wall s" "cpu s" "MiB" "dB" "ff/ours" "ours/ff"
 printf '%s\n' "${rows[@]}"
 echo
 # TODO(gif): decode throughput ours vs ffmpeg on t200 and muybridge (bench/gif_decode_vs_ffmpeg.sh).

@@ -64,7 +64,7 @@ std::span<const std::uint8_t> findExif(std::span<const std::uint8_t> data) {
 // those TurboJPEG wrote; only the entropy coding is smaller.
 
 // libjpeg's fatal errors end here: the message is kept and control jumps back to the
-// setjmp in runCompress (error_exit must not return).
+// setjmp in Encoder::run (error_exit must not return).
 struct ErrorManager {
   jpeg_error_mgr base;
   std::jmp_buf jump;
@@ -281,6 +281,7 @@ class Encoder {
 };
 
 constexpr std::int32_t kStripRows = 16;  // one MCU row at 4:2:0
+constexpr std::size_t kKeptBytes = 8 << 20;
 
 bool Encoder::prepare(const ImageView& view, RowSource source, std::string* error) {
   const std::size_t width = static_cast<std::size_t>(view.width);
@@ -390,7 +391,12 @@ std::vector<std::uint8_t> Encoder::encode(const ImageView& view, int quality, co
     if (error) *error = errors_.message[0] ? errors_.message : "JPEG error";
     return {};
   }
-  return std::vector<std::uint8_t>(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(destination_.used));
+  std::vector<std::uint8_t> out(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(destination_.used));
+  // A thread keeps its buffers for the next picture of the same size, but not those of an
+  // exceptionally large one.
+  if (output_.size() > kKeptBytes) std::vector<std::uint8_t>().swap(output_);
+  if (strip_.size() > kKeptBytes) std::vector<std::uint8_t>().swap(strip_);
+  return out;
 }
 
 // The APP1 "Exif" segment's payload for the items, or nothing when there are none or the
