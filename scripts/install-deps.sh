@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins
-  libgif-dev libturbojpeg0-dev libpng-dev libtiff-dev libdeflate-dev
+  libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-dev
   python3 ffmpeg imagemagick xvfb xauth desktop-file-utils
