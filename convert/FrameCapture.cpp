@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "convert/Timeline.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 #include "swf/MovieAssembly.h"
@@ -42,7 +43,7 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
     return -1;
   }
   const std::string path = swf::captureFramePath(outputFolder, gifPath, slot);
-  if (!frame.save(path, captureProperties(captureQuality))) {
+  if (!image::ImageCodecFactory::save(frame, path, captureProperties(captureQuality))) {
     ++failedWrites_;
     return -1;
   }

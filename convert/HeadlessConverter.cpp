@@ -180,7 +180,7 @@ std::string captureCodecFrames(std::span<const std::uint8_t> data, image::ImageF
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
     std::vector<std::uint8_t> jpeg;
     const auto path = folder.path() / (std::to_string(i) + ".jpg");
-    if (feed.wantsPictures() && !(frames.frame(i).save(path, properties) && image::readWholeFile(path, jpeg))) {
+    if (feed.wantsPictures() && !(image::ImageCodecFactory::save(frames.frame(i), path, properties) && image::readWholeFile(path, jpeg))) {
       jpeg.clear();
     }
     feed.addFrame(std::move(jpeg));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/ByteReader.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 
 // The GIF decoder is the program's own: a block parser over ByteReader and an LZW decoder that
@@ -95,7 +96,7 @@ class Composer {
     fill(Rect{0, 0, canvas_.width, canvas_.height});
   }
 
-  const DecodedFrame& canvas() {
+  DecodedFrame& canvas() {
     ensureCanvas();
     return canvas_;
   }
@@ -332,6 +333,7 @@ class LzwFrameDecoder {
 };
 
 struct GraphicControl {
+  bool present = false;
   int disposal = 0;
   int transparentIndex = -1;
   std::uint32_t delay = 0;
@@ -356,7 +358,7 @@ void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex,
 }  // namespace
 
 bool looksLikeGif(std::span<const std::uint8_t> data) {
-  return data.size() >= 6 && std::memcmp(data.data(), "GIF", 3) == 0;
+  return ImageCodecFactory::formatFromContent(data) == ImageFormat::Gif;
 }
 
 bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
@@ -411,7 +413,14 @@ bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
   return true;
 }
 
-DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
+namespace {
+
+// How far decodeWalk goes: every frame composed and delivered, or only until the first row
+// of the first frame is known to decode (nothing composed, no canvas allocated).
+enum class WalkDepth { Frames, FirstRow };
+
+DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sink, WalkDepth depth) {
+  const bool probe = depth == WalkDepth::FirstRow;
   DecodeResult result;
   GifLayout layout;
   if (!scanGifLayout(data, layout)) {
@@ -480,6 +489,7 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
       auto size = reader.u8();
       if (size && *label == kGraphicControlLabel && *size >= 4 && reader.has(4)) {
         const std::uint8_t packed = *reader.u8At(blockStart + 1);
+        control.present = true;
         control.disposal = (packed >> 2) & 7;
         control.delay = *reader.u16leAt(blockStart + 2);
         control.transparentIndex = (packed & 1) ? *reader.u8At(blockStart + 4) : -1;
@@ -523,18 +533,20 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
     compressed.clear();
     bool dataComplete = minCodeSize && collectSubBlocks(reader, compressed);
 
-    composer.beginFrame(left, top, fw, fh, control.disposal);
+    if (!probe) composer.beginFrame(left, top, fw, fh, control.disposal);
     std::int64_t visibleRows = 0;
     if (fw > 0 && fh > 0 && left < composer.width()) {
       visibleRows = std::clamp<std::int64_t>(std::int64_t{composer.height()} - top, 0, fh);
     }
+    // The first decoded row is always a visible one (row 0 of either row order).
+    if (probe) visibleRows = std::min<std::int64_t>(visibleRows, 1);
     RowPlacer placer(fh, (imageFlags & 0x40) != 0, visibleRows);
     LzwOutcome outcome = LzwOutcome::Complete;
     if (visibleRows > 0 && minCodeSize) {
       auto drawRow = [&](auto* rowData) {
         const std::int32_t y = placer.nextRow();
         const bool visible = top + y < composer.height();
-        if (visible) composer.drawRow(top + y, left, rowData, fw, lookup.data());
+        if (visible && !probe) composer.drawRow(top + y, left, rowData, fw, lookup.data());
         placer.advance(visible);
       };
       if (*minCodeSize <= 8) {
@@ -563,7 +575,11 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
 
     appendLe32(delays, control.delay);
     ++result.frameCount;
-    if (!sink(composer.canvas())) stop = true;
+    if (probe) break;
+    DecodedFrame& canvas = composer.canvas();
+    canvas.delay = control.present ? static_cast<std::int32_t>(control.delay) : -1;
+    canvas.disposal = control.disposal;
+    if (!sink(canvas)) stop = true;
     control = GraphicControl{};
   }
 
@@ -579,6 +595,19 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
     result.error = "the GIF file holds no decodable image";
   }
   return result;
+}
+
+}  // namespace
+
+DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
+  return decodeWalk(data, sink, WalkDepth::Frames);
+}
+
+std::optional<GifLayout> probeGif(std::span<const std::uint8_t> data) {
+  if (!decodeWalk(data, nullptr, WalkDepth::FirstRow).ok) return std::nullopt;
+  GifLayout layout;
+  scanGifLayout(data, layout);
+  return layout;
 }
 
 }  // namespace brevanto::image::platform
