@@ -11,8 +11,10 @@
 #include "image/ImageLimits.h"
 
 // The GIF decoder is the program's own: a block parser over ByteReader and an LZW decoder that
-// streams rows straight into the composition. (giflib refuses LZW minimum code sizes above 8,
-// which valid files use, and keeps every frame descriptor of a file in memory.)
+// hands each row to the composition as soon as it is whole (LzwFastDecoder for frames whose
+// indices fit one buffer, LzwFrameDecoder for larger frames and code sizes above 8). (giflib
+// refuses LZW minimum code sizes above 8, which valid files use, and keeps every frame
+// descriptor of a file in memory.)
 namespace brevanto::image::platform {
 
 namespace {

@@ -183,6 +183,22 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   }
 }
 
+TEST(GifDecode, LongStringsFillTheRowsOnBothDecoderPaths) {
+  // Codes of ever longer strings (each the code being defined) cross many rows. A frame that
+  // fits the index buffer takes the fast path; one of 20 million pixels, clipped to the same
+  // canvas, is streamed row by row. Both stop once the canvas rows are done.
+  for (const auto& [w, h] : {std::pair{300, 200}, std::pair{5000, 4000}}) {
+    GifBuilder gif(300, 200, {kRed, kGreen});
+    gif.control(0, 0, 1).runImage(0, 0, w, h, std::uint64_t(w) * 200).trailer();
+    const Frames f = decode(gif.bytes());
+    ASSERT_EQ(f.frames.size(), 1u) << w;
+    EXPECT_TRUE(f.result.error.empty()) << w << ": " << f.result.error;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{299, 0}, std::pair{150, 100}, std::pair{299, 199}}) {
+      EXPECT_EQ(f.at(0, x, y), opaque(kRed)) << w << " at " << x << "," << y;
+    }
+  }
+}
+
 TEST(GifDecode, ResourceLimitsRefuseBeforeAllocating) {
   using Clock = std::chrono::steady_clock;
   // A 65535 x 65535 screen with a one-pixel frame: more than 2^28 pixels.
