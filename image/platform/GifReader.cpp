@@ -708,10 +708,14 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
         const int literals = 1 << *minCodeSize;
         opaque = std::all_of(lookup.begin(), lookup.begin() + literals, [](std::uint32_t c) { return (c >> 24) != 0; });
         auto onRow = [&](std::int32_t, const std::uint8_t* r) { drawRow(r); };
-        if (static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh) <= LzwFastDecoder::kMaxFrameEntries) {
+        // The fast path holds the frame's indices whole: only for frames no larger than the
+        // canvas the limits accepted (or a megapixel), and not for a probe, which needs one row.
+        const std::size_t area = static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh);
+        const std::size_t canvasArea = static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
+        if (!probe && area <= LzwFastDecoder::kMaxFrameEntries && area <= std::max<std::size_t>(canvasArea, 1u << 20)) {
           outcome = fastDecoder.decode(compressed, *minCodeSize, fw, fh, placer, onRow);
         } else {
-          // A frame too large to hold its indices whole streams them row by row.
+          // Otherwise the indices stream through one row.
           if (!narrowDecoder) narrowDecoder = std::make_unique<LzwFrameDecoder<std::uint8_t>>();
           outcome = narrowDecoder->decode(compressed, *minCodeSize, fw, placer, onRow);
         }

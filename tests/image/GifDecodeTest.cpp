@@ -185,8 +185,8 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
 
 TEST(GifDecode, LongStringsFillTheRowsOnBothDecoderPaths) {
   // Codes of ever longer strings (each the code being defined) cross many rows. A frame that
-  // fits the index buffer takes the fast path; one of 20 million pixels, clipped to the same
-  // canvas, is streamed row by row. Both stop once the canvas rows are done.
+  // fits the canvas takes the fast path (indices held whole); one of 20 million pixels, clipped
+  // to the same canvas, is streamed row by row. Both stop once the canvas rows are done.
   for (const auto& [w, h] : {std::pair{300, 200}, std::pair{5000, 4000}}) {
     GifBuilder gif(300, 200, {kRed, kGreen});
     gif.control(0, 0, 1).runImage(0, 0, w, h, std::uint64_t(w) * 200).trailer();
