@@ -6,7 +6,6 @@
 
 #include "image/ByteReader.h"
 #include "image/FrameList.h"
-#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "util/LittleEndian.h"
 
@@ -340,13 +339,6 @@ bool RasterImage::duplicate(const RasterImage& source) {
   copy.originY_ = source.originY_;
   *this = std::move(copy);
   return true;
-}
-
-bool RasterImage::save(const std::filesystem::path& path, const ImageProperties& properties) const {
-  if (isEmpty() || path.empty()) return false;
-  auto codec = ImageCodecFactory::createCodecForPath(path);
-  if (!codec) return false;
-  return codec->saveToFile(path, std::span<const RasterImage>(this, 1), properties);
 }
 
 std::size_t RasterImage::storeToBlock(std::vector<std::uint8_t>& out) const {

@@ -411,10 +411,6 @@ std::vector<std::uint8_t> exifPayload(std::span<const PropertyItem> items) {
 
 }  // namespace
 
-bool looksLikeJpeg(std::span<const std::uint8_t> data) {
-  return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
-}
-
 std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::span<const PropertyItem> items,
                                      std::string* error) {
   if (!view.valid()) {

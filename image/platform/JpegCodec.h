@@ -21,6 +21,4 @@ std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::sp
 // Exif segment as properties.
 DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sink);
 
-bool looksLikeJpeg(std::span<const std::uint8_t> data);
-
 }  // namespace brevanto::image::platform

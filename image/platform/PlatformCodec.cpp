@@ -32,11 +32,14 @@ bool writeFileReplacing(const std::filesystem::path& path, std::span<const std::
 }
 
 DecodeResult decodeAny(std::span<const std::uint8_t> data, const FrameSink& sink) {
-  if (looksLikeGif(data)) return decodeGif(data, sink);
-  if (looksLikeJpeg(data)) return decodeJpeg(data, sink);
-  if (looksLikePng(data)) return decodePng(data, sink);
-  if (looksLikeTiff(data)) return decodeTiff(data, sink);
-  if (looksLikeIco(data)) return decodeIco(data, sink);
+  switch (ImageCodecFactory::formatFromContent(data)) {
+    case ImageFormat::Gif: return decodeGif(data, sink);
+    case ImageFormat::Jpeg: return decodeJpeg(data, sink);
+    case ImageFormat::Png: return decodePng(data, sink);
+    case ImageFormat::Tiff: return decodeTiff(data, sink);
+    case ImageFormat::Ico: return decodeIco(data, sink);
+    default: break;  // BMP content is read by BmpCodec, not here
+  }
   DecodeResult result;
   result.error = "unrecognised image data";
   return result;

@@ -14,6 +14,7 @@
 #include "RunDriver.h"
 #include "ScratchFolders.h"
 #include "image/AnimatedImage.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 #include "convert/FrameCapture.h"
@@ -39,7 +40,7 @@ void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPa
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "100");
   for (int slot = 0; slot < slots; ++slot) {
-    ASSERT_TRUE(picture.save(convert::captureFramePath(outputFolder, gifPath, slot), properties));
+    ASSERT_TRUE(image::ImageCodecFactory::save(picture, convert::captureFramePath(outputFolder, gifPath, slot), properties));
   }
 }
 
@@ -131,7 +132,7 @@ TEST(ImageWriters, EveryFormatReportsAWriteToAFullDevice) {
   for (const char* ext : {"bmp", "tga", "gif", "jpg", "png", "tif"}) {
     const fs::path link = base / (std::string("picture.") + ext);
     fs::create_symlink("/dev/full", link);
-    if (picture.save(link, properties)) {
+    if (image::ImageCodecFactory::save(picture, link, properties)) {
       EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link))) << "." << ext << " reported success on a full device";
       image::AnimatedImage reread;
       EXPECT_TRUE(reread.load(link)) << "." << ext;

@@ -16,6 +16,7 @@
 #include "convert/PreviewPlayer.h"
 #include "image/AnimatedImage.h"
 #include "image/BmpCodec.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "image/RasterImage.h"
 #include "image/TgaCodec.h"
@@ -306,7 +307,7 @@ Bytes encoded(const std::string& extension) {
   const auto path = writeTemp("encoded." + extension, {});
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "90");
-  EXPECT_TRUE(picture.save(path, properties));
+  EXPECT_TRUE(image::ImageCodecFactory::save(picture, path, properties));
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

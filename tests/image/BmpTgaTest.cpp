@@ -267,7 +267,7 @@ TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {
   props.set(ImageProperties::QualityKey, "-1");
   for (const char* name : {"a.bmp", "b.TGA"}) {
     const auto path = dir_ / name;
-    ASSERT_TRUE(image.save(path, props)) << name;
+    ASSERT_TRUE(ImageCodecFactory::save(image, path, props)) << name;
     AnimatedImage loaded;
     ImageProperties meta;
     ASSERT_TRUE(loaded.load(path, &meta)) << name;
@@ -277,11 +277,11 @@ TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {
     ASSERT_TRUE(loaded.load(path));
     EXPECT_EQ(loaded.frameCount(), 2u);
   }
-  EXPECT_FALSE(image.save(dir_ / "c.pcx", props));
-  EXPECT_FALSE(image.save(dir_ / "noextension", props));
-  EXPECT_FALSE(RasterImage{}.save(dir_ / "d.bmp", props));
-  EXPECT_FALSE(pattern(3, 3, 4).save(dir_ / "e.tga", props));
-  EXPECT_FALSE(image.save(dir_ / "missing" / "f.bmp", props));
+  EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "c.pcx", props));
+  EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "noextension", props));
+  EXPECT_FALSE(ImageCodecFactory::save(RasterImage{}, dir_ / "d.bmp", props));
+  EXPECT_FALSE(ImageCodecFactory::save(pattern(3, 3, 4), dir_ / "e.tga", props));
+  EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "missing" / "f.bmp", props));
 
   AnimatedImage none;
   EXPECT_FALSE(none.load(dir_ / "absent.bmp"));
@@ -306,7 +306,7 @@ TEST_F(CodecFiles, TgaRefusesSidesBeyond65535AndWritesNothing) {
     EXPECT_FALSE(codec.saveToFile(path, std::span<const RasterImage>(&image, 1), ImageProperties{}));
     EXPECT_NE(codec.lastError().find("65535"), std::string::npos) << codec.lastError();
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_FALSE(image.save(path, ImageProperties{}));  // through the factory too
+    EXPECT_FALSE(ImageCodecFactory::save(image, path, ImageProperties{}));  // through the factory too
     EXPECT_FALSE(std::filesystem::exists(path));
   }
 }
@@ -328,7 +328,7 @@ TEST_F(CodecFiles, ImageMagickReadsTheFilesWeWrite) {
     for (const char* ext : {".bmp", ".tga"}) {
       if (std::string(ext) == ".tga" && bits < 8) continue;
       const auto path = dir_ / (std::to_string(bits) + ext);
-      ASSERT_TRUE(image.save(path, ImageProperties{}));
+      ASSERT_TRUE(ImageCodecFactory::save(image, path, ImageProperties{}));
       EXPECT_EQ(identifySize(path), "7 3") << path;
     }
   }

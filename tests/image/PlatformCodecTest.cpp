@@ -12,6 +12,7 @@
 
 #include "image/AnimatedImage.h"
 #include "image/ImageCodec.h"
+#include "image/ImageCodecFactory.h"
 #include "image/platform/PlatformCodec.h"
 #include "tests/image/GifTestBuilder.h"
 
@@ -114,14 +115,14 @@ TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
   std::optional<ImageProperties> props;
   PlatformCodec codec;
   ASSERT_TRUE(codec.loadFromMemory(gif.bytes(), frames, props));
-  ASSERT_TRUE(frames[0].save(dir / "frame.gif", ImageProperties{}));
+  ASSERT_TRUE(ImageCodecFactory::save(frames[0], dir / "frame.gif", ImageProperties{}));
   AnimatedImage back = load(dir / "frame.gif");
   ASSERT_EQ(back.frameCount(), 1u);
   EXPECT_TRUE(samePixels(frames[0], back.frame(0)));
 
   // ...and a picture of more than 256 colours comes back quantised but close.
   const RasterImage gradient = gradientFrame(64, 48);
-  ASSERT_TRUE(gradient.save(dir / "many.gif", ImageProperties{}));
+  ASSERT_TRUE(ImageCodecFactory::save(gradient, dir / "many.gif", ImageProperties{}));
   AnimatedImage many = load(dir / "many.gif");
   EXPECT_GT(psnrOverWhite(gradient, many.frame(0)), 30.0);
   EXPECT_EQ(many.frame(0).pixel(0, 0)[3], 0);  // the transparent square stays transparent
@@ -132,13 +133,13 @@ TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
   const RasterImage frame = gradientFrame(40, 30);
   ImageProperties props;
   for (const char* name : {"a.png", "a.tif", "a.tiff"}) {
-    ASSERT_TRUE(frame.save(dir / name, props)) << name;
+    ASSERT_TRUE(ImageCodecFactory::save(frame, dir / name, props)) << name;
     AnimatedImage back = load(dir / name);
     ASSERT_EQ(back.frameCount(), 1u) << name;
     EXPECT_TRUE(samePixels(frame, back.frame(0))) << name;
   }
   props.set(ImageProperties::QualityKey, "100");
-  ASSERT_TRUE(frame.save(dir / "a.JPG", props));
+  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "a.JPG", props));
   AnimatedImage jpeg = load(dir / "a.JPG");
   ASSERT_EQ(jpeg.frame(0).bitCount(), 24);
   RasterImage decoded;
@@ -157,7 +158,7 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   for (int quality : {1, 75, 90, 100}) {
     ImageProperties props;
     props.set(ImageProperties::QualityKey, std::to_string(quality));
-    ASSERT_TRUE(frame.save(dir / "q.jpeg", props));
+    ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "q.jpeg", props));
     ASSERT_TRUE(readWholeFile(dir / "q.jpeg", file));
     EXPECT_EQ(encodeJpeg(frame, quality), file) << quality;
   }
@@ -166,7 +167,7 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   EXPECT_EQ(encodeJpeg(frame, 150), encodeJpeg(frame, 100));
   ImageProperties defaults;
   defaults.set(ImageProperties::QualityKey, "-1");
-  ASSERT_TRUE(frame.save(dir / "d.jpg", defaults));
+  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "d.jpg", defaults));
   ASSERT_TRUE(readWholeFile(dir / "d.jpg", file));
   EXPECT_EQ(encodeJpeg(frame, 80), file);
   // Quality applies to JPEG only.
@@ -174,8 +175,8 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   low.set(ImageProperties::QualityKey, "10");
   high.set(ImageProperties::QualityKey, "90");
   std::vector<std::uint8_t> a, b;
-  ASSERT_TRUE(frame.save(dir / "low.png", low));
-  ASSERT_TRUE(frame.save(dir / "high.png", high));
+  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "low.png", low));
+  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "high.png", high));
   ASSERT_TRUE(readWholeFile(dir / "low.png", a));
   ASSERT_TRUE(readWholeFile(dir / "high.png", b));
   EXPECT_EQ(a, b);
@@ -191,7 +192,7 @@ TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
   props.set(37380, "-1/3");
   props.set(34855, "400");
   props.set(36867, "2024:01:02 03:04:05");
-  ASSERT_TRUE(frame.save(dir / "p.jpg", props));
+  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "p.jpg", props));
   ImageProperties read;
   load(dir / "p.jpg", &read);
   EXPECT_EQ(read.get(271), "Brevanto Camera");
@@ -200,7 +201,7 @@ TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
   EXPECT_EQ(read.get(37380), "-1/3");
   EXPECT_EQ(read.get(34855), "400");
   EXPECT_EQ(read.get(36867), "2024:01:02 03:04:05");
-  ASSERT_TRUE(frame.save(dir / "p.tif", props));
+  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "p.tif", props));
   ImageProperties tiff;
   load(dir / "p.tif", &tiff);
   EXPECT_EQ(tiff.get(271), "Brevanto Camera");
@@ -218,14 +219,14 @@ TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
   rgb565.row(1)[2] = 0xFF;
   for (const RasterImage* image : {&indexed, &rgb565}) {
     for (const char* name : {"i.gif", "i.png", "i.tif", "i.jpg"}) {
-      ASSERT_TRUE(image->save(dir / name, ImageProperties{})) << name;
+      ASSERT_TRUE(ImageCodecFactory::save(*image, dir / name, ImageProperties{})) << name;
       AnimatedImage back = load(dir / name);
       ASSERT_EQ(back.frameCount(), 1u);
       EXPECT_EQ(back.frame(0).width(), image->width()) << name;
     }
   }
   // The GIF of a 4-bit image keeps its palette colours exactly.
-  indexed.save(dir / "x.gif", ImageProperties{});
+  ImageCodecFactory::save(indexed, dir / "x.gif", ImageProperties{});
   AnimatedImage back = load(dir / "x.gif");
   const std::uint8_t* p = back.frame(0).pixel(1, 2);
   EXPECT_EQ(p[0], 0x4 * 16);  // index 0x4 is the low nibble of 0x14: pixel 1 of row 2
@@ -240,7 +241,7 @@ TEST(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
   const RasterImage frames[1] = {frame};
   EXPECT_FALSE(codec.saveToFile(dir / "x.ico", frames, ImageProperties{}));
   EXPECT_FALSE(codec.saveToFile(dir / "x.pcx", frames, ImageProperties{}));
-  EXPECT_FALSE(frame.save(dir / "missing" / "x.png", ImageProperties{}));
+  EXPECT_FALSE(ImageCodecFactory::save(frame, dir / "missing" / "x.png", ImageProperties{}));
   EXPECT_FALSE(fs::exists(dir / "missing"));
   FrameList list;
   std::optional<ImageProperties> props;
@@ -311,7 +312,7 @@ TEST(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
   TempDir dir;
   const RasterImage frame = gradientFrame(37, 21);
   for (const char* name : {"m.jpg", "m.png", "m.tif", "m.gif", "m.bmp", "m.tga"}) {
-    ASSERT_TRUE(frame.save(dir / name, ImageProperties{})) << name;
+    ASSERT_TRUE(ImageCodecFactory::save(frame, dir / name, ImageProperties{})) << name;
     EXPECT_EQ(identifySize(dir / name), "37x21") << name;
   }
 }
