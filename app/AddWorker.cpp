@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -45,6 +46,15 @@ std::unique_ptr<AddWorker> AddWorker::addFolder(QString folder, QObject* context
   return worker;
 }
 
+std::unique_ptr<AddWorker> AddWorker::addPaths(QStringList paths, QObject* context, Callbacks callbacks,
+                                               Reader reader) {
+  std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
+  worker->thread_ = std::jthread([w = worker.get(), paths = std::move(paths)](std::stop_token stop) {
+    w->runPaths(stop, paths);
+  });
+  return worker;
+}
+
 void AddWorker::post(std::function<void()> call) {
   // Queued to the context's thread; dropped when the context is gone.
   QObject* context = context_.data();
@@ -59,6 +69,24 @@ void AddWorker::runFiles(std::stop_token stop, const QStringList& paths) {
 void AddWorker::runFolder(std::stop_token stop, const QString& folder) {
   post(callbacks_.clearList);
   readInOrder(stop, gifFilesIn(folder), FailurePolicy::SkipFile, QStringLiteral("selected files can't more than 1000!"));
+}
+
+void AddWorker::runPaths(std::stop_token stop, const QStringList& paths) {
+  QStringList files;
+  bool anyFolder = false;
+  for (const QString& path : paths) {
+    if (QFileInfo(path).isDir()) {
+      anyFolder = true;
+      files << gifFilesIn(path);
+    } else {
+      files << path;
+    }
+  }
+  if (anyFolder) {
+    readInOrder(stop, files, FailurePolicy::SkipFile, QStringLiteral("selected files can't more than 1000!"));
+  } else {
+    readInOrder(stop, files, FailurePolicy::EndOperation, QStringLiteral("selected file can't more than 1000!"));
+  }
 }
 
 void AddWorker::readInOrder(std::stop_token stop, const QStringList& paths, FailurePolicy onFailure,

@@ -58,6 +58,13 @@ class AddWorker {
 
   bool isFinished() const { return finished_.load(); }
 
+  // Adds dropped or start-up paths in the order given: a file is read as "ADD Gif(s)" reads
+  // it, a folder gives its GIF files as "Add Folder" does (the list is not cleared). One
+  // operation: the 1000-file limit counts over all of them. With a folder among the paths a
+  // read failure skips the file and the limit message is the folder's.
+  static std::unique_ptr<AddWorker> addPaths(QStringList paths, QObject* context, Callbacks callbacks,
+                                             Reader reader = readFileFacts);
+
   // The GIF files of a folder in the order the worker reads them: entries whose name ends in
   // ".gif" (any letter case), directories skipped, sorted by name.
   static QStringList gifFilesIn(const QString& folder);
@@ -67,6 +74,7 @@ class AddWorker {
   void post(std::function<void()> call);
   void runFiles(std::stop_token stop, const QStringList& paths);
   void runFolder(std::stop_token stop, const QString& folder);
+  void runPaths(std::stop_token stop, const QStringList& paths);
   enum class FailurePolicy { EndOperation, SkipFile };
   void readInOrder(std::stop_token stop, const QStringList& paths, FailurePolicy onFailure,
                    const QString& limitMessage);

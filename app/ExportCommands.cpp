@@ -5,6 +5,7 @@
 #include "app/FrameExportDialog.h"
 #include "convert/OutputSettings.h"
 #include "image/BicubicScaler.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 
@@ -89,7 +90,7 @@ QString exportSingleImage(const ExportContext& context, const image::RasterImage
     image::scaleImage(copy, width, height, image::kInterpolationHighQualityBicubic);
     image::ImageProperties properties;
     properties.set(image::ImageProperties::QualityKey, "-1");
-    if (!copy.save(std::filesystem::path(path.toStdString()), properties)) {
+    if (!image::ImageCodecFactory::save(copy, std::filesystem::path(path.toStdString()), properties)) {
         tell(context, QString::fromUtf8(kImageNotWrittenMessage) + path, MessageIcon::Exclamation);
         return {};
     }

@@ -3,6 +3,8 @@
 
 #include "app/ExportCommands.h"
 #include "app/MainWindow.h"
+#include "app/MessageQueue.h"
+#include "app/SettingsPanel.h"
 
 namespace brevanto::app {
 
@@ -24,15 +26,15 @@ ExportContext contextFor(MainWindow& window, const Services& services,
 void MainWindow::exportSingleImage() {
   // The picture takes the size the boxes show, including a custom size just typed, as a
   // conversion does; a box without an integer is reported and nothing is saved.
-  if (!currentFile().isEmpty() && !readSettingsFields()) return;
+  if (!currentFile().isEmpty() && !settingsPanel_->readFields()) return;
   const ExportContext context =
-      contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { showMessage(text, icon); });
-  app::exportSingleImage(context, player_.currentImage(), settings_.outputWidth, settings_.outputHeight);
+      contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { messages_->show(text, icon); });
+  app::exportSingleImage(context, player_.currentImage(), settings().outputWidth, settings().outputHeight);
 }
 
 void MainWindow::exportSequence(const QString& extension) {
   const ExportContext context =
-      contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { showMessage(text, icon); });
+      contextFor(*this, services_, [this](const QString& text, MessageIcon icon) { messages_->show(text, icon); });
   app::exportSequence(context, extension.toStdString());
 }
 

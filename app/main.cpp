@@ -1,7 +1,9 @@
 // Brevanto: turns animated GIF files into Flash movies. Starts the application and runs the
-// main window until it closes.
+// main window until it closes. Arguments are GIF files and folders to list at start.
 
 #include <QApplication>
+#include <QFile>
+#include <QStringList>
 
 #include "app/AppIcon.h"
 #include "app/MainWindow.h"
@@ -16,5 +18,9 @@ int main(int argc, char* argv[]) {
 
   brevanto::app::MainWindow window(brevanto::app::desktopServices());
   window.show();
+  // Files and folders named on the command line (a file manager's "Open With") are added.
+  QStringList paths;
+  for (int i = 1; i < argc; ++i) paths << QFile::decodeName(argv[i]);
+  window.addStartupPaths(paths);
   return QApplication::exec();
 }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "image/BicubicScaler.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 
@@ -80,7 +81,7 @@ void BM_ImageMagickResize(benchmark::State& state) {
   const int percent = static_cast<int>(state.range(0));
   const char* tmp = std::getenv("TMPDIR");
   const std::filesystem::path input = std::filesystem::path(tmp ? tmp : "/tmp") / "brevanto-scale-input.bmp";
-  if (!std::filesystem::exists(input) && !picture().save(input, brevanto::image::ImageProperties{})) {
+  if (!std::filesystem::exists(input) && !brevanto::image::ImageCodecFactory::save(picture(), input, brevanto::image::ImageProperties{})) {
     state.SkipWithError("cannot write the input picture");
     return;
   }

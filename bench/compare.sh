@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Converts the same GIF files with brevanto-convert (one job) and with ffmpeg's MJPEG-in-SWF
-# writer, in the same run, and prints the wall times, their ratio and the peak memory of each.
+# The converter beside ffmpeg, printed as one table.
 #
-#   bench/compare.sh [FILE.gif... | FOLDER]
+#   bench/compare.sh [FILE.gif...]          movie size and wall time at equal PSNR (default)
+#   bench/compare.sh --batch [FILE.gif... | FOLDER]
+#                                           a whole batch: wall time and peak memory of both
 #
-# Default set: every GIF of ../shared/testdata/gif/valid whose logical screen fits a movie
-# stage (1..1638 pixels each way), else examples/. CONVERTER names the converter program
-# (default: build-release/cli/brevanto-convert, built when missing). REPEAT (default 3) runs
-# each side that many times and keeps the fastest wall time.
+# Equal PSNR: ffmpeg writes its movie with `-c:v mjpeg -q:v 2 -f swf` (with `-vf setpts=N
+# -fps_mode passthrough -r 100`, so that it writes one picture per GIF frame as we do, instead
+# of repeating pictures at its own frame rate or dropping frames of zero delay); then our quality is raised from 1 until our movie's PSNR
+# reaches ffmpeg's. PSNR is over all pictures and the three colour channels, each picture of
+# a movie against the GIF frame it shows as ImageMagick composes it (`convert -coalesce`,
+# transparency flattened over white). Times are hyperfine means, one conversion at a time,
+# our converter with `-j 1`: wall time, and CPU time (user + system, all threads), which
+# varies less on a busy machine.
+#
+# Default set: a 200-frame 320x240 GIF of dense full frames made with ffmpeg's testsrc2
+# (t200), and muybridge, iss634 and chi from ../shared/testdata/gif/valid when present.
+# CONVERTER names the converter (default: build-release/cli/brevanto-convert, built when
+# missing). RUNS (default 5) is the number of timed runs per side. Needs ffmpeg, ImageMagick,
+# hyperfine and /usr/bin/python3 with numpy and PIL (Debian python3-numpy, python3-pil).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 converter=${CONVERTER:-$root/build-release/cli/brevanto-convert}
-repeat=${REPEAT:-3}
+runs=${RUNS:-5}
+samples=$root/../shared/testdata/gif/valid
 
 if [[ -z ${CONVERTER:-} ]]; then
   cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DBREVANTO_WERROR=OFF \
@@ -19,6 +31,11 @@ if [[ -z ${CONVERTER:-} ]]; then
   cmake --build "$root/build-release" -j "${JOBS:-2}" --target brevanto-convert >/dev/null
 fi
 command -v ffmpeg >/dev/null || { echo "compare.sh: ffmpeg is not installed" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+batch() {
 [[ -x /usr/bin/time ]] || { echo "compare.sh: /usr/bin/time is not installed (Debian package time)" >&2; exit 2; }
 
 # GIFs whose logical screen is 1..1638 pixels each way (read from the header).
@@ -35,6 +52,7 @@ for path in sys.argv[1:]:
 PY
 }
 
+repeat=${REPEAT:-3}
 inputs=("$@")
 if ((${#inputs[@]} == 0)); then
   if [[ -d $root/../shared/testdata/gif/valid ]]; then
@@ -126,3 +144,145 @@ printf '%-34s %10.2f %14.1f %8d %8d %12.1f\n' "ffmpeg mjpeg -q:v 2 -f swf" "$bes
 printf 'largest brevanto movie: %.1f MiB\n' "$(echo "${largest:-0} / 1048576" | bc -l)"
 printf 'speed ratio (ffmpeg wall / brevanto wall): %.2fx one process, %.2fx a process per file\n' \
   "$(echo "$best_ffmpeg / $best_brevanto" | bc -l)" "$(echo "$best_ffmpeg / $best_single" | bc -l)"
+}
+
+if [[ ${1:-} == --batch ]]; then
+  shift
+  batch "$@"
+  exit 0
+fi
+
+command -v hyperfine >/dev/null || { echo "compare.sh: hyperfine is not installed" >&2; exit 2; }
+command -v convert >/dev/null || { echo "compare.sh: ImageMagick is not installed" >&2; exit 2; }
+/usr/bin/python3 -c 'import numpy, PIL' 2>/dev/null ||
+  { echo "compare.sh: /usr/bin/python3 needs numpy and PIL (python3-numpy, python3-pil)" >&2; exit 2; }
+
+# PSNR of movies against the reference frames REFDIR/ref*.png: one line per movie with its
+# PSNR and picture count. Pictures are the DefineBitsJPEG2 streams in tag order.
+cat >"$work/psnr.py" <<'PY'
+import glob, io, math, struct, sys, zlib
+import numpy as np
+from PIL import Image
+
+def pictures(path):
+    data = open(path, "rb").read()
+    if data[:3] == b"CWS":
+        data = data[:8] + zlib.decompress(data[8:])
+    nbits = data[8] >> 3
+    pos = 8 + (5 + 4 * nbits + 7) // 8 + 4
+    while pos + 2 <= len(data):
+        code_len, = struct.unpack_from("<H", data, pos)
+        pos += 2
+        code, length = code_len >> 6, code_len & 0x3F
+        if length == 0x3F:
+            length, = struct.unpack_from("<I", data, pos)
+            pos += 4
+        body = data[pos:pos + length]
+        pos += length
+        if code == 21:  # id, then the JPEG stream, maybe after an empty EOI/SOI pair
+            stream, i = body[2:], 0
+            while True:
+                i = stream.find(b"\xff\xd8\xff", i)
+                if i < 0 or stream[i + 3] not in (0xD8, 0xD9):
+                    break
+                i += 2
+            yield stream[i:]
+        if code == 0:
+            break
+
+refs = []
+for p in sorted(glob.glob(sys.argv[1] + "/ref*.png")):
+    im = Image.open(p).convert("RGBA")
+    im = Image.alpha_composite(Image.new("RGBA", im.size, (255, 255, 255, 255)), im)
+    refs.append(np.asarray(im.convert("RGB"), dtype=np.float64))
+for movie in sys.argv[2:]:
+    se, samples, count = 0.0, 0, 0
+    for k, pic in enumerate(pictures(movie)):
+        count += 1
+        if k < len(refs):
+            a = np.asarray(Image.open(io.BytesIO(pic)).convert("RGB"), dtype=np.float64)
+            if a.shape == refs[k].shape:
+                se += float(((a - refs[k]) ** 2).sum())
+                samples += a.size
+    ok = count == len(refs) and samples == count * refs[0].size
+    value = 10 * math.log10(255 * 255 * samples / se) if ok and se > 0 else (99.0 if ok else float("nan"))
+    print(f"{value:.2f} {count}")
+PY
+
+files=("$@")
+if ((${#files[@]} == 0)); then
+  ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=320x240:rate=10 -frames:v 200 "$work/t200.gif"
+  files=("$work/t200.gif")
+  for name in wuffs-gifplayer-muybridge pillow-iss634 pillow-chi; do
+    [[ -f $samples/$name.gif ]] && files+=("$samples/$name.gif")
+  done
+fi
+
+# Mean wall time and mean CPU time (user + system) of a hyperfine run, in seconds.
+times_of() {
+  /usr/bin/python3 -c "import json,sys; r=json.load(open(sys.argv[1]))['results'][0]; print(r['mean'], r['user'] + r['system'])" "$1"
+}
+mib() { awk -v b="$1" 'BEGIN { printf "%.2f", b / 1048576 }'; }
+
+rows=()
+for gif in "${files[@]}"; do
+  name=$(basename "$gif" .gif)
+  dir=$work/$name
+  mkdir -p "$dir"
+  convert "$gif" -coalesce -background white -alpha remove -alpha off "$dir/ref%05d.png"
+  frames=$(find "$dir" -name 'ref*.png' | wc -l)
+
+  ffmpeg_cmd=(ffmpeg -nostdin -loglevel error -y -i "$gif" -vf setpts=N -fps_mode passthrough -r 100 -c:v mjpeg
+    -q:v 2 -f swf "$dir/ffmpeg.swf")
+  if ! "${ffmpeg_cmd[@]}" 2>"$dir/ffmpeg.err"; then
+    rows+=("$(printf '%-26s %6d | ffmpeg failed: %s' "${name:0:26}" "$frames" "$(head -c 60 "$dir/ffmpeg.err")")")
+    echo "${rows[-1]}" >&2
+    continue
+  fi
+  read -r f_psnr f_pics < <(/usr/bin/python3 "$work/psnr.py" "$dir" "$dir/ffmpeg.swf")
+  f_bytes=$(stat -c %s "$dir/ffmpeg.swf")
+
+  # Our lowest quality whose PSNR reaches ffmpeg's: a bisection over 50..100 (PSNR grows with
+  # the quality; ffmpeg's -q:v 2 is far above our 50), each step a real conversion.
+  ours() { "$converter" -j 1 -q "$1" -o "$dir/q$1" "$gif" >/dev/null; }
+  psnr_at() {
+    [[ -f $dir/q$1.psnr ]] || { mkdir -p "$dir/q$1"; ours "$1"; /usr/bin/python3 "$work/psnr.py" "$dir" "$dir/q$1/$name.swf" >"$dir/q$1.psnr"; }
+    cut -d' ' -f1 "$dir/q$1.psnr"
+  }
+  low=50 high=100
+  while ((low < high)); do
+    mid=$(((low + high) / 2))
+    if awk -v a="$(psnr_at $mid)" -v b="$f_psnr" 'BEGIN { exit !(a >= b) }'; then high=$mid; else low=$((mid + 1)); fi
+  done
+  q=$low
+  psnr_at "$q" >/dev/null
+  read -r b_psnr b_pics <"$dir/q$q.psnr"
+  b_bytes=$(stat -c %s "$dir/q$q/$name.swf")
+
+  hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ffmpeg.json" "${ffmpeg_cmd[*]}" >/dev/null 2>&1
+  hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ours.json" \
+    "$converter -j 1 -q $q -o $dir/q$q $gif" >/dev/null 2>&1
+  read -r f_wall f_cpu < <(times_of "$dir/ffmpeg.json")
+  read -r b_wall b_cpu < <(times_of "$dir/ours.json")
+  note=""
+  [[ $f_pics == "$frames" && $b_pics == "$frames" ]] || note=" (pictures: ffmpeg $f_pics, ours $b_pics, frames $frames)"
+  rows+=("$(printf '%-26s %6d | %7.3f %7.3f %8s %6.2f | %4d %7.3f %7.3f %8s %6.2f | %6.2fx %6.2f%s' "${name:0:26}" \
+    "$frames" "$f_wall" "$f_cpu" "$(mib "$f_bytes")" "$f_psnr" "$q" "$b_wall" "$b_cpu" "$(mib "$b_bytes")" "$b_psnr" \
+    "$(awk -v a="$f_wall" -v b="$b_wall" 'BEGIN { print a / b }')" \
+    "$(awk -v a="$b_bytes" -v b="$f_bytes" 'BEGIN { print a / b }')" "$note")")
+  echo "${rows[-1]}" >&2  # progress: each row as soon as it is measured
+done
+
+echo "Conversion at equal PSNR (ffmpeg mjpeg -q:v 2 vs brevanto-convert -j 1 -q Q, the lowest Q reaching ffmpeg's PSNR)"
+printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %8s %6s | %7s %6s\n' "" "" "ffmpeg" "" "" "" "ours" "" "" "" "" \
+  "wall" "size"
+printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %8s %6s | %7s %6s\n' "file" "frames" "wall s" "cpu s" "MiB" "dB" "Q" \
+  "wall s" "cpu s" "MiB" "dB" "ff/ours" "ours/ff"
+printf '%s\n' "${rows[@]}"
+echo
+# TODO(gif): decode throughput ours vs ffmpeg on t200 and muybridge (bench/gif_decode_vs_ffmpeg.sh).
+echo "decode throughput ours vs ffmpeg (t200, muybridge): TODO, bench/gif_decode_vs_ffmpeg.sh"
+# TODO(parallel): one-file speed-up, brevanto-convert -j 1 vs all cores on one long GIF.
+echo "one-file speed-up with all cores: TODO"
+# TODO(memory): peak memory of one conversion that writes a 500 MB movie.
+echo "peak memory of a 500 MB movie: TODO"

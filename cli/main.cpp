@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -20,7 +19,9 @@
 #include "convert/FrameExport.h"
 #include "convert/HeadlessConverter.h"
 #include "convert/OutputSettings.h"
+#include "swf/MovieAssembly.h"
 #include "util/FileSystem.h"
+#include "util/Integer.h"
 
 #ifndef BREVANTO_VERSION
 #define BREVANTO_VERSION "2.3"
@@ -34,6 +35,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
 
+// Printed with the largest stage side for its "%d".
 constexpr const char* kUsage =
     "Usage: brevanto-convert [options] FILE...\n"
     "Converts each GIF file into a Flash movie (SWF) named after it: the last three characters\n"
@@ -42,7 +44,7 @@ constexpr const char* kUsage =
     "Options:\n"
     "  -o, --output DIR      folder for the movies (default: the current folder)\n"
     "  -s, --size SIZE       movie stage: half, original, 2x, 3x (of each file's own size)\n"
-    "                        or WxH in pixels, 1..1638 each (default: original)\n"
+    "                        or WxH in pixels, 1..%d each (default: original)\n"
     "  -q, --quality N       JPEG quality of the pictures, 1..100 (default: 100)\n"
     "  -r, --fps N           movie frame rate, 1..255 (default: 10)\n"
     "  -j, --jobs N          files converted in parallel (default: the number of cores)\n"
@@ -56,7 +58,7 @@ constexpr const char* kUsage =
     "reported on stderr with the file's name and the reason), 2 for a usage error.\n";
 
 struct Options {
-  convert::HeadlessOptions conversion;
+  convert::OutputSettings conversion;
   std::string outputDir = ".";
   int jobs = 0;
   std::optional<std::string> exportExtension;
@@ -67,16 +69,8 @@ struct UsageError {
   std::string message;
 };
 
-std::optional<int> parseInt(std::string_view text) {
-  int value = 0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
-  return value;
-}
-
 int parseRanged(std::string_view option, std::string_view text, int low, int high) {
-  const auto value = parseInt(text);
+  const auto value = util::parseInteger(text, util::IntegerSyntax::Strict);
   if (!value || *value < low || *value > high) {
     throw UsageError{std::string(option) + " takes a whole number from " + std::to_string(low) +
                      " to " + std::to_string(high) + ", not \"" + std::string(text) + "\""};
@@ -84,23 +78,20 @@ int parseRanged(std::string_view option, std::string_view text, int low, int hig
   return *value;
 }
 
-void parseSize(std::string_view text, convert::HeadlessOptions& options) {
-  if (text == "half") {
-    options.sizeMode = std::string(convert::kSizeModeHalf);
-  } else if (text == "original") {
-    options.sizeMode = std::string(convert::kSizeModeOriginal);
-  } else if (text == "2x") {
-    options.sizeMode = std::string(convert::kSizeModeDouble);
-  } else if (text == "3x") {
-    options.sizeMode = std::string(convert::kSizeModeTriple);
+void parseSize(std::string_view text, convert::OutputSettings& options) {
+  using convert::SizeMode;
+  static const std::map<std::string_view, SizeMode> kWords = {
+      {"half", SizeMode::Half}, {"original", SizeMode::Original}, {"2x", SizeMode::Double}, {"3x", SizeMode::Triple}};
+  if (const auto word = kWords.find(text); word != kWords.end()) {
+    options.sizeMode = word->second;
   } else {
     const auto x = text.find_first_of("xX*");
     if (x == std::string_view::npos) {
       throw UsageError{"--size takes half, original, 2x, 3x or WxH, not \"" + std::string(text) + "\""};
     }
-    options.sizeMode = std::string(convert::kSizeModeCustom);
-    options.customWidth = parseRanged("--size width", text.substr(0, x), 1, 1638);
-    options.customHeight = parseRanged("--size height", text.substr(x + 1), 1, 1638);
+    options.sizeMode = SizeMode::Custom;
+    options.outputWidth = parseRanged("--size width", text.substr(0, x), 1, swf::kMaxStageSide);
+    options.outputHeight = parseRanged("--size height", text.substr(x + 1), 1, swf::kMaxStageSide);
   }
 }
 
@@ -131,7 +122,7 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitStatus) {
       continue;
     }
     if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
+      std::printf(kUsage, swf::kMaxStageSide);
       exitStatus = kExitOk;
       return std::nullopt;
     }
@@ -194,6 +185,10 @@ class Reporter {
     std::fflush(ok ? stdout : stderr);
     drawBar();
   }
+  // "brevanto-convert: <file>: <reason>" on stderr.
+  void failed(const convert::RunProblem& problem) {
+    finished("brevanto-convert: " + problem.file + ": " + problem.reason, false);
+  }
   void start() {
     std::lock_guard lock(mutex_);
     drawBar();
@@ -227,13 +222,12 @@ std::string folderText(const std::string& dir) {
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(dir, error);
   if (error) absolute = dir;
-  std::string text = absolute.lexically_normal().generic_string();
-  if (text.empty() || text.back() != '/') text += '/';
-  return text;
+  const std::string text = util::folderPath(absolute.lexically_normal().generic_string());
+  return text.empty() ? std::string("/") : text;
 }
 
 int run(const Options& options) {
-  convert::HeadlessOptions conversion = options.conversion;
+  convert::OutputSettings conversion = options.conversion;
   conversion.outputFolder = folderText(options.outputDir);
   if (!util::isDirectory(conversion.outputFolder)) util::createDirectoryChain(conversion.outputFolder);
   if (!util::isDirectory(conversion.outputFolder)) {
@@ -247,8 +241,8 @@ int run(const Options& options) {
   std::vector<std::vector<std::size_t>> groups;
   std::map<std::string, std::size_t> groupOf;
   for (std::size_t i = 0; i < options.files.size(); ++i) {
-    const std::string key = util::fileNamePart(options.files[i]);
-    const std::string target = options.exportExtension ? key : key.substr(0, key.size() >= 3 ? key.size() - 3 : 0);
+    const std::string& file = options.files[i];
+    const std::string target = options.exportExtension ? util::fileNamePart(file) : swf::movieFileName(file);
     auto [it, inserted] = groupOf.try_emplace(target, groups.size());
     if (inserted) groups.emplace_back();
     groups[it->second].push_back(i);
@@ -267,21 +261,21 @@ int run(const Options& options) {
         const std::string& file = options.files[index];
         if (options.exportExtension) {
           const auto result = convert::exportFrames(file, conversion.outputFolder, *options.exportExtension);
-          if (result.ok) {
-            reporter.finished("exported " + file + " -> " + result.folder + " (" +
-                                  std::to_string(result.framesWritten) + " frames)", true);
+          if (result) {
+            reporter.finished("exported " + file + " -> " + result->folder + " (" +
+                                  std::to_string(result->framesWritten) + " frames)", true);
           } else {
             ++failures;
-            reporter.finished("brevanto-convert: " + file + ": " + result.error, false);
+            reporter.failed(result.error());
           }
         } else {
           const auto result = convert::convertFile(file, conversion);
-          if (result.ok) {
-            reporter.finished("converted " + file + " -> " + result.moviePath + " (" +
-                                  std::to_string(result.slotCount) + " frames)", true);
+          if (result) {
+            reporter.finished("converted " + file + " -> " + result->moviePath + " (" +
+                                  std::to_string(result->slotCount) + " frames)", true);
           } else {
             ++failures;
-            reporter.finished("brevanto-convert: " + file + ": " + result.error, false);
+            reporter.failed(result.error());
           }
         }
       }

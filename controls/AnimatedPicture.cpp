@@ -5,45 +5,21 @@
 #include "controls/GifBlockParser.h"
 #include "image/AnimatedImage.h"
 #include "image/ImageCodec.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageFormat.h"
 #include "image/ImageLimits.h"
 #include "image/platform/GifReader.h"
 
 namespace brevanto::controls {
 
-namespace {
-
-// The imaging layer picks codecs by extension; data in memory is recognised by its signature.
-image::ImageFormat sniffFormat(std::span<const std::uint8_t> data) {
-  auto startsWith = [&](std::initializer_list<std::uint8_t> magic) {
-    if (data.size() < magic.size()) return false;
-    std::size_t i = 0;
-    for (std::uint8_t byte : magic) {
-      if (data[i++] != byte) return false;
-    }
-    return true;
-  };
-  if (startsWith({'G', 'I', 'F'})) return image::ImageFormat::Gif;
-  if (startsWith({0xFF, 0xD8, 0xFF})) return image::ImageFormat::Jpeg;
-  if (startsWith({0x89, 'P', 'N', 'G'})) return image::ImageFormat::Png;
-  if (startsWith({'B', 'M'})) return image::ImageFormat::Bmp;
-  if (startsWith({'I', 'I', 42, 0}) || startsWith({'M', 'M', 0, 42})) return image::ImageFormat::Tiff;
-  if (startsWith({0, 0, 1, 0})) return image::ImageFormat::Ico;
-  return image::ImageFormat::Unknown;
-}
-
-} // namespace
-
 std::optional<PictureSize> decodePictureSize(std::span<const std::uint8_t> data) {
   if (data.empty()) return std::nullopt;
-  if (sniffFormat(data) == image::ImageFormat::Gif) {
-    // Only the first frame matters: stop the decoder as soon as it has delivered one.
-    std::optional<PictureSize> size;
-    image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
-      size = PictureSize{frame.width, frame.height};
-      return false;
-    });
-    return size;
+  if (image::ImageCodecFactory::formatFromContent(data) == image::ImageFormat::Gif) {
+    // Whether the GIF decoder delivers a frame is known from its first decoded row: nothing
+    // is composed, and the frames are decoded once, by whoever shows them.
+    const auto layout = image::platform::probeGif(data);
+    if (!layout) return std::nullopt;
+    return PictureSize{layout->canvasWidth, layout->canvasHeight};
   }
   const image::RasterImage picture = decodePicture(data);
   if (picture.isEmpty()) return std::nullopt;
@@ -51,7 +27,7 @@ std::optional<PictureSize> decodePictureSize(std::span<const std::uint8_t> data)
 }
 
 image::RasterImage decodePicture(std::span<const std::uint8_t> data) {
-  const image::ImageFormat format = sniffFormat(data);
+  const image::ImageFormat format = image::ImageCodecFactory::formatFromContent(data);
   if (format == image::ImageFormat::Unknown) return {};
   image::AnimatedImage decoded;
   if (!decoded.loadFromMemory(data, format) || decoded.frameCount() == 0) return {};
@@ -104,9 +80,8 @@ bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
     return singlePicture_.has_value();
   }
 
-  // Each split frame is decoded on its own canvas of the full logical screen. A GIF that the
-  // frame decoder refuses as a whole (beyond the pixel limit or the memory budget) is not split:
-  // decoding its frames one by one would cost seconds per frame and a canvas each.
+  // A GIF that the frame decoder refuses as a whole (beyond the pixel limit or the memory
+  // budget) is not split: it has no frames to time.
   image::platform::GifLayout layout;
   if (image::platform::scanGifLayout(data, layout)) {
     const std::uint64_t canvasBytes = std::uint64_t{static_cast<std::uint32_t>(layout.canvasWidth)} *
@@ -117,7 +92,10 @@ bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
     }
   }
 
+  // Each graphic block is handed to the decoder as a standalone GIF: the header, screen
+  // descriptor and global colour table, the block's bytes, a trailer. One buffer serves all.
   const std::size_t prefix = parser.firstBlock();  // within the data: a block was found after it
+  std::vector<std::uint8_t> standalone(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(prefix));
   frames_.reserve(blocks.size());
   for (const GifGraphicBlock& block : blocks) {
     PictureFrame frame;
@@ -127,13 +105,11 @@ bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
     frame.top = block.top;
     frame.width = block.width;
     frame.height = block.height;
-    frame.picture.reserve(prefix + (block.end - block.begin) + 1);
-    frame.picture.insert(frame.picture.end(), data.begin(),
-                         data.begin() + static_cast<std::ptrdiff_t>(prefix));
-    frame.picture.insert(frame.picture.end(), data.begin() + static_cast<std::ptrdiff_t>(block.begin),
-                         data.begin() + static_cast<std::ptrdiff_t>(block.end));
-    frame.picture.push_back(0x3B);
-    const auto size = decoder_(frame.picture);
+    standalone.resize(prefix);
+    standalone.insert(standalone.end(), data.begin() + static_cast<std::ptrdiff_t>(block.begin),
+                      data.begin() + static_cast<std::ptrdiff_t>(block.end));
+    standalone.push_back(0x3B);
+    const auto size = decoder_(standalone);
     if (!size) continue;  // a frame that cannot be decoded is left out
     frame.pictureSize = *size;
     frames_.push_back(std::move(frame));
@@ -143,11 +119,6 @@ bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
 
 int AnimatedPicture::animatedFrameCount() const {
   return isGif_ && frames_.size() > 1 ? static_cast<int>(frames_.size()) : 0;
-}
-
-image::RasterImage AnimatedPicture::framePicture(std::size_t index) const {
-  if (index >= frames_.size()) return {};
-  return decodePicture(frames_[index].picture);
 }
 
 } // namespace brevanto::controls

@@ -5,10 +5,15 @@
 // for the frame delays only; the picture is never drawn or animated from here.
 //
 // A GIF with more than one frame is split into standalone one-frame GIFs (header, logical screen
-// descriptor and global colour table, the frame's blocks, a trailer). Each is decoded by the
+// descriptor and global colour table, the frame's blocks, a trailer). Each is checked by the
 // picture decoder; a frame it cannot decode is left out, so the table can have fewer entries
-// than the file has frames. Data that is not a GIF, and a GIF with exactly one frame, is decoded
+// than the file has frames. Data that is not a GIF, and a GIF with exactly one frame, is checked
 // whole as the single picture instead.
+//
+// The table walks the blocks itself (GifBlockParser) rather than reading the GIF decoder's
+// walk: the decoder stops at the first frame whose data is damaged, while the table goes on and
+// keeps every later frame that decodes on its own. The decoder is asked only whether a frame
+// decodes (its first row), so no frame is decoded twice.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,18 +34,17 @@ struct PictureSize {
 };
 
 // Decodes a picture held in memory (a GIF or another format the imaging layer reads) far enough
-// to know it is sound; nullopt when it cannot be decoded.
+// to know it is sound; nullopt when it cannot be decoded. The span is valid during the call only.
 using PictureDecoder = std::function<std::optional<PictureSize>(std::span<const std::uint8_t>)>;
 
-// The default decoder: the program's imaging layer (first frame only).
+// The default decoder: the program's imaging layer (a GIF up to the first row of its first
+// frame, other formats in full).
 std::optional<PictureSize> decodePictureSize(std::span<const std::uint8_t> data);
 // Decodes a picture held in memory into its first frame; empty when it cannot be decoded.
 image::RasterImage decodePicture(std::span<const std::uint8_t> data);
 
 struct PictureFrame {
-  // The standalone one-frame GIF that the decoder accepted, and its decoded size.
-  std::vector<std::uint8_t> picture;
-  PictureSize pictureSize;
+  PictureSize pictureSize;  // the size the decoder gave the standalone frame
   int width = 0;      // image descriptor geometry (0 for a frame made of a plain text extension)
   int height = 0;
   int left = 0;
@@ -73,9 +77,6 @@ class AnimatedPicture {
   const std::vector<PictureFrame>& frames() const { return frames_; }
   // The data decoded whole (not a GIF, or a GIF with one frame); nullopt otherwise.
   const std::optional<PictureSize>& singlePicture() const { return singlePicture_; }
-
-  // Frame i decoded as an image (empty when i is out of range).
-  image::RasterImage framePicture(std::size_t index) const;
 
  private:
   PictureDecoder decoder_;

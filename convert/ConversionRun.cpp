@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "convert/FrameCapture.h"
+#include "convert/Timeline.h"
 #include "swf/MovieAssembly.h"
 
 namespace brevanto::convert {
@@ -48,13 +49,19 @@ void ConversionRun::startCapture() {
   capture.captureCounter = 0;
 }
 
+// A one-frame file is held twice, so that it plays and is captured as two frames.
+void ConversionRun::holdPlayedFrames() {
+  if (playedFrameCount(player_.frameCount()) > player_.frameCount()) player_.load(currentFile_);
+}
+
 void ConversionRun::makeCurrent(int row, RunActions& actions) {
   const RunItem item = list_.itemAt(row);
   actions.selectRow = row;
   actions.currentItem = item;
   currentFile_ = item.filePath;
-  settings_.outputWidth = item.width;
-  settings_.outputHeight = item.height;
+  const PixelSize stage = stageSizeFor(settings_.sizeMode, {item.width, item.height}, customSize_);
+  settings_.outputWidth = stage.width;
+  settings_.outputHeight = stage.height;
   actions.writeSettingsBack = true;
 }
 
@@ -83,8 +90,7 @@ RunActions ConversionRun::convert() {
   player_.stopPlayback();
   player_.rewind();
   player_.load(currentFile_);
-  // A one-frame file is held twice, so that it plays and is captured as two frames.
-  if (player_.frameCount() == 1) player_.load(currentFile_);
+  holdPlayedFrames();
   player_.startPlayback();
   actions.frameCountLabel = frameCountLabel(player_.frameCount());
   return actions;
@@ -104,6 +110,7 @@ RunActions ConversionRun::convertAll() {
   FrameCapture& capture = player_.capture();
   capture.captureQuality = settings_.jpegQuality;
   capture.outputFolder = settings_.outputFolder;
+  customSize_ = {settings_.outputWidth, settings_.outputHeight};
   makeCurrent(0, actions);
   runIndex_ = 0;
   startCapture();
@@ -148,7 +155,7 @@ void ConversionRun::togglePlaybackInto(RunActions& actions) {
     isPlaying_ = true;
     if (isConverting_) {
       player_.rewind();
-      if (player_.frameCount() == 1) player_.load(currentFile_);
+      holdPlayedFrames();
     }
     player_.startPlayback();
   } else {
@@ -214,12 +221,13 @@ void ConversionRun::finishFileInto(RunActions& actions) {
   actions.playbackTimerRunning = false;
 
   const image::RasterImage* first = player_.frameAt(0);
+  const std::string movie = swf::moviePath(settings_.outputFolder, currentFile_);
   if (player_.frameCount() == 0 || first == nullptr) {
     const std::string reason = player_.lastError().empty() ? "cannot be decoded" : player_.lastError();
-    actions.problem = currentFile_ + ": " + reason;
+    actions.problem = RunProblem{currentFile_, movie, RunStage::Decode, reason};
   } else if (const std::string missing = capture.missingPictures(); !missing.empty()) {
     // A movie without some of its pictures would silently replace a good one: report instead.
-    actions.problem = currentFile_ + ": " + missing + "; the movie was not written";
+    actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, missing + "; the movie was not written"};
   } else {
     swf::MovieAssemblyInput input;
     input.gifPath = currentFile_;
@@ -230,13 +238,14 @@ void ConversionRun::finishFileInto(RunActions& actions) {
     input.sourceHeight = first->height();
     input.frameRate = settings_.frameRate;
     input.slotCount = player_.slotCount();
-    input.isConvertAll = isConvertAll_;
-    const swf::MovieAssemblyResult result =
-        swf::assembleMovie(input, [&](const std::string& path) { actions.openMovie = path; });
-    if (result.ok) {
-      actions.movieWritten = result.outputPath;
+    const auto written =
+        swf::writeMovie(input, [&](int slot) { return capture.pictureAt(currentFile_, slot); });
+    if (written) {
+      actions.movieWritten = *written;
+      // Convert opens the finished movie; Convert All opens the output folder at its end.
+      if (!isConvertAll_) actions.openMovie = *written;
     } else {
-      actions.problem = currentFile_ + ": " + result.errorMessage;
+      actions.problem = movieProblem(input, written.error());
     }
   }
   emptyCaptureFolder(settings_.outputFolder);

@@ -23,6 +23,7 @@
 
 #include "convert/OutputSettings.h"
 #include "convert/PreviewPlayer.h"
+#include "convert/RunProblem.h"
 
 namespace brevanto::convert {
 
@@ -79,7 +80,8 @@ struct RunActions {
 
   // Convert All reached a row: give the list the focus, select and focus the row and scroll it
   // fully into view; it is the current row now (currentFile, sourceWidth, sourceHeight as in
-  // currentItem). The output size was set from it: write the settings back.
+  // currentItem). The output size was set from it (stageSizeFor with the size mode and the
+  // width and height the run started with): write the settings back.
   std::optional<int> selectRow;
   std::optional<RunItem> currentItem;
   bool writeSettingsBack = false;
@@ -88,12 +90,12 @@ struct RunActions {
   std::optional<bool> repaintPane;
 
   // Shell "open" requests, shown normally.
-  std::optional<std::string> openMovie;   // after Convert: the finished movie
+  std::optional<std::string> openMovie;   // after Convert (never Convert All): the finished movie
   std::optional<std::string> openFolder;  // after Convert All: the output folder
 
   // A file could not be converted (it could not be decoded, or its movie could not be
-  // written): "<file>: <reason>". The run goes on; the window may show it in a status line.
-  std::optional<std::string> problem;
+  // written). The run goes on.
+  std::optional<RunProblem> problem;
   // The movie written for the file just finished (empty when none was written).
   std::optional<std::string> movieWritten;
 };
@@ -140,6 +142,7 @@ class ConversionRun {
   void finishFileInto(RunActions& actions);
   void advanceInto(RunActions& actions);
   void startCapture();
+  void holdPlayedFrames();
   void makeCurrent(int row, RunActions& actions);
   void endConvertAll(RunActions& actions);
 
@@ -152,6 +155,7 @@ class ConversionRun {
   bool isConverting_ = false;
   bool isConvertAll_ = false;
   int runIndex_ = 0;
+  PixelSize customSize_;  // the width and height boxes when Convert All started
 };
 
 } // namespace brevanto::convert

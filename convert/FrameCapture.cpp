@@ -3,15 +3,17 @@
 #include <filesystem>
 #include <system_error>
 
+#include "convert/PictureEncoder.h"
 #include "convert/Timeline.h"
-#include "image/ImageProperties.h"
 #include "image/RasterImage.h"
-#include "swf/MovieAssembly.h"
+#include "util/File.h"
 #include "util/FileSystem.h"
 
 namespace brevanto::convert {
 
 namespace {
+
+constexpr char kCaptureSubfolder[] = "tolvane_brevanto/Temp/";
 
 bool ensureFolder(const std::string& folder) {
   if (util::isDirectory(folder)) return true;
@@ -21,10 +23,10 @@ bool ensureFolder(const std::string& folder) {
 
 } // namespace
 
-image::ImageProperties captureProperties(int quality) {
-  image::ImageProperties properties;
-  properties.set(image::ImageProperties::QualityKey, std::to_string(quality));
-  return properties;
+std::string captureFolder(const std::string& outputFolder) { return util::folderPath(outputFolder) + kCaptureSubfolder; }
+
+std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot) {
+  return captureFolder(outputFolder) + util::fileNamePart(gifPath) + util::zeroPadded(slot, 5) + ".jpg";
 }
 
 int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath,
@@ -37,12 +39,13 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
     failedWrites_ = 0;
   }
   // The folder is checked before every write, so one deleted during a capture comes back.
-  if (frame.isEmpty() || !ensureFolder(swf::captureFolder(outputFolder))) {
+  if (frame.isEmpty() || !ensureFolder(captureFolder(outputFolder))) {
     ++failedWrites_;
     return -1;
   }
-  const std::string path = swf::captureFramePath(outputFolder, gifPath, slot);
-  if (!frame.save(path, captureProperties(captureQuality))) {
+  const std::string path = captureFramePath(outputFolder, gifPath, slot);
+  const swf::SlotPicture picture = encodePicture(frame, captureQuality);
+  if (picture.kind != swf::SlotPicture::Kind::Jpeg || !util::replaceFile(path, picture.bytes)) {
     ++failedWrites_;
     return -1;
   }
@@ -53,7 +56,7 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
 std::string FrameCapture::missingPictures() const {
   if (failedWrites_ > 0) {
     return std::to_string(failedWrites_) + " frame picture(s) could not be written to the capture folder \"" +
-           swf::captureFolder(outputFolder) + "\"";
+           captureFolder(outputFolder) + "\"";
   }
   std::error_code error;
   for (const std::string& path : written_) {
@@ -64,8 +67,16 @@ std::string FrameCapture::missingPictures() const {
   return {};
 }
 
+swf::SlotPicture FrameCapture::pictureAt(const std::string& gifPath, int slot) const {
+  const std::string path = captureFramePath(outputFolder, gifPath, slot);
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return {};
+  auto jpeg = util::readWholeFile(path);
+  return jpeg ? swf::SlotPicture::jpeg(std::move(*jpeg)) : swf::SlotPicture::unreadable();
+}
+
 bool emptyCaptureFolder(const std::string& outputFolder) {
-  const std::string folder = swf::captureFolder(outputFolder);
+  const std::string folder = captureFolder(outputFolder);
   if (!ensureFolder(folder)) return false;
   std::error_code error;
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;

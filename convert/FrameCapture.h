@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "swf/MovieAssembly.h"
+
 namespace brevanto::image {
-class ImageProperties;
 class RasterImage;
 }
 
@@ -27,7 +28,7 @@ class FrameCapture {
   bool captureEnabled = false;
   // Number of the next slot; set to 0 by every load of the player and when a conversion starts.
   int captureCounter = 0;
-  // JPEG quality of the capture files in percent (the writer limits it to 1..100).
+  // The quality setting of the capture files (jpegQualityFor gives the JPEG quality).
   int captureQuality = 100;
   // The output folder the capture folder lies in ("/"-separated, ending in "/").
   std::string outputFolder;
@@ -43,13 +44,19 @@ class FrameCapture {
   // folder was emptied or deleted during the conversion). Empty when every picture is there.
   std::string missingPictures() const;
 
+  // The picture captured for `slot` of the GIF gifPath, read back from the capture folder: none
+  // when no capture file starts there, Unreadable when one exists but cannot be read.
+  swf::SlotPicture pictureAt(const std::string& gifPath, int slot) const;
+
  private:
   std::vector<std::string> written_;  // capture files written since slot 0
   int failedWrites_ = 0;
 };
 
-// The ImageProperties a capture file is written with: QualityKey = quality as decimal text.
-image::ImageProperties captureProperties(int quality);
+// outputFolder + "tolvane_brevanto/Temp/".
+std::string captureFolder(const std::string& outputFolder);
+// captureFolder(outputFolder) + <gif file name> + zeroPadded(slot, 5) + ".jpg".
+std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot);
 
 // Makes sure the capture folder below outputFolder exists and deletes every file in it
 // (sub-folders stay). False when the folder could not be created.

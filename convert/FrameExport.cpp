@@ -1,5 +1,6 @@
 #include "convert/FrameExport.h"
 
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 #include "util/FileSystem.h"
@@ -40,7 +41,7 @@ bool writeExportFrame(const image::RasterImage& frame, const std::string& output
   // "-1" asks the JPEG writer for its default quality.
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "-1");
-  return frame.save(exportFramePath(outputFolder, sourcePath, extension, index), properties);
+  return image::ImageCodecFactory::save(frame, exportFramePath(outputFolder, sourcePath, extension, index), properties);
 }
 
 } // namespace brevanto::convert

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "controls/AnimatedPicture.h"
 
@@ -26,31 +27,42 @@ int slotsForDisplayTime(int displayTime) {
   return std::max(1, displayTime / kSlotMilliseconds);
 }
 
-Timeline buildTimeline(int frameCount, const std::vector<int>& delays) {
-  Timeline timeline;
-  if (frameCount <= 0) return timeline;
-  const auto count = static_cast<std::size_t>(frameCount);
-  timeline.displayTimes.reserve(count);
-  timeline.firstSlots.reserve(count);
-  std::int64_t totalTime = 0;
-  std::int64_t nextSlot = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const int time = i < delays.size() ? displayTimeForDelay(delays[i]) : kSlotMilliseconds;
-    timeline.displayTimes.push_back(time);
-    timeline.firstSlots.push_back(clampToInt(nextSlot));
-    totalTime += time;
-    nextSlot += slotsForDisplayTime(time);
-  }
-  timeline.slotCount = clampToInt(std::max(totalTime / kSlotMilliseconds, nextSlot));
-  return timeline;
+TimelineWalk::TimelineWalk(std::vector<int> delays) : delays_(std::move(delays)) {}
+
+int TimelineWalk::addFrame() {
+  const std::size_t i = timeline_.firstSlots.size();
+  const int time = i < delays_.size() ? displayTimeForDelay(delays_[i]) : kSlotMilliseconds;
+  const int slot = clampToInt(nextSlot_);
+  timeline_.displayTimes.push_back(time);
+  timeline_.firstSlots.push_back(slot);
+  totalTime_ += time;
+  nextSlot_ += slotsForDisplayTime(time);
+  timeline_.slotCount = clampToInt(std::max(totalTime_ / kSlotMilliseconds, nextSlot_));
+  return slot;
 }
 
-Timeline buildTimeline(int frameCount, const controls::AnimatedPicture& delayTable) {
+Timeline TimelineWalk::played() const {
+  TimelineWalk walk = *this;
+  while (walk.frameCount() < playedFrameCount(frameCount())) walk.addFrame();
+  return walk.timeline_;
+}
+
+Timeline buildTimeline(int frameCount, const std::vector<int>& delays) {
+  TimelineWalk walk(delays);
+  for (int i = 0; i < frameCount; ++i) walk.addFrame();
+  return walk.timeline();
+}
+
+std::vector<int> frameDelays(const controls::AnimatedPicture& delayTable) {
   std::vector<int> delays;
   if (delayTable.animatedFrameCount() > 0) {
     for (const auto& frame : delayTable.frames()) delays.push_back(frame.delay);
   }
-  return buildTimeline(frameCount, delays);
+  return delays;
+}
+
+Timeline buildTimeline(int frameCount, const controls::AnimatedPicture& delayTable) {
+  return buildTimeline(frameCount, frameDelays(delayTable));
 }
 
 } // namespace brevanto::convert

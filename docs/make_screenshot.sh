@@ -8,7 +8,9 @@ build=${1:-build}
 tests="$build/tests/app/app_tests"
 [[ -x $tests ]] || { echo "build $tests first (cmake --build $build --target app_tests)" >&2; exit 1; }
 out="$PWD/docs/window.png"
-xvfb-run -a -s "-screen 0 1280x900x24" \
+# Run from the test's build folder: the test finds examples/ through its own source path, which
+# the compiler records relative to that folder.
+(cd "$(dirname "$tests")" && xvfb-run -a -s "-screen 0 1280x900x24" \
   env QT_QPA_PLATFORM=xcb BREVANTO_SCREENSHOT="$out" \
-  "$tests" --gtest_filter='WindowScreenshot.*'
+  ./app_tests --gtest_filter='WindowScreenshot.*')
 echo "wrote $out ($(stat -c %s "$out") bytes)"

@@ -1,6 +1,6 @@
 // Fuzzes the GIF decoder and composer: any bytes must decode or fail cleanly, every frame
 // delivered must be a full canvas of the size the block walk announced, and the delay item
-// must carry one value per delivered frame.
+// must carry one value per delivered frame; the probe must agree with the decode.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -43,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return true;
   });
   FUZZ_CHECK(result.frameCount == delivered);
+  // The frame table's probe (first row of the first frame) agrees with the full decode.
+  FUZZ_CHECK(probeGif(bytes).has_value() == result.ok);
   FUZZ_CHECK(result.ok == (delivered > 0));
   if (!result.ok) FUZZ_CHECK(!result.error.empty());
   if (delivered > 0) {

@@ -11,6 +11,7 @@
 
 #include "FuzzCommon.h"
 #include "image/AnimatedImage.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "image/ImageProperties.h"
 #include "image/platform/GifReader.h"
@@ -80,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   saveOptions.set(image::ImageProperties::QualityKey, std::to_string(quality));
   for (const char* outExt : kOutputExtensions) {
     const auto output = folder / (std::string("output.") + outExt);
-    const bool saved = first.save(output, saveOptions);
+    const bool saved = image::ImageCodecFactory::save(first, output, saveOptions);
     if (std::string(outExt) == "ico") {
       FUZZ_CHECK(!saved);
       continue;

@@ -89,16 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     in.pos += n;
   }
   int calls = 0;
-  std::string error;
-  const auto bytes = swf::buildMovieBytes(
-      movie,
-      [&](int slot) -> std::optional<std::vector<std::uint8_t>> {
-        FUZZ_CHECK(slot == calls);
-        ++calls;
-        if (pictures.empty() || !((presentMask >> (slot % 32)) & 1)) return std::nullopt;
-        return pictures[static_cast<std::size_t>(slot) % pictures.size()];
-      },
-      &error);
+  const auto built = swf::buildMovieBytes(movie, [&](int slot) {
+    FUZZ_CHECK(slot == calls);
+    ++calls;
+    if (pictures.empty() || !((presentMask >> (slot % 32)) & 1)) return swf::SlotPicture{};
+    return swf::SlotPicture::jpeg(pictures[static_cast<std::size_t>(slot) % pictures.size()]);
+  });
 
   // The slot-by-slot builder must give the very same bytes (or the same refusal).
   if (movie.slotCount >= 0) {
@@ -111,15 +107,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     FUZZ_CHECK(builder.slotCount() == movie.slotCount);
-    std::string builderError;
-    FUZZ_CHECK(builder.fileBytes(&builderError) == bytes);
-    FUZZ_CHECK(bytes.empty() == !builderError.empty());
+    const auto fromBuilder = builder.fileBytes();
+    FUZZ_CHECK(fromBuilder.ok() == built.ok());
+    FUZZ_CHECK(!built.ok() || *fromBuilder == *built);
   }
 
-  if (bytes.empty()) {
-    FUZZ_CHECK(!error.empty());
+  if (!built) {
+    FUZZ_CHECK(!built.error().detail.empty());
     return 0;
   }
+  const std::vector<std::uint8_t>& bytes = *built;
   FUZZ_CHECK(movie.stageWidth >= 1 && movie.stageWidth <= swf::kMaxStageSide);
   FUZZ_CHECK(movie.stageHeight >= 1 && movie.stageHeight <= swf::kMaxStageSide);
   FUZZ_CHECK(calls == movie.slotCount);

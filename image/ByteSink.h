@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "util/File.h"
+
 namespace brevanto::image {
 
 // Where an encoder's bytes go: a growing byte vector (tests, memory encodes) or a file opened
@@ -46,7 +48,7 @@ class VectorSink final : public ByteSink {
 // remembered and reported by close().
 class FileSink final : public ByteSink {
  public:
-  explicit FileSink(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "wb")) {}
+  explicit FileSink(const std::filesystem::path& path) : file_(util::openFile(path, "wb")) {}
   bool isOpen() const { return file_ != nullptr; }
   bool write(const void* data, std::size_t size) override {
     if (!file_) return false;
@@ -61,10 +63,7 @@ class FileSink final : public ByteSink {
   }
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  util::FileHandle file_;
   bool ok_ = true;
 };
 

@@ -1,45 +1,24 @@
 #include "image/ImageCodec.h"
 
-#include <cstdio>
-#include <memory>
 
 #include "image/ImageLimits.h"
+#include "util/File.h"
 
 namespace brevanto::image {
 
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
-
 bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
                    std::string* reason) {
-  auto setReason = [reason](std::string text) {
-    if (reason) *reason = std::move(text);
+  auto bytes = util::readWholeFile(path, [&path](std::uint64_t size) {
+    std::string refusal;
+    if (size == 0) return "empty or unreadable file " + path.string();
+    checkByteAllocation(size, &refusal);
+    return refusal;
+  });
+  if (!bytes) {
+    if (reason) *reason = bytes.error();
     return false;
-  };
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return setReason("no such file " + path.string());
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return setReason("cannot open " + path.string());
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return setReason("cannot seek in " + path.string());
-  const long size = std::ftell(file.get());
-  if (size <= 0) return setReason("empty or unreadable file " + path.string());
-  if (!checkByteAllocation(static_cast<std::uint64_t>(size), reason)) return false;
-  std::rewind(file.get());
-  try {
-    out.resize(static_cast<std::size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return setReason("out of memory reading " + path.string());
   }
-  if (std::fread(out.data(), 1, out.size(), file.get()) != out.size()) {
-    out.clear();
-    return setReason("cannot read " + path.string());
-  }
+  out = std::move(*bytes);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "image/ImageCodecFactory.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -13,30 +14,57 @@ namespace {
 
 enum class CodecKind { None, Bmp, Tga, Platform };
 
+// The leading bytes that identify a format's content, and how many bytes the data must hold
+// at least for the format's reader to look at it.
+struct Signature {
+  std::string_view magic;
+  std::size_t minimumSize;
+
+  bool matches(std::span<const std::uint8_t> data) const {
+    if (magic.empty() || data.size() < minimumSize || data.size() < magic.size()) return false;
+    return std::equal(magic.begin(), magic.end(), data.begin(),
+                      [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+  }
+};
+
 struct FormatEntry {
   std::string_view extension;
   ImageFormat format;
   CodecKind codec;
+  Signature signature;
+  Signature altSignature;
 };
 
-// The one extension table: extension -> format id -> codec.
+using namespace std::string_view_literals;
+
+// The one format table: extension -> format id -> codec, and the content signatures.
 constexpr std::array<FormatEntry, 13> kFormats{{
-    {"bmp", ImageFormat::Bmp, CodecKind::Bmp},
-    {"pcx", ImageFormat::Pcx, CodecKind::None},
-    {"jpg", ImageFormat::Jpeg, CodecKind::Platform},
-    {"jpeg", ImageFormat::Jpeg, CodecKind::Platform},
-    {"gif", ImageFormat::Gif, CodecKind::Platform},
-    {"tga", ImageFormat::Tga, CodecKind::Tga},
-    {"tif", ImageFormat::Tiff, CodecKind::Platform},
-    {"tiff", ImageFormat::Tiff, CodecKind::Platform},
-    {"png", ImageFormat::Png, CodecKind::Platform},
-    {"psd", ImageFormat::Psd, CodecKind::None},
-    {"ico", ImageFormat::Ico, CodecKind::Platform},
-    {"xpm", ImageFormat::Xpm, CodecKind::None},
-    {"", ImageFormat::Unknown, CodecKind::None},
+    {"bmp", ImageFormat::Bmp, CodecKind::Bmp, {"BM"sv, 2}, {}},
+    {"pcx", ImageFormat::Pcx, CodecKind::None, {}, {}},
+    {"jpg", ImageFormat::Jpeg, CodecKind::Platform, {"\xFF\xD8\xFF"sv, 3}, {}},
+    {"jpeg", ImageFormat::Jpeg, CodecKind::Platform, {}, {}},
+    {"gif", ImageFormat::Gif, CodecKind::Platform, {"GIF"sv, 6}, {}},
+    {"tga", ImageFormat::Tga, CodecKind::Tga, {}, {}},
+    {"tif", ImageFormat::Tiff, CodecKind::Platform, {"II\x2A\0"sv, 4}, {"MM\0\x2A"sv, 4}},
+    {"tiff", ImageFormat::Tiff, CodecKind::Platform, {}, {}},
+    {"png", ImageFormat::Png, CodecKind::Platform, {"\x89PNG\r\n\x1A\n"sv, 8}, {}},
+    {"psd", ImageFormat::Psd, CodecKind::None, {}, {}},
+    // Icons (type 1) and cursors (type 2); the image count after them must not be zero.
+    {"ico", ImageFormat::Ico, CodecKind::Platform, {"\0\0\1\0"sv, 6}, {"\0\0\2\0"sv, 6}},
+    {"xpm", ImageFormat::Xpm, CodecKind::None, {}, {}},
+    {"", ImageFormat::Unknown, CodecKind::None, {}, {}},
 }};
 
 }  // namespace
+
+ImageFormat ImageCodecFactory::formatFromContent(std::span<const std::uint8_t> data) {
+  for (const auto& entry : kFormats) {
+    if (!entry.signature.matches(data) && !entry.altSignature.matches(data)) continue;
+    if (entry.format == ImageFormat::Ico && (data[4] | data[5]) == 0) return ImageFormat::Unknown;
+    return entry.format;
+  }
+  return ImageFormat::Unknown;
+}
 
 ImageFormat ImageCodecFactory::formatFromExtension(std::string_view lowerCaseExtension) {
   if (lowerCaseExtension.empty()) return ImageFormat::Unknown;
@@ -58,6 +86,14 @@ ImageFormat ImageCodecFactory::formatFromPath(std::string_view path) {
 
 ImageFormat ImageCodecFactory::formatFromPath(const std::filesystem::path& path) {
   return formatFromPath(std::string_view(path.native()));
+}
+
+bool ImageCodecFactory::save(const RasterImage& image, const std::filesystem::path& path,
+                             const ImageProperties& properties) {
+  if (image.isEmpty() || path.empty()) return false;
+  auto codec = createCodecForPath(path);
+  if (!codec) return false;
+  return codec->saveToFile(path, std::span<const RasterImage>(&image, 1), properties);
 }
 
 std::unique_ptr<ImageCodec> ImageCodecFactory::createCodec(ImageFormat format) {

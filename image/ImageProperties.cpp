@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "util/LittleEndian.h"
+
 namespace brevanto::image {
 
 namespace {
@@ -13,15 +15,6 @@ std::uint32_t readU32(const std::vector<std::uint8_t>& v, std::size_t offset) {
   return static_cast<std::uint32_t>(v[offset]) | (static_cast<std::uint32_t>(v[offset + 1]) << 8) |
          (static_cast<std::uint32_t>(v[offset + 2]) << 16) |
          (static_cast<std::uint32_t>(v[offset + 3]) << 24);
-}
-
-void putU16(std::vector<std::uint8_t>& v, std::uint16_t x) {
-  v.push_back(static_cast<std::uint8_t>(x));
-  v.push_back(static_cast<std::uint8_t>(x >> 8));
-}
-
-void putU32(std::vector<std::uint8_t>& v, std::uint32_t x) {
-  for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
 }
 
 // Reads an integer the way the C runtime's atoi does: leading blanks skipped, an optional sign,
@@ -68,17 +61,17 @@ bool encodeValue(std::uint16_t type, const std::string& text, std::vector<std::u
       out.push_back(0);
       return true;
     case PropertyItem::Short:
-      putU16(out, static_cast<std::uint16_t>(leadingInteger(text)));
+      util::appendU16(out, static_cast<std::uint16_t>(leadingInteger(text)));
       return true;
     case PropertyItem::Long:
-      putU32(out, static_cast<std::uint32_t>(leadingInteger(text)));
+      util::appendU32(out, static_cast<std::uint32_t>(leadingInteger(text)));
       return true;
     case PropertyItem::Rational:
     case PropertyItem::SRational: {
       const auto slash = text.find('/');
       if (slash == std::string::npos) return false;
-      putU32(out, static_cast<std::uint32_t>(leadingInteger(std::string_view(text).substr(0, slash))));
-      putU32(out, static_cast<std::uint32_t>(leadingInteger(std::string_view(text).substr(slash + 1))));
+      util::appendU32(out, static_cast<std::uint32_t>(leadingInteger(std::string_view(text).substr(0, slash))));
+      util::appendU32(out, static_cast<std::uint32_t>(leadingInteger(std::string_view(text).substr(slash + 1))));
       return true;
     }
     default:

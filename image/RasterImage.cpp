@@ -6,8 +6,8 @@
 
 #include "image/ByteReader.h"
 #include "image/FrameList.h"
-#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
+#include "util/LittleEndian.h"
 
 namespace brevanto::image {
 
@@ -23,25 +23,19 @@ void putBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t n) {
   out.insert(out.end(), p, p + n);
 }
 
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 // Little-endian serialisation of the header, independent of the host's struct layout.
 void putHeader(std::vector<std::uint8_t>& out, const BitmapInfoHeader& h) {
-  putU32(out, h.size);
-  putU32(out, static_cast<std::uint32_t>(h.width));
-  putU32(out, static_cast<std::uint32_t>(h.height));
-  out.push_back(static_cast<std::uint8_t>(h.planes));
-  out.push_back(static_cast<std::uint8_t>(h.planes >> 8));
-  out.push_back(static_cast<std::uint8_t>(h.bitCount));
-  out.push_back(static_cast<std::uint8_t>(h.bitCount >> 8));
-  putU32(out, h.compression);
-  putU32(out, h.sizeImage);
-  putU32(out, static_cast<std::uint32_t>(h.xPelsPerMeter));
-  putU32(out, static_cast<std::uint32_t>(h.yPelsPerMeter));
-  putU32(out, h.clrUsed);
-  putU32(out, h.clrImportant);
+  util::appendU32(out, h.size);
+  util::appendU32(out, static_cast<std::uint32_t>(h.width));
+  util::appendU32(out, static_cast<std::uint32_t>(h.height));
+  util::appendU16(out, h.planes);
+  util::appendU16(out, h.bitCount);
+  util::appendU32(out, h.compression);
+  util::appendU32(out, h.sizeImage);
+  util::appendU32(out, static_cast<std::uint32_t>(h.xPelsPerMeter));
+  util::appendU32(out, static_cast<std::uint32_t>(h.yPelsPerMeter));
+  util::appendU32(out, h.clrUsed);
+  util::appendU32(out, h.clrImportant);
 }
 
 // Parses a 40-byte header at the reader's position.
@@ -236,9 +230,9 @@ std::vector<std::uint8_t> RasterImage::headerWithColors() const {
   block.reserve(40 + (bits <= 8 ? colours * 4 : 12));
   putHeader(block, header_);
   if (bits > 8) {
-    putU32(block, masks_.red);
-    putU32(block, masks_.green);
-    putU32(block, masks_.blue);
+    util::appendU32(block, masks_.red);
+    util::appendU32(block, masks_.green);
+    util::appendU32(block, masks_.blue);
   } else if (!isEmpty() && palette_.size() == colours) {
     putBytes(block, palette_.data(), colours * 4);
   } else {
@@ -347,24 +341,17 @@ bool RasterImage::duplicate(const RasterImage& source) {
   return true;
 }
 
-bool RasterImage::save(const std::filesystem::path& path, const ImageProperties& properties) const {
-  if (isEmpty() || path.empty()) return false;
-  auto codec = ImageCodecFactory::createCodecForPath(path);
-  if (!codec) return false;
-  return codec->saveToFile(path, std::span<const RasterImage>(this, 1), properties);
-}
-
 std::size_t RasterImage::storeToBlock(std::vector<std::uint8_t>& out) const {
   if (isEmpty()) return 0;
   const std::size_t start = out.size();
   out.reserve(start + blockSize(stride_, header_.height));
   putHeader(out, header_);
-  putU32(out, masks_.red);
-  putU32(out, masks_.green);
-  putU32(out, masks_.blue);
+  util::appendU32(out, masks_.red);
+  util::appendU32(out, masks_.green);
+  util::appendU32(out, masks_.blue);
   putBytes(out, pixels_.data(), pixels_.size());
-  putU32(out, static_cast<std::uint32_t>(originX_));
-  putU32(out, static_cast<std::uint32_t>(originY_));
+  util::appendU32(out, static_cast<std::uint32_t>(originX_));
+  util::appendU32(out, static_cast<std::uint32_t>(originY_));
   return out.size() - start;
 }
 

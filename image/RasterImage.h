@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <new>
 #include <span>
@@ -13,8 +12,6 @@
 #include <vector>
 
 namespace brevanto::image {
-
-class ImageProperties;
 
 // Allocator for pixel blocks: memory comes zero-filled from calloc (for large blocks straight
 // from the operating system's zero pages), so default-constructing the bytes of a fresh vector
@@ -176,9 +173,6 @@ class RasterImage {
   // Makes this image a copy of source (header, pixels, palette, origin). Nothing happens when
   // source is empty or is this image.
   bool duplicate(const RasterImage& source);
-
-  // Writes the image as a one-frame file whose format follows the path's extension.
-  bool save(const std::filesystem::path& path, const ImageProperties& properties) const;
 
   // Flat block: header (40), masks (12), pixels (stride x height), originX, originY (4 each).
   // Returns the bytes written (0 for an empty image).

@@ -34,7 +34,6 @@ bool writeTga(const RasterImage& image, ByteSink& sink) {
   ok = ok && sink.u16le(256);  // colour-map length (written for every depth)
   ok = ok && sink.u8(24);      // colour-map entry size
   ok = ok && sink.u16le(0) && sink.u16le(0);
-  // The size fields hold 16 bits; larger sizes keep their low 16 bits.
   ok = ok && sink.u16le(static_cast<std::uint16_t>(image.width()));
   ok = ok && sink.u16le(static_cast<std::uint16_t>(image.height()));
   ok = ok && sink.u8(static_cast<std::uint8_t>(bits));
@@ -57,11 +56,15 @@ bool writeTga(const RasterImage& image, ByteSink& sink) {
 
 bool writableDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
+// The header stores width and height in 16 bits each; larger images cannot be written.
+constexpr std::int32_t kMaxSide = 65535;
+bool writableSize(const RasterImage& image) { return image.width() <= kMaxSide && image.height() <= kMaxSide; }
+
 }  // namespace
 
 std::vector<std::uint8_t> TgaCodec::encode(const RasterImage& image) {
   std::vector<std::uint8_t> out;
-  if (image.isEmpty() || !writableDepth(image.bitCount())) return out;
+  if (image.isEmpty() || !writableDepth(image.bitCount()) || !writableSize(image)) return out;
   VectorSink sink(out);
   writeTga(image, sink);
   return out;
@@ -73,6 +76,10 @@ bool TgaCodec::saveToFile(const std::filesystem::path& path, std::span<const Ras
   const RasterImage& image = frames.front();
   if (!writableDepth(image.bitCount())) {
     return fail("TGA cannot hold " + std::to_string(image.bitCount()) + "-bit images");
+  }
+  if (!writableSize(image)) {
+    return fail("TGA cannot hold images wider or taller than 65535 pixels (this one is " +
+                std::to_string(image.width()) + " x " + std::to_string(image.height()) + ")");
   }
   FileSink sink(path);
   if (!sink.isOpen()) return fail("cannot create " + path.string());

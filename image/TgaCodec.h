@@ -5,7 +5,7 @@
 namespace brevanto::image {
 
 // Reads Truevision TGA files (colour-mapped, true-colour, run-length encoded) and writes
-// uncompressed top-first 8-, 16-, 24- and 32-bit files.
+// uncompressed top-first 8-, 16-, 24- and 32-bit files of at most 65535 x 65535 pixels.
 class TgaCodec final : public ImageCodec {
  public:
   bool loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
@@ -13,7 +13,8 @@ class TgaCodec final : public ImageCodec {
   bool saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
                   const ImageProperties& properties) override;
 
-  // The file bytes the writer produces (empty for an empty image or an unsupported depth).
+  // The file bytes the writer produces (empty for an empty image, an unsupported depth or a
+  // side longer than 65535 pixels).
   static std::vector<std::uint8_t> encode(const RasterImage& image);
 };
 

@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins
-  libgif-dev libturbojpeg0-dev libpng-dev libtiff-dev
+  libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-dev
   python3 ffmpeg imagemagick xvfb xauth desktop-file-utils
+  dpkg-dev file lintian appstream   # the Debian package and its checks (app/install/check_package.sh)
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -23,4 +23,4 @@ for format in bmp tga gif jpeg png tiff; do
 done
 cd "$scratch"
 find . -type f ! -name '*.err' -print0 | sort -z | xargs -0 sha256sum
-sort ./*.err | sed 's#/tmp/[^ :]*/##g'
+sort ./*.err | sed -E 's#[^ ]*/([^/ ]+[.]gif)#\1#g'

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/LittleEndian.h"
+
 namespace brevanto::swf {
 
 // Writes fields most significant bit first into a zero-filled buffer: the first bit of a record is
@@ -35,9 +37,9 @@ private:
 // 2^k greater than the largest magnitude m among the values (m = 0 gives 1, 4000 gives 13).
 int signedBitWidth(std::initializer_list<std::int32_t> values);
 
-void appendU8(std::vector<std::uint8_t>& out, std::uint8_t value);
-void appendU16(std::vector<std::uint8_t>& out, std::uint16_t value);
-void appendU32(std::vector<std::uint8_t>& out, std::uint32_t value);
-void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes);
+using util::appendBytes;
+using util::appendU16;
+using util::appendU32;
+using util::appendU8;
 
 } // namespace brevanto::swf

@@ -2,20 +2,15 @@
 
 #include "swf/SwfBitWriter.h"
 #include "swf/SwfTagCode.h"
+#include "util/File.h"
 
 #include <array>
-#include <cstdio>
 #include <limits>
-#include <memory>
 
 namespace brevanto::swf {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::array<std::uint8_t, 4> kStreamPrefix{0xFF, 0xD9, 0xFF, 0xD8};
 constexpr std::array<std::uint8_t, 2> kStreamSuffix{0xFF, 0xD9};
@@ -24,28 +19,10 @@ constexpr std::size_t kBodyOverhead = 2 + kStreamPrefix.size() + kStreamSuffix.s
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path)
-{
-    FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, 65536> chunk;
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
-        if (got < chunk.size())
-            break;
-    }
-    if (std::ferror(file.get()))
-        return std::nullopt;
-    return bytes;
-}
-
 SwfJpegBitmap::SwfJpegBitmap(std::uint16_t id, const std::filesystem::path& jpegFilePath)
     : SwfCharacter(id, 0, Kind::Bitmap)
 {
-    if (const auto bytes = readWholeFile(jpegFilePath))
+    if (const auto bytes = util::readWholeFile(jpegFilePath))
         build(*bytes);
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -28,8 +27,5 @@ private:
 
     std::vector<std::uint8_t> m_tag;
 };
-
-// The whole content of a file, or std::nullopt when it cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path);
 
 } // namespace brevanto::swf

@@ -4,11 +4,6 @@
 #include "swf/SwfTagCode.h"
 
 #include <array>
-#include <cerrno>
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
 
 namespace brevanto::swf {
 
@@ -16,11 +11,6 @@ namespace {
 
 constexpr std::array<std::uint8_t, 3> kSignature{'F', 'W', 'S'};
 constexpr std::array<std::uint8_t, 2> kEndTag{0x00, 0x00};
-
-bool writeAll(std::FILE* file, const std::uint8_t* data, std::size_t size)
-{
-    return size == 0 || std::fwrite(data, 1, size, file) == size;
-}
 
 } // namespace
 
@@ -32,7 +22,7 @@ bool SwfMovie::open(const std::string& path, float width, float height, int fram
 {
     if (m_file)
         return false;
-    m_file.reset(std::fopen(path.c_str(), "wb"));
+    m_file = util::openFile(path, "wb");
     if (!m_file)
         return false;
     setFrameSize(width, height);
@@ -114,24 +104,22 @@ std::vector<std::uint8_t> SwfMovie::fileBytes() const
     return out;
 }
 
+bool SwfMovie::writeTo(std::FILE* file) const
+{
+    bool ok = util::writeAll(file, header());
+    for (const auto& block : m_tags.blocks())
+        ok = ok && util::writeAll(file, block);
+    return ok && util::writeAll(file, kEndTag);
+}
+
 bool SwfMovie::close()
 {
     if (!m_file)
         return false;
     std::FILE* file = m_file.get();
-    const std::vector<std::uint8_t> head = header();
-    bool ok = std::fseek(file, 0, SEEK_SET) == 0;
-    ok = ok && writeAll(file, head.data(), head.size());
-    for (const auto& block : m_tags.blocks())
-        ok = ok && writeAll(file, block.data(), block.size());
-    ok = ok && writeAll(file, kEndTag.data(), kEndTag.size());
-    ok = ok && std::fflush(file) == 0;
-#if defined(__unix__) || defined(__APPLE__)
-    // Make the bytes durable before a caller renames the file into place.
-    // Devices and pipes that cannot be synchronised (EINVAL) have nothing more to flush.
-    if (ok && ::fsync(fileno(file)) != 0 && errno != EINVAL)
-        ok = false;
-#endif
+    bool ok = std::fseek(file, 0, SEEK_SET) == 0 && writeTo(file);
+    // Durable before a caller renames the file into place.
+    ok = ok && util::flushToDevice(file);
     const bool closed = std::fclose(m_file.release()) == 0;
     return ok && closed;
 }

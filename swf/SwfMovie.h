@@ -3,6 +3,7 @@
 #include "swf/ChunkedBytes.h"
 #include "swf/SwfCharacter.h"
 #include "swf/SwfRect.h"
+#include "util/File.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +48,10 @@ public:
     // file is still closed (and may be short). Does nothing and returns false without a file.
     bool close();
 
+    // Writes the complete file (header, tag buffer, End tag) to the stream at its position.
+    // True when every byte was accepted.
+    bool writeTo(std::FILE* file) const;
+
     // The complete file as close() writes it, as one contiguous copy.
     std::vector<std::uint8_t> fileBytes() const;
 
@@ -58,16 +63,12 @@ public:
     const std::vector<std::uint8_t>& tags() { return m_tags.join(); }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-
     std::vector<std::uint8_t> header() const;
 
     SwfRect m_frameSize;
     std::uint16_t m_frameRate = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
     std::uint16_t m_frameCount = 0;
-    std::unique_ptr<std::FILE, FileCloser> m_file;
+    util::FileHandle m_file;
     ChunkedBytes m_tags;
 };
 

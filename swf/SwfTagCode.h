@@ -9,6 +9,8 @@ enum class SwfTagCode : std::uint16_t {
     End = 0,
     ShowFrame = 1,
     SetBackgroundColor = 9,
+    DoAction = 12,
+    DefineBitsLossless = 20,
     DefineBitsJpeg2 = 21,
     PlaceObject2 = 26,
     DefineShape3 = 32,
@@ -32,5 +34,7 @@ static_assert(longTagHeader(SwfTagCode::DefineBitsJpeg2) == 0x057F);
 static_assert(longTagHeader(SwfTagCode::DefineShape3) == 0x083F);
 static_assert(shortTagHeader(SwfTagCode::SetBackgroundColor, 3) == 0x0243);
 static_assert(shortTagHeader(SwfTagCode::ShowFrame, 0) == 0x0040);
+static_assert(longTagHeader(SwfTagCode::DefineBitsLossless) == 0x053F);
+static_assert(shortTagHeader(SwfTagCode::DoAction, 2) == 0x0302);
 
 } // namespace brevanto::swf

@@ -10,13 +10,6 @@ namespace brevanto::util {
 
 namespace {
 
-std::string withTrailingSlash(std::string folder)
-{
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
 std::string findProgramFolder()
 {
     std::error_code ec;
@@ -24,12 +17,19 @@ std::string findProgramFolder()
     if (ec || exe.empty()) {
         // No procfs: the current folder is the best remaining guess.
         fs::path cwd = fs::current_path(ec);
-        return ec ? std::string("./") : withTrailingSlash(cwd.generic_string());
+        return ec ? std::string("./") : folderPath(cwd.generic_string());
     }
-    return withTrailingSlash(exe.parent_path().generic_string());
+    return folderPath(exe.parent_path().generic_string());
 }
 
 } // namespace
+
+std::string folderPath(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
 
 std::string programFolder()
 {

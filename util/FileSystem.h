@@ -7,6 +7,10 @@
 
 namespace brevanto::util {
 
+// The folder rule: a non-empty folder text ends with "/" (one is appended when missing); an
+// empty text stays empty, so a missing folder is still seen as missing.
+std::string folderPath(std::string folder);
+
 // The folder of the running program, with "/" separators and a trailing "/". Determined once
 // per process.
 std::string programFolder();

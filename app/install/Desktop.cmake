@@ -23,7 +23,8 @@ if(TARGET brevanto)
   install(FILES ${brevanto_icon_dir}/brevanto.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-  # The menu entry starts the program by its absolute installed path, so the entry works for
+  # The menu entry starts the program by its absolute installed path, with the files a file
+  # manager hands it (%F; it declares image/gif), so the entry works for
   # any prefix, also one that is not on PATH. The prefix is the one given at install time
   # (cmake --install --prefix), without DESTDIR, which only stages the files.
   set(brevanto_desktop_in ${CMAKE_CURRENT_LIST_DIR}/brevanto.desktop.in)

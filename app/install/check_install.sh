@@ -12,13 +12,18 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 entry="$prefix/share/applications/brevanto.desktop"
 desktop-file-validate "$entry"
-exec_path=$(sed -n 's/^Exec="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$entry")
+exec_path=$(sed -n 's/^Exec="\{0,1\}\([^"]*\)"\{0,1\} %F$/\1/p' "$entry")
+grep -qx 'MimeType=image/gif;' "$entry" || { echo "the menu entry does not offer itself for GIF files" >&2; exit 1; }
 [[ $exec_path == "$prefix/bin/brevanto" && -x $exec_path ]] || { echo "Exec does not name the installed program: $exec_path" >&2; exit 1; }
 for size in 16 24 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/brevanto.png"
   [[ $(identify -format '%wx%h' "$icon") == "${size}x${size}" ]] || { echo "bad icon $icon" >&2; exit 1; }
 done
 [[ -s $prefix/share/icons/hicolor/scalable/apps/brevanto.svg ]] || { echo "no scalable icon" >&2; exit 1; }
+# The manual where Help looks for it from PREFIX/bin (../share/doc/brevanto/), with its picture.
+for doc in manual.html window.png; do
+  [[ -s $prefix/share/doc/brevanto/$doc ]] || { echo "no $doc in share/doc/brevanto" >&2; exit 1; }
+done
 
 # Start the installed program and wait for its main window ("Brevanto 2.3 ").
 cat > "$prefix/run.sh" <<'RUN'

@@ -47,6 +47,10 @@ struct DecodedFrame {
   std::size_t stride = 0;
   std::vector<std::uint32_t> palette;
   std::vector<std::uint8_t> pixels;
+  // Animation timing of the frame, for formats that have it: hundredths of a second, -1 when
+  // the frame states none; the disposal method (0 when none is stated).
+  std::int32_t delay = -1;
+  int disposal = 0;
 
   std::uint8_t* row(std::int32_t y) { return pixels.data() + static_cast<std::size_t>(y) * stride; }
   const std::uint8_t* row(std::int32_t y) const {

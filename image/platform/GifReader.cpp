@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "image/ByteReader.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
+#include "util/LittleEndian.h"
 
 // The GIF decoder is the program's own: a block parser over ByteReader and an LZW decoder that
-// streams rows straight into the composition. (giflib refuses LZW minimum code sizes above 8,
-// which valid files use, and keeps every frame descriptor of a file in memory.)
+// hands each row to the composition as soon as it is whole (LzwFastDecoder for frames whose
+// indices fit one buffer, LzwFrameDecoder for larger frames and code sizes above 8). (giflib
+// refuses LZW minimum code sizes above 8, which valid files use, and keeps every frame
+// descriptor of a file in memory.)
 namespace brevanto::image::platform {
 
 namespace {
@@ -54,10 +58,6 @@ bool collectSubBlocks(ByteReader& reader, std::vector<std::uint8_t>& out) {
   }
 }
 
-void appendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 // Reads a colour table of 2^(bits+1) entries as opaque ARGB; false when the data breaks off.
 bool readColorTable(ByteReader& reader, int bits, std::vector<std::uint32_t>& table) {
   const std::size_t count = std::size_t{2} << bits;
@@ -95,7 +95,7 @@ class Composer {
     fill(Rect{0, 0, canvas_.width, canvas_.height});
   }
 
-  const DecodedFrame& canvas() {
+  DecodedFrame& canvas() {
     ensureCanvas();
     return canvas_;
   }
@@ -128,16 +128,29 @@ class Composer {
 
   // Draws one row of colour indices at canvas row y from canvas column left; lookup entries
   // with alpha 0 (the transparent index, indices beyond the table) leave the canvas as it is.
+  // `opaque` says that no index the frame can hold maps to such an entry: every pixel is stored.
   template <typename Index>
   void drawRow(std::int32_t y, std::int32_t left, const Index* indices, std::int32_t count,
-               const std::uint32_t* lookup) {
+               const std::uint32_t* lookup, bool opaque) {
     if (y >= canvas_.height || left >= canvas_.width) return;
     ensureCanvas();
     const std::int32_t n = std::min<std::int32_t>(count, canvas_.width - left);
     std::uint8_t* out = canvas_.row(y) + static_cast<std::size_t>(left) * 4;
+    if (opaque) {
+      for (std::int32_t x = 0; x < n; ++x) {
+        std::memcpy(out + static_cast<std::size_t>(x) * 4, &lookup[indices[x]], 4);
+      }
+      return;
+    }
+    // Lookup entries are opaque (alpha 0xFF) or all zero, so the top bit picks the pixel
+    // without a branch that mixed rows would mispredict.
     for (std::int32_t x = 0; x < n; ++x) {
       const std::uint32_t c = lookup[indices[x]];
-      if (c >> 24) std::memcpy(out + static_cast<std::size_t>(x) * 4, &c, 4);
+      const std::uint32_t keep = static_cast<std::uint32_t>(static_cast<std::int32_t>(c) >> 31);
+      std::uint32_t pixel;
+      std::memcpy(&pixel, out + static_cast<std::size_t>(x) * 4, 4);
+      pixel = (c & keep) | (pixel & ~keep);
+      std::memcpy(out + static_cast<std::size_t>(x) * 4, &pixel, 4);
     }
   }
 
@@ -331,7 +344,144 @@ class LzwFrameDecoder {
   std::vector<Index> row_;
 };
 
+// Reads LZW codes of 3 to 12 bits, least significant bit first, from a 64-bit buffer that is
+// refilled eight bytes at a time while the data lasts, then byte by byte.
+class LzwBitReader {
+ public:
+  explicit LzwBitReader(std::span<const std::uint8_t> data) : src_(data.data()), size_(data.size()) {}
+
+  // False when the data ends before a whole code.
+  bool read(int codeSize, int& code) {
+    if (bitCount_ < codeSize) {
+      if (size_ - in_ >= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, src_ + in_, 8);  // little-endian hosts only (x86-64, arm64)
+        bits_ |= v << bitCount_;
+        const int taken = (63 - bitCount_) >> 3;
+        in_ += static_cast<std::size_t>(taken);
+        bitCount_ += taken * 8;
+      } else {
+        while (bitCount_ < codeSize) {
+          if (in_ >= size_) return false;
+          bits_ |= std::uint64_t{src_[in_++]} << bitCount_;
+          bitCount_ += 8;
+        }
+      }
+    }
+    code = static_cast<int>(bits_ & ((std::uint64_t{1} << codeSize) - 1));
+    bits_ >>= codeSize;
+    bitCount_ -= codeSize;
+    return true;
+  }
+
+ private:
+  const std::uint8_t* src_;
+  std::size_t size_;
+  std::size_t in_ = 0;
+  std::uint64_t bits_ = 0;
+  int bitCount_ = 0;
+};
+
+// The fast decoder for minimum code sizes up to 8 and frames of at most kMaxFrameEntries
+// pixels. It decodes the frame's indices into one buffer in stream order. Every table entry is
+// the previous code's string plus the first byte of the string that follows it, and those two
+// lie next to each other in that buffer: an entry is just (offset, length), and writing a
+// string is a forward copy from earlier output. Rows are handed on as soon as they are whole.
+class LzwFastDecoder {
+ public:
+  static constexpr std::size_t kMaxFrameEntries = std::size_t{1} << 24;
+  // Room after the frame for one string that runs past its end, and for 8-byte copies.
+  static constexpr std::size_t kSlack = kLzwTableSize + 16;
+
+  template <typename RowFn>
+  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width,
+                    std::int32_t height, RowPlacer& placer, RowFn&& onRow) {
+    if (minCodeSize < 1 || minCodeSize > 8) return LzwOutcome::Damaged;
+    const std::size_t rowBytes = static_cast<std::size_t>(width);
+    const std::size_t total = rowBytes * static_cast<std::size_t>(height);
+    if (buffer_.size() < total + kSlack) buffer_.resize(total + kSlack);
+    std::uint8_t* const out = buffer_.data();
+
+    const int clear = 1 << minCodeSize;
+    const int endCode = clear + 1;
+    int codeSize = minCodeSize + 1;
+    int next = clear + 2;
+    bool havePrevious = false;
+    std::uint32_t previousOffset = 0;
+    std::uint32_t previousLength = 0;
+    std::size_t pos = 0;
+    std::size_t rowEnd = rowBytes;
+    LzwBitReader reader(data);
+
+    for (;;) {
+      int code;
+      if (!reader.read(codeSize, code)) return placer.done() ? LzwOutcome::Complete : LzwOutcome::Damaged;
+      if (code == clear) {
+        codeSize = minCodeSize + 1;
+        next = clear + 2;
+        havePrevious = false;
+        continue;
+      }
+      if (code == endCode) return placer.done() ? LzwOutcome::Complete : LzwOutcome::Damaged;
+
+      std::uint32_t length;
+      if (code < clear) {
+        out[pos] = static_cast<std::uint8_t>(code);
+        length = 1;
+      } else if (!havePrevious) {
+        return LzwOutcome::Damaged;
+      } else if (code < next) {
+        length = length_[code];
+        copyForward(out + pos, out + offset_[code], length);
+      } else if (code == next && next < kLzwTableSize) {
+        // The code being defined: the previous string plus its own first byte.
+        length = previousLength + 1;
+        copyForward(out + pos, out + previousOffset, previousLength);
+        out[pos + previousLength] = out[previousOffset];
+      } else {
+        return LzwOutcome::Damaged;
+      }
+
+      if (havePrevious && next < kLzwTableSize) {
+        offset_[next] = previousOffset;
+        length_[next] = previousLength + 1;
+        ++next;
+        if (next == (1 << codeSize) && codeSize < kMaxLzwBits) ++codeSize;
+      }
+      havePrevious = true;
+      previousOffset = static_cast<std::uint32_t>(pos);
+      previousLength = length;
+      pos += length;
+
+      while (pos >= rowEnd) {
+        onRow(placer.nextRow(), out + rowEnd - rowBytes);
+        if (placer.done()) return LzwOutcome::Complete;
+        rowEnd += rowBytes;
+      }
+    }
+  }
+
+ private:
+  // Copies length bytes from src to dst > src in 8-byte steps. The bytes read past src + length
+  // lie before dst or were written by this copy; the bytes written past dst + length are not
+  // output yet, so both are harmless.
+  static void copyForward(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t length) {
+    std::uint32_t i = 0;
+    do {
+      std::uint64_t v;
+      std::memcpy(&v, src + i, 8);
+      std::memcpy(dst + i, &v, 8);
+      i += 8;
+    } while (i < length);
+  }
+
+  std::array<std::uint32_t, kLzwTableSize> offset_{};
+  std::array<std::uint32_t, kLzwTableSize> length_{};
+  std::vector<std::uint8_t> buffer_;
+};
+
 struct GraphicControl {
+  bool present = false;
   int disposal = 0;
   int transparentIndex = -1;
   std::uint32_t delay = 0;
@@ -356,7 +506,7 @@ void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex,
 }  // namespace
 
 bool looksLikeGif(std::span<const std::uint8_t> data) {
-  return data.size() >= 6 && std::memcmp(data.data(), "GIF", 3) == 0;
+  return ImageCodecFactory::formatFromContent(data) == ImageFormat::Gif;
 }
 
 bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
@@ -411,7 +561,14 @@ bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
   return true;
 }
 
-DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
+namespace {
+
+// How far decodeWalk goes: every frame composed and delivered, or only until the first row
+// of the first frame is known to decode (nothing composed, no canvas allocated).
+enum class WalkDepth { Frames, FirstRow };
+
+DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sink, WalkDepth depth) {
+  const bool probe = depth == WalkDepth::FirstRow;
   DecodeResult result;
   GifLayout layout;
   if (!scanGifLayout(data, layout)) {
@@ -453,7 +610,8 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
   if (screenFlags & 0x80) haveGlobal = readColorTable(reader, screenFlags & 7, globalTable);
 
   Composer composer(layout.canvasWidth, layout.canvasHeight);
-  LzwFrameDecoder<std::uint8_t> narrowDecoder;
+  LzwFastDecoder fastDecoder;
+  std::unique_ptr<LzwFrameDecoder<std::uint8_t>> narrowDecoder;
   std::unique_ptr<LzwFrameDecoder<std::uint16_t>> wideDecoder;
   std::vector<std::uint8_t> delays;
   std::vector<std::uint8_t> compressed;
@@ -480,6 +638,7 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
       auto size = reader.u8();
       if (size && *label == kGraphicControlLabel && *size >= 4 && reader.has(4)) {
         const std::uint8_t packed = *reader.u8At(blockStart + 1);
+        control.present = true;
         control.disposal = (packed >> 2) & 7;
         control.delay = *reader.u16leAt(blockStart + 2);
         control.transparentIndex = (packed & 1) ? *reader.u8At(blockStart + 4) : -1;
@@ -523,24 +682,40 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
     compressed.clear();
     bool dataComplete = minCodeSize && collectSubBlocks(reader, compressed);
 
-    composer.beginFrame(left, top, fw, fh, control.disposal);
+    if (!probe) composer.beginFrame(left, top, fw, fh, control.disposal);
     std::int64_t visibleRows = 0;
     if (fw > 0 && fh > 0 && left < composer.width()) {
       visibleRows = std::clamp<std::int64_t>(std::int64_t{composer.height()} - top, 0, fh);
     }
+    // The first decoded row is always a visible one (row 0 of either row order).
+    if (probe) visibleRows = std::min<std::int64_t>(visibleRows, 1);
     RowPlacer placer(fh, (imageFlags & 0x40) != 0, visibleRows);
     LzwOutcome outcome = LzwOutcome::Complete;
     if (visibleRows > 0 && minCodeSize) {
+      bool opaque = false;
       auto drawRow = [&](auto* rowData) {
         const std::int32_t y = placer.nextRow();
         const bool visible = top + y < composer.height();
-        if (visible) composer.drawRow(top + y, left, rowData, fw, lookup.data());
+        if (visible && !probe) composer.drawRow(top + y, left, rowData, fw, lookup.data(), opaque);
         placer.advance(visible);
       };
       if (*minCodeSize <= 8) {
         buildLookup(table, control.transparentIndex, lookup, 256);
-        outcome = narrowDecoder.decode(compressed, *minCodeSize, fw, placer,
-                                       [&](std::int32_t, const std::uint8_t* r) { drawRow(r); });
+        // Literals stay below the clear code, so only those entries can meet a pixel.
+        const int literals = 1 << *minCodeSize;
+        opaque = std::all_of(lookup.begin(), lookup.begin() + literals, [](std::uint32_t c) { return (c >> 24) != 0; });
+        auto onRow = [&](std::int32_t, const std::uint8_t* r) { drawRow(r); };
+        // The fast path holds the frame's indices whole: only for frames no larger than the
+        // canvas the limits accepted (or a megapixel), and not for a probe, which needs one row.
+        const std::size_t area = static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh);
+        const std::size_t canvasArea = static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
+        if (!probe && area <= LzwFastDecoder::kMaxFrameEntries && area <= std::max<std::size_t>(canvasArea, 1u << 20)) {
+          outcome = fastDecoder.decode(compressed, *minCodeSize, fw, fh, placer, onRow);
+        } else {
+          // Otherwise the indices stream through one row.
+          if (!narrowDecoder) narrowDecoder = std::make_unique<LzwFrameDecoder<std::uint8_t>>();
+          outcome = narrowDecoder->decode(compressed, *minCodeSize, fw, placer, onRow);
+        }
       } else {
         if (!wideDecoder) wideDecoder = std::make_unique<LzwFrameDecoder<std::uint16_t>>();
         buildLookup(table, control.transparentIndex, lookup, kLzwTableSize);
@@ -561,9 +736,13 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
       stop = true;
     }
 
-    appendLe32(delays, control.delay);
+    util::appendU32(delays, control.delay);
     ++result.frameCount;
-    if (!sink(composer.canvas())) stop = true;
+    if (probe) break;
+    DecodedFrame& canvas = composer.canvas();
+    canvas.delay = control.present ? static_cast<std::int32_t>(control.delay) : -1;
+    canvas.disposal = control.disposal;
+    if (!sink(canvas)) stop = true;
     control = GraphicControl{};
   }
 
@@ -579,6 +758,19 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
     result.error = "the GIF file holds no decodable image";
   }
   return result;
+}
+
+}  // namespace
+
+DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
+  return decodeWalk(data, sink, WalkDepth::Frames);
+}
+
+std::optional<GifLayout> probeGif(std::span<const std::uint8_t> data) {
+  if (!decodeWalk(data, nullptr, WalkDepth::FirstRow).ok) return std::nullopt;
+  GifLayout layout;
+  scanGifLayout(data, layout);
+  return layout;
 }
 
 }  // namespace brevanto::image::platform

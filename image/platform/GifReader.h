@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -41,9 +42,17 @@ bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout);
 // Resource limits are checked from the block walk before any canvas is allocated: a canvas
 // of more than 2^28 pixels, or frames x canvas bytes beyond the memory budget, fail with a
 // reason naming the limit.
+//
+// Each frame carries the delay (-1 without a graphic control extension) and the disposal of
+// the graphic control extension that precedes its image.
 DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink);
 
-// True when the bytes start with a GIF signature ("GIF87a" or "GIF89a").
+// Whether decodeGif would deliver at least one frame, found by the same walk stopped at the
+// first decoded row of the first frame: no canvas is allocated and nothing is composed. The
+// layout (canvas size included) when it would, nullopt when not.
+std::optional<GifLayout> probeGif(std::span<const std::uint8_t> data);
+
+// True when the bytes start with a GIF signature (the codec factory's content table).
 bool looksLikeGif(std::span<const std::uint8_t> data);
 
 }  // namespace brevanto::image::platform

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/ByteReader.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "image/platform/PngCodec.h"
 
@@ -104,14 +105,9 @@ bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::str
 
 }  // namespace
 
-bool looksLikeIco(std::span<const std::uint8_t> data) {
-  return data.size() >= 6 && data[0] == 0 && data[1] == 0 && (data[2] == 1 || data[2] == 2) && data[3] == 0 &&
-         (data[4] | data[5]) != 0;
-}
-
 DecodeResult decodeIco(std::span<const std::uint8_t> data, const FrameSink& sink) {
   DecodeResult result;
-  if (!looksLikeIco(data)) {
+  if (ImageCodecFactory::formatFromContent(data) != ImageFormat::Ico) {
     result.error = "not an icon file";
     return result;
   }
@@ -141,7 +137,7 @@ DecodeResult decodeIco(std::span<const std::uint8_t> data, const FrameSink& sink
   }
   const std::size_t length = std::min<std::size_t>(best.size, data.size() - best.offset);
   const auto image = data.subspan(best.offset, length);
-  if (looksLikePng(image)) return decodePng(image, sink);
+  if (ImageCodecFactory::formatFromContent(image) == ImageFormat::Png) return decodePng(image, sink);
   DecodedFrame frame;
   if (!decodeDib(image, frame, result.error)) return result;
   sink(frame);

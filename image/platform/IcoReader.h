@@ -11,6 +11,4 @@ namespace brevanto::image::platform {
 // ARGB frame. Entries may be PNG streams or DIBs (1, 4, 8, 24 or 32 bits with an AND mask).
 DecodeResult decodeIco(std::span<const std::uint8_t> data, const FrameSink& sink);
 
-bool looksLikeIco(std::span<const std::uint8_t> data);
-
 }  // namespace brevanto::image::platform

@@ -1,14 +1,32 @@
 #include "image/platform/JpegCodec.h"
 
+#include <cstdio>  // before jpeglib.h, which needs FILE
+
+#include <jpeglib.h>
+#include <jerror.h>
+#include <jpegint.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
+#include <csetjmp>
 #include <cstring>
+#include <exception>
 #include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "image/ImageLimits.h"
 #include "image/platform/ExifBlock.h"
 #include "image/platform/PixelRows.h"
+
+// Exported by libjpeg-turbo (jchuff.c) without a public declaration: the optimal Huffman table
+// for symbol counts, as libjpeg's own optimising pass builds it.
+extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, long freq[]);
 
 namespace brevanto::image::platform {
 
@@ -19,28 +37,9 @@ struct TjDeleter {
 };
 using TjHandle = std::unique_ptr<void, TjDeleter>;
 
-struct TjBufferDeleter {
-  void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-
 std::string tjError(void* handle) {
   const char* text = tjGetErrorStr2(handle);
   return text ? text : "JPEG error";
-}
-
-// Inserts an APP1 "Exif" segment after the start-of-image marker and a JFIF APP0 segment.
-void insertExif(std::vector<std::uint8_t>& jpeg, const std::vector<std::uint8_t>& tiff) {
-  if (tiff.empty() || tiff.size() + 8 > 0xFFFF || jpeg.size() < 4) return;
-  std::size_t at = 2;
-  if (jpeg[2] == 0xFF && jpeg[3] == 0xE0 && jpeg.size() >= 6) {
-    at = 4 + static_cast<std::size_t>(jpeg[4] << 8 | jpeg[5]);
-    if (at > jpeg.size()) return;
-  }
-  const std::size_t length = tiff.size() + 8;  // length field + "Exif\0\0" + block
-  std::vector<std::uint8_t> segment = {0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
-                                       static_cast<std::uint8_t>(length & 0xFF), 'E', 'x', 'i', 'f', 0, 0};
-  segment.insert(segment.end(), tiff.begin(), tiff.end());
-  jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(at), segment.begin(), segment.end());
 }
 
 // The Exif block of the first APP1 "Exif" segment, walking the markers before the scan.
@@ -59,60 +58,368 @@ std::span<const std::uint8_t> findExif(std::span<const std::uint8_t> data) {
   return {};
 }
 
-}  // namespace
+// The encoder goes through libjpeg's own API (the same libjpeg-turbo as TurboJPEG) because
+// TurboJPEG 2 cannot ask for optimised Huffman tables. Everything else is set up as
+// tjCompress2 does it, so the quantised coefficients, and with them the decoded pixels, are
+// those TurboJPEG wrote; only the entropy coding is smaller.
 
-bool looksLikeJpeg(std::span<const std::uint8_t> data) {
-  return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+// libjpeg's fatal errors end here: the message is kept and control jumps back to the
+// setjmp in Encoder::run (error_exit must not return).
+struct ErrorManager {
+  jpeg_error_mgr base;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void onFatalError(j_common_ptr info) {
+  auto* errors = reinterpret_cast<ErrorManager*>(info->err);
+  (*info->err->format_message)(info, errors->message);
+  std::longjmp(errors->jump, 1);
 }
 
-std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::span<const PropertyItem> items,
-                                     std::string* error) {
-  auto failed = [&](std::string reason) {
-    if (error) *error = std::move(reason);
-    return std::vector<std::uint8_t>{};
-  };
-  if (!view.valid()) return failed("no picture to encode");
-  quality = std::clamp(quality, 1, 100);
-  TjHandle handle(tjInitCompress());
-  if (!handle) return failed("cannot start the JPEG encoder");
+void onMessage(j_common_ptr) {}  // warnings are not printed
 
-  // 24-bit and plain 32-bit rows go in as they are (bottom-up storage included); everything
-  // else is converted to B, G, R first.
-  const unsigned char* source = nullptr;
-  int pitch = 0;
-  int format = TJPF_BGR;
-  int flags = 0;
-  std::vector<std::uint8_t> converted;
-  if (view.format == PixelFormat::Rgb24 || view.format == PixelFormat::Rgb32) {
-    format = view.format == PixelFormat::Rgb24 ? TJPF_BGR : TJPF_BGRX;
-    if (view.stride >= 0) {
-      source = view.top;
-      pitch = static_cast<int>(view.stride);
-    } else {
-      source = view.row(view.height - 1);
-      pitch = static_cast<int>(-view.stride);
-      flags |= TJFLAG_BOTTOMUP;
+// Output into a growing buffer that the encoder keeps between pictures; the result is copied
+// out at its exact size.
+struct BufferDestination {
+  jpeg_destination_mgr base;
+  std::vector<std::uint8_t>* buffer;
+  std::size_t used;
+};
+
+void startOutput(j_compress_ptr info) {
+  auto* dest = reinterpret_cast<BufferDestination*>(info->dest);
+  dest->base.next_output_byte = dest->buffer->data();
+  dest->base.free_in_buffer = dest->buffer->size();
+}
+
+boolean growOutput(j_compress_ptr info) {
+  // Called when the whole buffer is full.
+  auto* dest = reinterpret_cast<BufferDestination*>(info->dest);
+  const std::size_t full = dest->buffer->size();
+  bool grown = true;
+  try {
+    dest->buffer->resize(full * 2);
+  } catch (const std::exception&) {
+    grown = false;
+  }
+  if (!grown) {
+    info->err->msg_code = JERR_OUT_OF_MEMORY;
+    (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info));
+  }
+  dest->base.next_output_byte = dest->buffer->data() + full;
+  dest->base.free_in_buffer = dest->buffer->size() - full;
+  return TRUE;
+}
+
+void finishOutput(j_compress_ptr info) {
+  auto* dest = reinterpret_cast<BufferDestination*>(info->dest);
+  dest->used = dest->buffer->size() - dest->base.free_in_buffer;
+}
+
+// Symbol counts for the optimised Huffman tables. libjpeg gathers them in a first pass over
+// the quantised blocks; libjpeg-turbo 2.1 does that in plain C counting bits one shift at a
+// time, which costs more than the rest of the encode. The encoder below puts this counting
+// in its place: the same counts (so the same tables and bytes), a bit mask and a count of
+// leading zeros per coefficient instead of loops.
+struct HuffmanCounts {
+  long dc[NUM_HUFF_TBLS][257];
+  long ac[NUM_HUFF_TBLS][257];
+  int lastDc[MAX_COMPS_IN_SCAN];
+};
+
+// Zigzag position -> index in the 8x8 block.
+constexpr int kNaturalOrder[DCTSIZE2] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                         12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                         35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                         58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr int kMaxCoefficientBits = 10;  // 8-bit samples
+
+// For row r of a block and the bit set of its non-zero columns, those coefficients' bits in
+// zigzag order: eight table look-ups turn a block's non-zero mask into its zigzag mask.
+using ZigzagRows = std::array<std::array<std::uint64_t, 256>, DCTSIZE>;
+constexpr ZigzagRows makeZigzagRows() {
+  int zigzagOf[DCTSIZE2] = {};
+  for (int k = 0; k < DCTSIZE2; ++k) zigzagOf[kNaturalOrder[k]] = k;
+  ZigzagRows rows{};
+  for (int r = 0; r < DCTSIZE; ++r)
+    for (int bits = 0; bits < 256; ++bits)
+      for (int c = 0; c < DCTSIZE; ++c)
+        if (bits >> c & 1) rows[r][bits] |= std::uint64_t{1} << zigzagOf[r * DCTSIZE + c];
+  return rows;
+}
+constexpr ZigzagRows kZigzagRows = makeZigzagRows();
+
+// Bit i set when coefficient i (natural order) is not zero.
+std::uint64_t nonZeroMask(const JCOEF* block) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  std::uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i + 8));
+    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+    mask |= std::uint64_t{~static_cast<unsigned>(_mm_movemask_epi8(zeros)) & 0xFFFFu} << (16 * i);
+  }
+  return mask;
+#else
+  std::uint64_t mask = 0;
+  for (int i = 0; i < DCTSIZE2; ++i) mask |= std::uint64_t{block[i] != 0} << i;
+  return mask;
+#endif
+}
+
+int magnitudeBits(int value) {
+  const unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
+  return magnitude ? std::bit_width(magnitude) : 0;
+}
+
+// Counts one block's symbols as a baseline sequential scan codes them: the DC difference's
+// size, then (zero run, size) pairs, ZRL for runs over 15, EOB when the block ends in zeros.
+// False when a coefficient is too large for baseline coding.
+bool countBlock(const JCOEF* block, int lastDc, long* dc, long* ac) {
+  const int dcBits = magnitudeBits(block[0] - lastDc);
+  if (dcBits > kMaxCoefficientBits + 1) return false;
+  ++dc[dcBits];
+  const std::uint64_t natural = nonZeroMask(block);
+  std::uint64_t nonZero = 0;
+  for (int r = 0; r < DCTSIZE; ++r) nonZero |= kZigzagRows[r][(natural >> (r * DCTSIZE)) & 0xFF];
+  nonZero &= ~std::uint64_t{1};  // the DC is counted above
+  int previous = 0;
+  while (nonZero) {
+    const int k = std::countr_zero(nonZero);
+    nonZero &= nonZero - 1;
+    int run = k - previous - 1;
+    previous = k;
+    for (; run > 15; run -= 16) ++ac[0xF0];
+    const int bits = magnitudeBits(block[kNaturalOrder[k]]);
+    if (bits > kMaxCoefficientBits) return false;
+    ++ac[(run << 4) + bits];
+  }
+  if (previous < DCTSIZE2 - 1) ++ac[0];
+  return true;
+}
+
+boolean gatherMcu(j_compress_ptr info, JBLOCKROW* mcu) {
+  auto* counts = static_cast<HuffmanCounts*>(info->client_data);
+  for (int b = 0; b < info->blocks_in_MCU; ++b) {
+    const int ci = info->MCU_membership[b];
+    const jpeg_component_info* component = info->cur_comp_info[ci];
+    const JCOEF* block = mcu[b][0];
+    if (!countBlock(block, counts->lastDc[ci], counts->dc[component->dc_tbl_no], counts->ac[component->ac_tbl_no])) {
+      info->err->msg_code = JERR_BAD_DCT_COEF;
+      (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info));
+    }
+    counts->lastDc[ci] = block[0];
+  }
+  return TRUE;
+}
+
+// End of the counting pass: the tables the scan uses, built from the counts.
+void finishGather(j_compress_ptr info) {
+  auto* counts = static_cast<HuffmanCounts*>(info->client_data);
+  bool doneDc[NUM_HUFF_TBLS] = {}, doneAc[NUM_HUFF_TBLS] = {};
+  for (int ci = 0; ci < info->comps_in_scan; ++ci) {
+    const jpeg_component_info* component = info->cur_comp_info[ci];
+    const int dcTable = component->dc_tbl_no, acTable = component->ac_tbl_no;
+    if (!doneDc[dcTable]) {
+      JHUFF_TBL*& table = info->dc_huff_tbl_ptrs[dcTable];
+      if (!table) table = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
+      jpeg_gen_optimal_table(info, table, counts->dc[dcTable]);
+      doneDc[dcTable] = true;
+    }
+    if (!doneAc[acTable]) {
+      JHUFF_TBL*& table = info->ac_huff_tbl_ptrs[acTable];
+      if (!table) table = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
+      jpeg_gen_optimal_table(info, table, counts->ac[acTable]);
+      doneAc[acTable] = true;
+    }
+  }
+}
+
+// How the rows reach libjpeg: straight from the picture where its bytes are already B, G, R
+// or B, G, R, X; converted one strip at a time where they are not.
+enum class RowSource { Direct, OpaqueOrComposed, Converted };
+
+// One libjpeg compressor per thread, reused picture after picture (the movie encodes
+// thousands of them), with its output buffer and row scratch.
+class Encoder {
+ public:
+  Encoder() {
+    info_.err = jpeg_std_error(&errors_.base);
+    errors_.base.error_exit = onFatalError;
+    errors_.base.output_message = onMessage;
+    errors_.message[0] = '\0';
+    jpeg_create_compress(&info_);
+    destination_.base.init_destination = startOutput;
+    destination_.base.empty_output_buffer = growOutput;
+    destination_.base.term_destination = finishOutput;
+    destination_.buffer = &output_;
+    destination_.used = 0;
+    info_.dest = &destination_.base;
+  }
+  ~Encoder() { jpeg_destroy_compress(&info_); }
+  Encoder(const Encoder&) = delete;
+  Encoder& operator=(const Encoder&) = delete;
+
+  std::vector<std::uint8_t> encode(const ImageView& view, int quality, const std::vector<std::uint8_t>& exif,
+                                   std::string* error);
+
+ private:
+  bool prepare(const ImageView& view, RowSource source, std::string* error);
+  bool run(const ImageView& view, RowSource source, int quality, const std::vector<std::uint8_t>& exif);
+  void fillStrip(const ImageView& view, RowSource source, std::int32_t first, std::int32_t count);
+
+  jpeg_compress_struct info_{};
+  ErrorManager errors_{};
+  BufferDestination destination_{};
+  std::vector<std::uint8_t> output_;
+  std::vector<JSAMPROW> rows_;
+  std::vector<std::uint8_t> strip_;    // converted rows of one strip
+  std::vector<std::uint8_t> bgrRow_;   // one row composed over white before it is widened
+  HuffmanCounts counts_{};
+};
+
+constexpr std::int32_t kStripRows = 16;  // one MCU row at 4:2:0
+constexpr std::size_t kKeptBytes = 8 << 20;
+
+bool Encoder::prepare(const ImageView& view, RowSource source, std::string* error) {
+  const std::size_t width = static_cast<std::size_t>(view.width);
+  const std::size_t height = static_cast<std::size_t>(view.height);
+  // The output starts at about a quarter of the raw picture and doubles when needed.
+  const std::size_t start = std::max<std::size_t>(width * height * 3 / 4, 4096);
+  if (!checkByteAllocation(start + height * sizeof(JSAMPROW) + width * 4 * (kStripRows + 1), error)) return false;
+  if (output_.size() < start) output_.resize(start);
+  rows_.resize(height);
+  if (source == RowSource::Converted) {
+    strip_.resize(width * 3 * kStripRows);
+  } else if (source == RowSource::OpaqueOrComposed) {
+    strip_.resize(width * 4 * kStripRows);
+    bgrRow_.resize(width * 3);
+  }
+  return true;
+}
+
+// Row y of a 32-bit picture with alpha is fed as it is when every pixel is opaque (colour
+// over white is the colour), otherwise composed over white and widened back to four bytes.
+void Encoder::fillStrip(const ImageView& view, RowSource source, std::int32_t first, std::int32_t count) {
+  const std::size_t width = static_cast<std::size_t>(view.width);
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::int32_t y = first + i;
+    if (source == RowSource::Converted) {
+      std::uint8_t* out = strip_.data() + width * 3 * static_cast<std::size_t>(i);
+      rowToBgrOverWhite(view, y, out);
+      rows_[static_cast<std::size_t>(y)] = out;
+      continue;
+    }
+    const std::uint8_t* in = view.row(y);
+    bool opaque = true;
+    for (std::size_t x = 0; x < width && opaque; ++x) opaque = in[x * 4 + 3] == 255;
+    if (opaque) {
+      rows_[static_cast<std::size_t>(y)] = const_cast<std::uint8_t*>(in);
+      continue;
+    }
+    rowToBgrOverWhite(view, y, bgrRow_.data());
+    std::uint8_t* out = strip_.data() + width * 4 * static_cast<std::size_t>(i);
+    for (std::size_t x = 0; x < width; ++x) std::memcpy(out + x * 4, &bgrRow_[x * 3], 3);
+    rows_[static_cast<std::size_t>(y)] = out;
+  }
+}
+
+// The libjpeg calls, between a setjmp and the errors that jump back to it: nothing here
+// owns memory, so the jump skips no destructor.
+bool Encoder::run(const ImageView& view, RowSource source, int quality, const std::vector<std::uint8_t>& exif) {
+  if (setjmp(errors_.jump)) {
+    jpeg_abort_compress(&info_);
+    return false;
+  }
+  info_.image_width = static_cast<JDIMENSION>(view.width);
+  info_.image_height = static_cast<JDIMENSION>(view.height);
+  const bool fourBytes = source != RowSource::Converted && view.format != PixelFormat::Rgb24;
+  info_.input_components = fourBytes ? 4 : 3;
+  info_.in_color_space = fourBytes ? JCS_EXT_BGRX : JCS_EXT_BGR;
+  jpeg_set_defaults(&info_);
+  jpeg_set_quality(&info_, quality, TRUE);
+  // TurboJPEG's choice: the fast integer DCT below quality 96, the accurate one from 96 on.
+  info_.dct_method = quality >= 96 ? JDCT_ISLOW : JDCT_IFAST;
+  jpeg_set_colorspace(&info_, JCS_YCbCr);
+  const int lumaSampling = quality >= 90 ? 1 : 2;  // 4:4:4 from quality 90 on, else 4:2:0
+  info_.comp_info[0].h_samp_factor = info_.comp_info[0].v_samp_factor = lumaSampling;
+  for (int c = 1; c < 3; ++c) info_.comp_info[c].h_samp_factor = info_.comp_info[c].v_samp_factor = 1;
+  info_.optimize_coding = TRUE;
+  jpeg_start_compress(&info_, TRUE);
+  // jpeg_start_compress has begun the counting pass; its per-block counting and its end are
+  // replaced by ours (the output pass installs libjpeg's own coder again).
+  if (info_.entropy && info_.optimize_coding && !info_.progressive_mode && !info_.arith_code) {
+    std::memset(&counts_, 0, sizeof counts_);
+    info_.client_data = &counts_;
+    info_.entropy->encode_mcu = gatherMcu;
+    info_.entropy->finish_pass = finishGather;
+  }
+  if (!exif.empty()) jpeg_write_marker(&info_, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+  if (source == RowSource::Direct) {
+    for (std::int32_t y = 0; y < view.height; ++y)
+      rows_[static_cast<std::size_t>(y)] = const_cast<std::uint8_t*>(view.row(y));
+    while (info_.next_scanline < info_.image_height) {
+      jpeg_write_scanlines(&info_, &rows_[info_.next_scanline], info_.image_height - info_.next_scanline);
     }
   } else {
-    const std::size_t rowBytes = static_cast<std::size_t>(view.width) * 3;
-    if (!checkByteAllocation(rowBytes * static_cast<std::size_t>(view.height), error)) return {};
-    converted.resize(rowBytes * static_cast<std::size_t>(view.height));
-    for (std::int32_t y = 0; y < view.height; ++y) rowToBgrOverWhite(view, y, converted.data() + rowBytes * y);
-    source = converted.data();
-    pitch = static_cast<int>(rowBytes);
+    for (std::int32_t y = 0; y < view.height; y += kStripRows) {
+      const std::int32_t count = std::min(kStripRows, view.height - y);
+      fillStrip(view, source, y, count);
+      JDIMENSION written = 0;
+      while (written < static_cast<JDIMENSION>(count)) {
+        written += jpeg_write_scanlines(&info_, &rows_[static_cast<std::size_t>(y) + written],
+                                        static_cast<JDIMENSION>(count) - written);
+      }
+    }
   }
-  unsigned char* jpeg = nullptr;
-  unsigned long jpegSize = 0;
-  const int subsampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
-  const int status = tjCompress2(handle.get(), source, view.width, pitch, view.height, format, &jpeg, &jpegSize,
-                                 subsampling, quality, flags);
-  std::unique_ptr<unsigned char, TjBufferDeleter> owned(jpeg);
-  if (status != 0) return failed(tjError(handle.get()));
-  std::vector<std::uint8_t> out(jpeg, jpeg + jpegSize);
-  insertExif(out, buildExifBlock(items));
+  jpeg_finish_compress(&info_);
+  return true;
+}
+
+std::vector<std::uint8_t> Encoder::encode(const ImageView& view, int quality, const std::vector<std::uint8_t>& exif,
+                                          std::string* error) {
+  RowSource source = RowSource::Converted;
+  if (view.format == PixelFormat::Rgb24 || view.format == PixelFormat::Rgb32) {
+    source = RowSource::Direct;
+  } else if (view.format == PixelFormat::Argb32 || view.format == PixelFormat::PArgb32) {
+    source = RowSource::OpaqueOrComposed;
+  }
+  if (!prepare(view, source, error)) return {};
+  if (!run(view, source, quality, exif)) {
+    if (error) *error = errors_.message[0] ? errors_.message : "JPEG error";
+    return {};
+  }
+  std::vector<std::uint8_t> out(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(destination_.used));
+  // A thread keeps its buffers for the next picture of the same size, but not those of an
+  // exceptionally large one.
+  if (output_.size() > kKeptBytes) std::vector<std::uint8_t>().swap(output_);
+  if (strip_.size() > kKeptBytes) std::vector<std::uint8_t>().swap(strip_);
   return out;
 }
 
+// The APP1 "Exif" segment's payload for the items, or nothing when there are none or the
+// block does not fit one segment.
+std::vector<std::uint8_t> exifPayload(std::span<const PropertyItem> items) {
+  const std::vector<std::uint8_t> tiff = buildExifBlock(items);
+  if (tiff.empty() || tiff.size() + 8 > 0xFFFF) return {};
+  std::vector<std::uint8_t> payload = {'E', 'x', 'i', 'f', 0, 0};
+  payload.insert(payload.end(), tiff.begin(), tiff.end());
+  return payload;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::span<const PropertyItem> items,
+                                     std::string* error) {
+  if (!view.valid()) {
+    if (error) *error = "no picture to encode";
+    return {};
+  }
+  thread_local Encoder encoder;
+  return encoder.encode(view, std::clamp(quality, 1, 100), exifPayload(items), error);
+}
 DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sink) {
   DecodeResult result;
   TjHandle handle(tjInitDecompress());

@@ -9,16 +9,16 @@
 
 namespace brevanto::image::platform {
 
-// Encodes a picture as baseline JPEG through TurboJPEG: quality clamped to 1..100, chroma
-// 4:4:4 at quality 90 and above and 4:2:0 below, alpha composed over white. The items (camera
-// and date metadata) go into an Exif segment. Empty result (and a reason) on failure.
+// Encodes a picture as baseline JPEG with optimised Huffman tables: quality clamped to 1..100
+// (the standard quantisation tables scaled as libjpeg does), chroma 4:4:4 at quality 90 and
+// above and 4:2:0 below, alpha composed over white. The quantised picture is the one
+// TurboJPEG's tjCompress2 writes at that quality. The items (camera and date metadata) go into
+// an Exif segment after the JFIF one. Empty result (and a reason) on failure. Thread-safe.
 std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::span<const PropertyItem> items = {},
                                      std::string* error = nullptr);
 
 // Decodes a JPEG into one 24-bit frame (CMYK files converted to RGB), with the items of its
 // Exif segment as properties.
 DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sink);
-
-bool looksLikeJpeg(std::span<const std::uint8_t> data);
 
 }  // namespace brevanto::image::platform

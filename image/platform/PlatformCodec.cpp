@@ -12,6 +12,7 @@
 #include "image/platform/JpegCodec.h"
 #include "image/platform/PngCodec.h"
 #include "image/platform/TiffCodec.h"
+#include "util/File.h"
 
 namespace brevanto::image {
 
@@ -19,41 +20,26 @@ using namespace platform;
 
 namespace {
 
-// Writes the bytes to a temporary file beside the target and moves it into place, so a failed
-// write (full disk, read-only folder) never leaves a partial file nor damages an older one.
+// Replaces the file atomically, so a failed write (full disk, read-only folder) never leaves a
+// partial file nor damages an older one.
 bool writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string& error) {
-  std::filesystem::path temporary = path;
-  temporary += ".partial";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    error = "cannot create " + path.string() + ": " + std::strerror(errno);
-    return false;
+  const auto written = util::replaceFile(path, bytes);
+  if (!written) {
+    const bool created = written.error().step != util::WriteFailure::Step::Create;
+    error = (created ? "cannot write " : "cannot create ") + path.string() + ": " + written.error().reason();
   }
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = (std::fflush(file) == 0) && ok;
-  const int savedErrno = errno;
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code ec;
-  if (!ok) {
-    error = "cannot write " + path.string() + ": " + std::strerror(savedErrno ? savedErrno : EIO);
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    error = "cannot write " + path.string() + ": " + ec.message();
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  return true;
+  return written.ok();
 }
 
 DecodeResult decodeAny(std::span<const std::uint8_t> data, const FrameSink& sink) {
-  if (looksLikeGif(data)) return decodeGif(data, sink);
-  if (looksLikeJpeg(data)) return decodeJpeg(data, sink);
-  if (looksLikePng(data)) return decodePng(data, sink);
-  if (looksLikeTiff(data)) return decodeTiff(data, sink);
-  if (looksLikeIco(data)) return decodeIco(data, sink);
+  switch (ImageCodecFactory::formatFromContent(data)) {
+    case ImageFormat::Gif: return decodeGif(data, sink);
+    case ImageFormat::Jpeg: return decodeJpeg(data, sink);
+    case ImageFormat::Png: return decodePng(data, sink);
+    case ImageFormat::Tiff: return decodeTiff(data, sink);
+    case ImageFormat::Ico: return decodeIco(data, sink);
+    default: break;  // BMP content is read by BmpCodec, not here
+  }
   DecodeResult result;
   result.error = "unrecognised image data";
   return result;

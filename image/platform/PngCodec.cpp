@@ -25,11 +25,6 @@ struct PngImage {
 
 }  // namespace
 
-bool looksLikePng(std::span<const std::uint8_t> data) {
-  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  return data.size() >= 8 && std::memcmp(data.data(), kSignature, 8) == 0;
-}
-
 std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error) {
   auto failed = [&](std::string reason) {
     if (error) *error = std::move(reason);

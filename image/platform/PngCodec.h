@@ -16,6 +16,4 @@ std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error = 
 // Decodes a PNG into one frame: 32-bit ARGB when the file has any transparency, 24-bit otherwise.
 DecodeResult decodePng(std::span<const std::uint8_t> data, const FrameSink& sink);
 
-bool looksLikePng(std::span<const std::uint8_t> data);
-
 }  // namespace brevanto::image::platform

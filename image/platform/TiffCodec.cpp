@@ -77,11 +77,6 @@ void silence() {
 
 }  // namespace
 
-bool looksLikeTiff(std::span<const std::uint8_t> data) {
-  return data.size() >= 4 && ((data[0] == 'I' && data[1] == 'I' && data[2] == 42 && data[3] == 0) ||
-                              (data[0] == 'M' && data[1] == 'M' && data[2] == 0 && data[3] == 42));
-}
-
 std::vector<std::uint8_t> encodeTiff(const ImageView& view, std::span<const PropertyItem> items, std::string* error) {
   auto failed = [&](std::string reason) {
     if (error) *error = std::move(reason);

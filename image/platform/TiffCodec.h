@@ -18,6 +18,4 @@ std::vector<std::uint8_t> encodeTiff(const ImageView& view, std::span<const Prop
 // entries (and its Exif directory's) become the properties.
 DecodeResult decodeTiff(std::span<const std::uint8_t> data, const FrameSink& sink);
 
-bool looksLikeTiff(std::span<const std::uint8_t> data);
-
 }  // namespace brevanto::image::platform

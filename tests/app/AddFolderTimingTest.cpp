@@ -19,6 +19,8 @@
 #include <cstdio>
 
 #include "app/MainWindow.h"
+#include "app/BatchPanel.h"
+#include "app/BatchList.h"
 #include "app/BatchList.h"
 
 namespace brevanto::app {
@@ -71,18 +73,18 @@ TEST(AddFolderTiming, TheListGrowsWhileTheWorkerReadsAThousandFiles) {
   });
   std::vector<int> rowsSeen;
   QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-    if (window.addingFiles()) rowsSeen.push_back(window.ui().list->rowCount());
+    if (window.addingFiles()) rowsSeen.push_back(window.batch().list().rowCount());
   });
 
   clock.start();
   heartbeat.start();
-  window.ui().addFolderButton->click();
+  window.batch().addFolder();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window.addingFiles(); }, 300000));
   const qint64 elapsed = clock.elapsed();
   heartbeat.stop();
 
   const int expected = std::min(files, 1000);
-  EXPECT_EQ(window.ui().list->rowCount(), expected);
+  EXPECT_EQ(window.batch().list().rowCount(), expected);
   // Rows were visible part-way through: some beat saw a partly filled list.
   EXPECT_TRUE(std::any_of(rowsSeen.begin(), rowsSeen.end(), [&](int n) { return n > 0 && n < expected; }));
   EXPECT_LT(longestGap, 500);

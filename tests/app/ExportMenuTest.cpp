@@ -16,6 +16,8 @@
 #include "app/LinkLabel.h"
 #include "controls/HyperlinkLabel.h"
 #include "app/MainWindow.h"
+#include "app/BatchPanel.h"
+#include "app/SettingsPanel.h"
 #include "image/AnimatedImage.h"
 
 namespace brevanto::app {
@@ -46,15 +48,15 @@ protected:
 
     void addGifAndMakeItCurrent() {
         services.filesToAdd = {gifPath};
-        window->addFiles();
-        waitFor([&] { return window->ui().list->rowCount() == 1 && !window->addingFiles(); }, 5000);
-        ASSERT_EQ(window->ui().list->rowCount(), 1);
-        window->selectRowAsCurrent(0, true);
+        window->batch().addFiles();
+        waitFor([&] { return window->batch().list().rowCount() == 1 && !window->addingFiles(); }, 5000);
+        ASSERT_EQ(window->batch().list().rowCount(), 1);
+        window->batch().makeRowCurrent(0, true);
         ASSERT_EQ(window->currentFile(), gifPath);
     }
 
     void trigger(const QString& text) {
-        for (QAction* action : window->ui().exportMenu->actions()) {
+        for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) {
             if (action->text() == text) {
                 action->trigger();
                 return;
@@ -72,7 +74,7 @@ protected:
 
 TEST_F(ExportMenuTest, TheSubmenuHoldsSingleImageAndTheSixSequences) {
     QStringList items;
-    for (QAction* action : window->ui().exportMenu->actions()) items << action->text();
+    for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) items << action->text();
     EXPECT_EQ(items, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence",
                                   "Jpg Sequence", "Png Sequence", "Tiff Sequence"}));
 }
@@ -120,8 +122,7 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
     waitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }, 5000);
     ASSERT_NE(window->player().currentImage(), nullptr);
 
-    window->ui().sizeModeBox->setCurrentText("2x Original Size");
-    window->sizeModeChanged();
+    window->settingsPanel().chooseSizeMode("2x Original Size");
     trigger("Single Image");
     EXPECT_EQ(services.saveFilters, singleImageFilters());
     image::AnimatedImage written;
@@ -131,10 +132,9 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
     EXPECT_EQ(services.messages.size(), 1);
 
     // A custom size counts as soon as it is typed.
-    window->ui().sizeModeBox->setCurrentText("Custom");
-    window->sizeModeChanged();
-    window->ui().widthBox->setText("20");
-    window->ui().heightBox->setText("9");
+    window->settingsPanel().chooseSizeMode("Custom");
+    window->settingsPanel().setText(SettingsPanel::Box::Width, "20");
+    window->settingsPanel().setText(SettingsPanel::Box::Height, "9");
     services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
     trigger("Single Image");
     image::AnimatedImage custom;
@@ -145,7 +145,7 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
 }
 
 TEST_F(ExportMenuTest, TheLinkLabelOpensTheMakersAddressThroughTheShell) {
-    auto* link = qobject_cast<controls::HyperlinkLabel*>(window->ui().linkLabel);
+    auto* link = window->findChild<controls::HyperlinkLabel*>();
     ASSERT_NE(link, nullptr);
     window->show();
     EXPECT_EQ(link->text(), kMakerAddress);

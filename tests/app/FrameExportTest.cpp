@@ -21,6 +21,7 @@
 #include "app/FrameExportDialog.h"
 #include "app/Platform.h"
 #include "image/AnimatedImage.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
 
@@ -92,7 +93,7 @@ TEST_F(FrameExportTest, JpgSequenceWritesJpegFilesAtTheWritersDefaultQuality) {
     image::ImageProperties q80;
     q80.set(image::ImageProperties::QualityKey, "80");
     const QString reference = dir.path() + "/reference.jpeg";
-    ASSERT_TRUE(source.frame(0).save(reference.toStdString(), q80));
+    ASSERT_TRUE(image::ImageCodecFactory::save(source.frame(0), reference.toStdString(), q80));
     QFile a(folder + "anim.gif00000.jpeg");
     QFile b(reference);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));

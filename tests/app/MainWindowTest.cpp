@@ -5,6 +5,9 @@
 #include "tests/support/GifBuilder.h"
 
 #include <QComboBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMimeData>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -16,16 +19,22 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <iostream>
 #include <semaphore>
 
 #include "app/AddWorker.h"
 #include "app/BatchList.h"
+#include "app/BatchPanel.h"
 #include "app/MainWindow.h"
 #include "app/PreviewPane.h"
+#include "app/PreviewPanel.h"
+#include "app/RunController.h"
+#include "app/SettingsPanel.h"
 #include "convert/HeadlessConverter.h"
 
 namespace brevanto::app {
@@ -39,6 +48,7 @@ class FakeDesktop final : public DialogService, public MessageService, public Sh
   std::vector<MessageIcon> icons;
   QStringList opened;
   std::vector<ShowMode> openModes;
+  QStringList refused;  // paths the desktop has no program for
 
   Services services() { return {this, this, this}; }
 
@@ -52,7 +62,7 @@ class FakeDesktop final : public DialogService, public MessageService, public Sh
   bool openPath(const QString& path, ShowMode mode) override {
     opened << path;
     openModes.push_back(mode);
-    return true;
+    return !refused.contains(path);
   }
   bool openUrl(const QUrl& url) override {
     opened << url.toString();
@@ -112,29 +122,30 @@ class MainWindowTest : public ::testing::Test {
   }
   void TearDown() override { window.reset(); }
 
-  const MainWindow::Ui& ui() const { return window->ui(); }
+  BatchPanel& batch() const { return window->batch(); }
+  SettingsPanel& panel() const { return window->settingsPanel(); }
+  PreviewPanel& preview() const { return window->preview(); }
+  BatchList& list() const { return window->batch().list(); }
   QString gif(const QString& name) const { return dir.path() + QStringLiteral("/gifs/") + name; }
   QString outputFolder() const { return dir.path() + QStringLiteral("/out/"); }
 
   void addFiles(const QStringList& paths) {
     desktop.fileAnswers.push_back(paths);
-    ui().addFilesButton->click();
+    batch().addFiles();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000));
   }
   void clickRow(int row) {
-    QTreeWidgetItem* item = ui().list->topLevelItem(row);
+    QTreeWidgetItem* item = list().topLevelItem(row);
     ASSERT_NE(item, nullptr);
-    QTest::mouseClick(ui().list->viewport(), Qt::LeftButton, {}, ui().list->visualItemRect(item).center());
+    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, list().visualItemRect(item).center());
   }
   void chooseSizeMode(const QString& mode) {
-    const int index = ui().sizeModeBox->findText(mode);
-    ASSERT_GE(index, 0);
-    ui().sizeModeBox->setCurrentIndex(index);
-    emit ui().sizeModeBox->activated(index);
+    ASSERT_TRUE(panel().sizeModeTexts().contains(mode));
+    panel().chooseSizeMode(mode);
   }
   QStringList column(int column) const {
     QStringList texts;
-    for (int row = 0; row < ui().list->rowCount(); ++row) texts << ui().list->topLevelItem(row)->text(column);
+    for (int row = 0; row < list().rowCount(); ++row) texts << list().topLevelItem(row)->text(column);
     return texts;
   }
 
@@ -145,31 +156,29 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsWithItsCaptionAndDefaults) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Brevanto 2.3 "));
-  EXPECT_EQ(ui().pathBox->text(), outputFolder());
-  EXPECT_FALSE(ui().pathBox->isEnabled());
-  EXPECT_EQ(ui().sizeModeBox->currentText(), QStringLiteral("Original Size"));
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("0"));
-  EXPECT_FALSE(ui().widthBox->isEnabled());
-  EXPECT_EQ(ui().qualityBox->text(), QStringLiteral("100"));
-  EXPECT_EQ(ui().frameRateBox->text(), QStringLiteral("10"));
-  EXPECT_EQ(ui().percentLabel->text(), QStringLiteral("0%"));
-  EXPECT_EQ(ui().frameTotalLabel->text(), QStringLiteral("0"));
-  QStringList modes;
-  for (int i = 0; i < ui().sizeModeBox->count(); ++i) modes << ui().sizeModeBox->itemText(i);
-  EXPECT_EQ(modes, (QStringList{"1/2 Original Size", "Original Size", "2x Original Size", "3x Original Size", "Custom"}));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Path), outputFolder());
+  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Path));
+  EXPECT_EQ(panel().sizeModeText(), QStringLiteral("Original Size"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("0"));
+  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Width));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Quality), QStringLiteral("100"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::FrameRate), QStringLiteral("10"));
+  EXPECT_EQ(batch().progressText(), QStringLiteral("0%"));
+  EXPECT_EQ(preview().frameCountText(), QStringLiteral("0"));
+  EXPECT_EQ(panel().sizeModeTexts(), (QStringList{"1/2 Original Size", "Original Size", "2x Original Size", "3x Original Size", "Custom"}));
   QStringList headers;
-  for (int c = 0; c < 5; ++c) headers << ui().list->headerItem()->text(c);
+  for (int c = 0; c < 5; ++c) headers << list().headerItem()->text(c);
   EXPECT_EQ(headers, (QStringList{"No", "FileName", "Dimension", "Count", "FilePath"}));
   QStringList menu;
-  for (QAction* a : ui().contextMenu->actions()) menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  for (QAction* a : batch().contextMenu().actions()) menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
   EXPECT_EQ(menu, (QStringList{"Remove", "Remove All", "-", "Add Files", "Add Folder", "-", "Export", "-", "Convert",
                                "Convert All"}));
   QStringList exports;
-  for (QAction* a : ui().exportMenu->actions()) exports << a->text();
+  for (QAction* a : batch().contextMenu().actions().at(6)->menu()->actions()) exports << a->text();
   EXPECT_EQ(exports, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence", "Jpg Sequence",
                                   "Png Sequence", "Tiff Sequence"}));
   // The menu's commands are the window's.
-  ui().contextMenu->actions().at(9)->trigger();
+  batch().contextMenu().actions().at(9)->trigger();
   EXPECT_EQ(desktop.messages, QStringList{"Please select files.There are'n files in list"});
 }
 
@@ -183,16 +192,16 @@ TEST_F(MainWindowTest, AddFilesListsRowsWhileTheWorkerRuns) {
 
   // The second file is held back until the test has seen the first row arrive.
   std::binary_semaphore gate(0);
-  window->setFileReader([&gate](const QString& path) {
+  batch().setFileReader([&gate](const QString& path) {
     if (path.endsWith(QStringLiteral("b.gif"))) gate.acquire();
     return readFileFacts(path);
   });
   desktop.fileAnswers.push_back({gif("a.gif"), gif("b.gif"), gif("bad.gif"), gif("a.gif")});
-  ui().addFilesButton->click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ui().list->rowCount() == 1; }, 5000));
+  batch().addFiles();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list().rowCount() == 1; }, 5000));
   EXPECT_TRUE(window->addingFiles());
   EXPECT_EQ(window->cursor().shape(), Qt::WaitCursor);
-  EXPECT_EQ(ui().fileCountBox->text(), QStringLiteral("1"));
+  EXPECT_EQ(batch().fileCountText(), QStringLiteral("1"));
   gate.release();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000));
   EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
@@ -202,25 +211,25 @@ TEST_F(MainWindowTest, AddFilesListsRowsWhileTheWorkerRuns) {
   EXPECT_EQ(column(BatchList::DimensionColumn), (QStringList{"8*6", "4*4", "0*0", "8*6"}));
   EXPECT_EQ(column(BatchList::CountColumn), (QStringList{"3", "2", "0", "3"}));
   EXPECT_EQ(column(BatchList::FilePathColumn), (QStringList{gif("a.gif"), gif("b.gif"), gif("bad.gif"), gif("a.gif")}));
-  EXPECT_EQ(ui().fileCountBox->text(), QStringLiteral("4"));
+  EXPECT_EQ(batch().fileCountText(), QStringLiteral("4"));
 
   // A cancelled dialog adds nothing; numbering goes on after Remove All.
-  ui().addFilesButton->click();
-  EXPECT_EQ(ui().list->rowCount(), 4);
-  ui().removeAllButton->click();
-  window->setFileReader(readFileFacts);
+  batch().addFiles();
+  EXPECT_EQ(list().rowCount(), 4);
+  batch().removeAll();
+  batch().setFileReader(readFileFacts);
   addFiles({gif("b.gif")});
   EXPECT_EQ(column(BatchList::NumberColumn), QStringList{"5"});
   EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
 TEST_F(MainWindowTest, OneAddStopsAtOneThousandFiles) {
-  window->setFileReader([](const QString&) { return FileFacts{2, 3, 1}; });
+  batch().setFileReader([](const QString&) { return FileFacts{2, 3, 1}; });
   QStringList names;
   for (int i = 0; i < 1001; ++i) names << QStringLiteral("/nowhere/%1.gif").arg(i);
   addFiles(names);
-  EXPECT_EQ(ui().list->rowCount(), 1000);
-  EXPECT_EQ(ui().list->entry(999).filePath, QStringLiteral("/nowhere/999.gif"));
+  EXPECT_EQ(list().rowCount(), 1000);
+  EXPECT_EQ(list().entry(999).filePath, QStringLiteral("/nowhere/999.gif"));
   EXPECT_EQ(desktop.messages, QStringList{"selected file can't more than 1000!"});
 }
 
@@ -232,20 +241,20 @@ TEST_F(MainWindowTest, AddFolderReplacesTheListWithTheFoldersGifs) {
   addFiles({gif("b.gif"), gif("b.gif")});
 
   desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/gifs"));
-  ui().addFolderButton->click();
+  batch().addFolder();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000));
   EXPECT_EQ(column(BatchList::NumberColumn), (QStringList{"1", "2"}));
   EXPECT_EQ(column(BatchList::FilePathColumn), (QStringList{gif("a.GIF"), gif("b.gif")}));
   EXPECT_EQ(column(BatchList::DimensionColumn), (QStringList{"3*5", "4*4"}));
 
-  ui().addFolderButton->click();  // cancelled: nothing changes
-  EXPECT_EQ(ui().list->rowCount(), 2);
+  batch().addFolder();  // cancelled: nothing changes
+  EXPECT_EQ(list().rowCount(), 2);
 
   desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/gifs/sub.gif"));
-  ui().addFolderButton->click();
+  batch().addFolder();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000));
-  EXPECT_EQ(ui().list->rowCount(), 0);
-  EXPECT_EQ(ui().fileCountBox->text(), QStringLiteral("0"));
+  EXPECT_EQ(list().rowCount(), 0);
+  EXPECT_EQ(batch().fileCountText(), QStringLiteral("0"));
 }
 
 TEST_F(MainWindowTest, ClickingARowMakesItCurrentAndSizeModesFollowIt) {
@@ -253,85 +262,86 @@ TEST_F(MainWindowTest, ClickingARowMakesItCurrentAndSizeModesFollowIt) {
   writeGif(gif("small.gif"), 1, 10, 20);
 
   chooseSizeMode(QStringLiteral("2x Original Size"));  // nothing current yet: 0 x 0
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("0"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("0"));
 
   addFiles({gif("wide.gif"), gif("small.gif")});
   clickRow(0);
   EXPECT_EQ(window->currentFile(), gif("wide.gif"));
   EXPECT_EQ(window->currentRow(), 0);
-  EXPECT_EQ(ui().sizeModeBox->currentText(), QStringLiteral("Original Size"));
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("101"));
-  EXPECT_EQ(ui().heightBox->text(), QStringLiteral("75"));
+  EXPECT_EQ(panel().sizeModeText(), QStringLiteral("Original Size"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("101"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Height), QStringLiteral("75"));
 
   chooseSizeMode(QStringLiteral("1/2 Original Size"));
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("50"));
-  EXPECT_EQ(ui().heightBox->text(), QStringLiteral("37"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("50"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Height), QStringLiteral("37"));
   chooseSizeMode(QStringLiteral("3x Original Size"));
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("303"));
-  EXPECT_FALSE(ui().widthBox->isEnabled());
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("303"));
+  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Width));
 
   chooseSizeMode(QStringLiteral("Custom"));
-  EXPECT_TRUE(ui().widthBox->isEnabled());
-  EXPECT_TRUE(ui().heightBox->isEnabled());
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("303"));
-  ui().widthBox->setText(QStringLiteral(" 640 "));
+  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Width));
+  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Height));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("303"));
+  panel().setText(SettingsPanel::Box::Width, QStringLiteral(" 640 "));
   chooseSizeMode(QStringLiteral("Custom"));
   EXPECT_EQ(window->settings().outputWidth, 640);
 
   // A preset after "Custom" sets the size but leaves the boxes editable; so does a new row.
   chooseSizeMode(QStringLiteral("Original Size"));
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("101"));
-  EXPECT_TRUE(ui().widthBox->isEnabled());
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("101"));
+  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Width));
   chooseSizeMode(QStringLiteral("Custom"));
   clickRow(1);
   EXPECT_EQ(window->currentFile(), gif("small.gif"));
-  EXPECT_EQ(ui().sizeModeBox->currentText(), QStringLiteral("Original Size"));
-  EXPECT_EQ(ui().widthBox->text(), QStringLiteral("10"));
-  EXPECT_TRUE(ui().heightBox->isEnabled());
+  EXPECT_EQ(panel().sizeModeText(), QStringLiteral("Original Size"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("10"));
+  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Height));
   EXPECT_TRUE(desktop.messages.isEmpty());
 
   // The arrow keys make the newly selected row current, whichever control has the focus.
   clickRow(0);
-  ui().list->setFocus();
-  QTest::keyClick(ui().list, Qt::Key_Down);
+  list().setFocus();
+  QTest::keyClick(&list(), Qt::Key_Down);
   EXPECT_EQ(window->currentFile(), gif("small.gif"));
   EXPECT_EQ(window->currentRow(), 1);
 }
 
 TEST_F(MainWindowTest, NumberBoxesMustHoldIntegers) {
-  ui().qualityBox->setText(QStringLiteral("12x"));
-  ui().frameRateBox->setText(QStringLiteral(" +25\t"));
+  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("12x"));
+  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral(" +25\t"));
   chooseSizeMode(QStringLiteral("Custom"));
   ASSERT_EQ(desktop.messages, QStringList{"Please enter an integer."});
-  EXPECT_EQ(window->focusWidget(), ui().qualityBox);
+  EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::Quality));
   // The fields before the bad one were read; the quality kept its value, which the size-mode
   // change writes back into the box.
   EXPECT_EQ(window->settings().frameRate, 25);
   EXPECT_EQ(window->settings().jpegQuality, 100);
-  EXPECT_EQ(ui().qualityBox->text(), QStringLiteral("100"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Quality), QStringLiteral("100"));
 
   // Exit reads the boxes: a bad box keeps the window open.
-  ui().widthBox->setText(QStringLiteral("-0"));
-  ui().exitButton->click();
+  panel().setText(SettingsPanel::Box::Width, QStringLiteral("-0"));
+  window->exitClicked();
   EXPECT_EQ(desktop.messages.size(), 2);
-  EXPECT_EQ(window->focusWidget(), ui().widthBox);
-  EXPECT_EQ(ui().widthBox->selectedText(), QStringLiteral("-0"));
+  EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::Width));
+  EXPECT_EQ(panel().selectedText(SettingsPanel::Box::Width), QStringLiteral("-0"));
   EXPECT_TRUE(window->isVisible());
 
-  ui().widthBox->setText(QStringLiteral("0"));
-  ui().qualityBox->setText(QStringLiteral("500"));
-  ui().exitButton->click();
+  panel().setText(SettingsPanel::Box::Width, QStringLiteral("0"));
+  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("500"));
+  window->exitClicked();
   EXPECT_EQ(desktop.messages.size(), 2);
   EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeDoNotCloseTheWindow) {
-  QSignalSpy returnPressed(ui().qualityBox, &QLineEdit::returnPressed);
-  ui().qualityBox->setFocus();
-  QTest::keyClick(ui().qualityBox, Qt::Key_Return);
-  QTest::keyClick(ui().qualityBox, Qt::Key_Enter);
-  QTest::keyClick(ui().qualityBox, Qt::Key_Escape);
-  QTest::keyClick(ui().list, Qt::Key_Escape);
+  auto* box = panel().findChildren<QLineEdit*>().at(3);  // any box of the settings
+  QSignalSpy returnPressed(box, &QLineEdit::returnPressed);
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_Return);
+  QTest::keyClick(box, Qt::Key_Enter);
+  QTest::keyClick(box, Qt::Key_Escape);
+  QTest::keyClick(&list(), Qt::Key_Escape);
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_EQ(returnPressed.count(), 0);
   EXPECT_TRUE(window->isVisible());
@@ -340,69 +350,69 @@ TEST_F(MainWindowTest, EnterAndEscapeDoNotCloseTheWindow) {
 }
 
 TEST_F(MainWindowTest, MoveAndRemoveRowsWithTheirMessages) {
-  ui().moveUpButton->click();
-  ui().moveDownButton->click();
+  batch().moveUp();
+  batch().moveDown();
   EXPECT_EQ(desktop.messages, (QStringList{"There is no rows!", "There is no rows!"}));
   desktop.messages.clear();
 
-  window->setFileReader([](const QString&) { return FileFacts{1, 1, 1}; });
+  batch().setFileReader([](const QString&) { return FileFacts{1, 1, 1}; });
   addFiles({"/x/a.gif", "/x/b.gif", "/x/c.gif"});
   // Nothing clicked yet: row 0 is current.
-  ui().moveUpButton->click();
+  batch().moveUp();
   EXPECT_EQ(desktop.messages, QStringList{"It's the first row!"});
-  ui().moveDownButton->click();
+  batch().moveDown();
   EXPECT_EQ(column(BatchList::FileNameColumn), (QStringList{"b.gif", "a.gif", "c.gif"}));
   EXPECT_EQ(column(BatchList::NumberColumn), (QStringList{"2", "1", "3"}));
   EXPECT_EQ(window->currentRow(), 1);
-  ui().moveDownButton->click();
+  batch().moveDown();
   EXPECT_EQ(window->currentRow(), 2);
-  ui().moveDownButton->click();
+  batch().moveDown();
   EXPECT_EQ(desktop.messages, (QStringList{"It's the first row!", "It's the last row!"}));
   EXPECT_EQ(column(BatchList::FileNameColumn), (QStringList{"b.gif", "c.gif", "a.gif"}));
 
   // Remove deletes every selected row; the current file stays as it was.
   clickRow(0);
-  ui().list->topLevelItem(2)->setSelected(true);
-  ui().removeButton->click();
+  list().topLevelItem(2)->setSelected(true);
+  batch().removeSelected();
   EXPECT_EQ(column(BatchList::FileNameColumn), QStringList{"c.gif"});
-  EXPECT_EQ(ui().fileCountBox->text(), QStringLiteral("1"));
+  EXPECT_EQ(batch().fileCountText(), QStringLiteral("1"));
   EXPECT_EQ(window->currentFile(), QStringLiteral("/x/b.gif"));
-  ui().removeAllButton->click();
-  EXPECT_EQ(ui().list->rowCount(), 0);
-  EXPECT_EQ(ui().fileCountBox->text(), QStringLiteral("0"));
-  EXPECT_EQ(ui().frameTotalLabel->text(), QStringLiteral("0"));
+  batch().removeAll();
+  EXPECT_EQ(list().rowCount(), 0);
+  EXPECT_EQ(batch().fileCountText(), QStringLiteral("0"));
+  EXPECT_EQ(preview().frameCountText(), QStringLiteral("0"));
 }
 
 TEST_F(MainWindowTest, PlayRunsToTheEndOfTheFile) {
-  ui().playButton->click();
+  window->play();
   EXPECT_EQ(desktop.messages, QStringList{"Please select a file!!!"});
-  ui().pauseButton->click();  // no file: nothing happens
+  window->pause();  // no file: nothing happens
   EXPECT_EQ(desktop.messages.size(), 1);
 
   writeGif(gif("three.gif"), 3, 8, 6);
   addFiles({gif("three.gif")});
   clickRow(0);
-  ui().playButton->click();
-  EXPECT_FALSE(ui().playButton->isEnabled());
-  EXPECT_TRUE(ui().pauseButton->isEnabled());
-  EXPECT_EQ(ui().frameTotalLabel->text(), QStringLiteral("/3"));
+  window->play();
+  EXPECT_FALSE(preview().isPlayEnabled());
+  EXPECT_TRUE(preview().isPauseEnabled());
+  EXPECT_EQ(preview().frameCountText(), QStringLiteral("/3"));
   bool sawLastFrame = false;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        sawLastFrame = sawLastFrame || ui().frameBox->text() == QStringLiteral("2") ||
+        sawLastFrame = sawLastFrame || preview().frameText() == QStringLiteral("2") ||
                        window->player().currentFrame() == 2;
-        return ui().playButton->isEnabled();
+        return preview().isPlayEnabled();
       },
       5000));
   EXPECT_TRUE(sawLastFrame);
-  EXPECT_FALSE(ui().pauseButton->isEnabled());
+  EXPECT_FALSE(preview().isPauseEnabled());
   EXPECT_FALSE(window->isPlaying());
 
   // The pane shows frame 0 (red) stretched over the whole pane.
-  ui().previewPane->grab();
-  const QImage painted = ui().previewPane->lastPainted();
+  preview().pane().grab();
+  const QImage painted = preview().pane().lastPainted();
   ASSERT_FALSE(painted.isNull());
-  EXPECT_EQ(painted.size(), ui().previewPane->contentsRect().size());
+  EXPECT_EQ(painted.size(), preview().pane().contentsRect().size());
   EXPECT_EQ(QColor(painted.pixel(0, 0)), QColor(Qt::red));
   EXPECT_EQ(QColor(painted.pixel(painted.width() - 1, painted.height() - 1)), QColor(Qt::red));
 }
@@ -412,44 +422,44 @@ TEST_F(MainWindowTest, AFileWithFewerFramesAfterPauseStartsWithinItsFrames) {
   writeGif(gif("short.gif"), 2, 8, 6, 30);
   addFiles({gif("long.gif"), gif("short.gif")});
   clickRow(0);
-  ui().playButton->click();
+  window->play();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->player().currentFrame() >= 3; }, 5000));
-  ui().pauseButton->click();
+  window->pause();
   ASSERT_GE(window->player().currentFrame(), 3);
 
   clickRow(1);
-  ui().playButton->click();
-  EXPECT_EQ(ui().frameTotalLabel->text(), QStringLiteral("/2"));
+  window->play();
+  EXPECT_EQ(preview().frameCountText(), QStringLiteral("/2"));
   EXPECT_LT(window->player().currentFrame(), window->player().frameCount());
-  ui().previewPane->grab();
-  EXPECT_FALSE(ui().previewPane->lastPainted().isNull());
-  ui().pauseButton->click();
+  preview().pane().grab();
+  EXPECT_FALSE(preview().pane().lastPainted().isNull());
+  window->pause();
 }
 
 TEST_F(MainWindowTest, ConvertWritesTheSameMovieAsTheHeadlessConverter) {
-  ui().convertButton->click();
+  window->convert();
   EXPECT_EQ(desktop.messages, QStringList{"Please select files.There are'n files in list"});
   EXPECT_EQ(desktop.icons.back(), MessageIcon::Exclamation);
 
   writeGif(gif("anim.gif"), 3, 12, 8);
   writeGif(gif("other.gif"), 2, 5, 5);
   addFiles({gif("anim.gif"), gif("other.gif"), gif("other.gif"), gif("other.gif")});
-  ui().convertButton->click();
+  window->convert();
   EXPECT_EQ(desktop.messages.back(), QStringLiteral("Please select the file you want to convert"));
 
   clickRow(0);
-  ui().qualityBox->setText(QStringLiteral("80"));
-  ui().frameRateBox->setText(QStringLiteral("12"));
-  ui().convertButton->click();
+  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("80"));
+  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("12"));
+  window->convert();
   EXPECT_TRUE(window->isConverting());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
   const QString movie = outputFolder() + QStringLiteral("anim.swf");
   EXPECT_EQ(desktop.opened, QStringList{movie});
-  EXPECT_EQ(ui().percentLabel->text(), QStringLiteral("25%"));  // Convert counts as the first of four
+  EXPECT_EQ(batch().progressText(), QStringLiteral("25%"));  // Convert counts as the first of four
   EXPECT_FALSE(window->isConverting());
-  EXPECT_FALSE(window->playbackTimerActive());
-  EXPECT_TRUE(ui().convertAllButton->isEnabled());
-  EXPECT_TRUE(ui().removeButton->isEnabled());
+  EXPECT_FALSE(window->runner().playbackTimerActive());
+  EXPECT_TRUE(!window->commandsLocked());
+  EXPECT_TRUE(!batch().isLocked());
   EXPECT_TRUE(QDir(outputFolder() + QStringLiteral("tolvane_brevanto/Temp")).isEmpty());
 
   const QByteArray windowMovie = readAll(movie);
@@ -464,11 +474,11 @@ TEST_F(MainWindowTest, ConvertWritesTheSameMovieAsTheHeadlessConverter) {
   ASSERT_TRUE(converter.waitForFinished(30000));
   ASSERT_EQ(converter.exitCode(), 0) << converter.readAllStandardError().toStdString();
 #else
-  convert::HeadlessOptions options;
+  convert::OutputSettings options;
   options.outputFolder = headless.toStdString();
   options.jpegQuality = 80;
   options.frameRate = 12;
-  ASSERT_TRUE(convert::convertFile(gif("anim.gif").toStdString(), options).ok);
+  ASSERT_TRUE(convert::convertFile(gif("anim.gif").toStdString(), options).ok());
 #endif
   EXPECT_EQ(windowMovie, readAll(headless + QStringLiteral("anim.swf")));
 }
@@ -482,20 +492,20 @@ TEST_F(MainWindowTest, ConvertAllAppliesTheSizeModeToEachFileAndOpensTheFolder) 
   chooseSizeMode(QStringLiteral("2x Original Size"));
 
   std::vector<int> percentages;
-  QObject::connect(ui().progressBar, &QProgressBar::valueChanged, [&](int value) {
+  QObject::connect(&batch(), &BatchPanel::progressChanged, [&](int value) {
     if (percentages.empty() || percentages.back() != value) percentages.push_back(value);
   });
-  ui().convertAllButton->click();
+  window->convertAll();
   EXPECT_TRUE(window->isConvertAll());
   // The first tick locks the controls.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !ui().convertButton->isEnabled(); }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !!window->commandsLocked(); }, 1000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 20000));
 
   EXPECT_EQ(desktop.opened, QStringList{outputFolder()});
   EXPECT_EQ(percentages, (std::vector<int>{33, 66, 100}));
   EXPECT_FALSE(window->isConvertAll());
-  EXPECT_TRUE(ui().convertButton->isEnabled());
-  EXPECT_TRUE(ui().list->topLevelItem(2)->isSelected());
+  EXPECT_TRUE(!window->commandsLocked());
+  EXPECT_TRUE(list().topLevelItem(2)->isSelected());
   EXPECT_EQ(window->currentFile(), gif("c.gif"));
   EXPECT_EQ(stageOf(readAll(outputFolder() + "a.swf")), QSize(16, 12));
   EXPECT_EQ(stageOf(readAll(outputFolder() + "b.swf")), QSize(20, 8));
@@ -505,9 +515,9 @@ TEST_F(MainWindowTest, ConvertAllAppliesTheSizeModeToEachFileAndOpensTheFolder) 
   // "Custom" gives every movie the custom size.
   desktop.opened.clear();
   chooseSizeMode(QStringLiteral("Custom"));
-  ui().widthBox->setText(QStringLiteral("30"));
-  ui().heightBox->setText(QStringLiteral("20"));
-  ui().convertAllButton->click();
+  panel().setText(SettingsPanel::Box::Width, QStringLiteral("30"));
+  panel().setText(SettingsPanel::Box::Height, QStringLiteral("20"));
+  window->convertAll();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 20000));
   for (const char* name : {"a.swf", "b.swf", "c.swf"}) {
     EXPECT_EQ(stageOf(readAll(outputFolder() + name)), QSize(30, 20)) << name;
@@ -522,7 +532,7 @@ TEST_F(MainWindowTest, AMovieThatCannotBeWrittenIsReportedAndConvertAllGoesOn) {
   QDir(outputFolder()).mkpath(QStringLiteral("b.swf"));
   QFile(outputFolder() + QStringLiteral("b.swf/keep")).open(QIODevice::WriteOnly);
   addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
-  ui().convertAllButton->click();
+  window->convertAll();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 20000));
 
   ASSERT_EQ(desktop.messages.size(), 1);
@@ -535,7 +545,7 @@ TEST_F(MainWindowTest, AMovieThatCannotBeWrittenIsReportedAndConvertAllGoesOn) {
   // A single Convert of the same file reports it too and opens nothing.
   desktop.opened.clear();
   clickRow(1);
-  ui().convertButton->click();
+  window->convert();
   ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.messages.size() == 2; }, 10000));
   EXPECT_TRUE(desktop.opened.isEmpty());
 }
@@ -546,28 +556,286 @@ TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
   addFiles({gif("a.gif")});
   const QString fresh = dir.path() + QStringLiteral("/new/deeper");
   desktop.folderAnswers.push_back(fresh);
-  ui().browseButton->click();
-  ui().convertAllButton->click();
+  panel().browse();
+  window->convertAll();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
   EXPECT_EQ(desktop.opened, QStringList{fresh + QStringLiteral("/")});
   EXPECT_FALSE(readAll(fresh + QStringLiteral("/a.swf")).isEmpty());
+
+  // So does Full speed.
+  desktop.opened.clear();
+  desktop.folderAnswers.push_back(fresh + QStringLiteral("2"));
+  panel().browse();
+  window->setFullSpeed(true);
+  window->convertAll();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  EXPECT_FALSE(readAll(fresh + QStringLiteral("2/a.swf")).isEmpty());
 }
 
 TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
   desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/movies"));
-  ui().browseButton->click();
-  EXPECT_EQ(ui().pathBox->text(), dir.path() + QStringLiteral("/movies/"));
+  panel().browse();
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Path), dir.path() + QStringLiteral("/movies/"));
   EXPECT_EQ(window->settings().outputFolder, (dir.path() + QStringLiteral("/movies/")).toStdString());
-  ui().browseButton->click();  // cancelled: the folder stays
-  EXPECT_EQ(ui().pathBox->text(), dir.path() + QStringLiteral("/movies/"));
+  panel().browse();  // cancelled: the folder stays
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Path), dir.path() + QStringLiteral("/movies/"));
 
-  ui().helpButton->click();  // no help file: nothing happens
+  // Help opens the manual beside the program, else the installed one; without either the
+  // message says where it belongs.
+  window->showHelp();
   EXPECT_TRUE(desktop.opened.isEmpty());
-  QFile(outputFolder() + QStringLiteral("tolvane_Brevanto.chm")).open(QIODevice::WriteOnly);
-  ui().helpButton->click();
-  EXPECT_EQ(desktop.opened, QStringList{outputFolder() + QStringLiteral("tolvane_Brevanto.chm")});
+  ASSERT_EQ(desktop.messages.size(), 1);
+  EXPECT_TRUE(desktop.messages[0].contains(outputFolder() + QStringLiteral("manual.html")));
+  EXPECT_TRUE(desktop.messages[0].contains(dir.path() + QStringLiteral("/share/doc/brevanto/manual.html")));
+  QDir(dir.path()).mkpath(QStringLiteral("share/doc/brevanto"));
+  QFile(dir.path() + QStringLiteral("/share/doc/brevanto/manual.html")).open(QIODevice::WriteOnly);
+  window->showHelp();
+  EXPECT_EQ(desktop.opened, QStringList{dir.path() + QStringLiteral("/share/doc/brevanto/manual.html")});
+  QFile(outputFolder() + QStringLiteral("manual.html")).open(QIODevice::WriteOnly);
+  window->showHelp();
+  EXPECT_EQ(desktop.opened.back(), outputFolder() + QStringLiteral("manual.html"));
   EXPECT_EQ(desktop.openModes.back(), ShowMode::Maximised);
+  EXPECT_EQ(desktop.messages.size(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A run cannot be made to skip a file; it can be stopped; its end is visible.
+
+class WindowRunTest : public MainWindowTest {
+ protected:
+  QString captureFolder() const { return outputFolder() + QStringLiteral("tolvane_brevanto/Temp"); }
+  bool captureFolderEmpty() const { return QDir(captureFolder()).isEmpty(); }
+  void waitForRunEnd(int ms = 20000) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, ms));
+  }
+};
+
+TEST_F(WindowRunTest, ArrowKeysClicksAndPlayDuringConvertAllLoseNoFile) {
+  for (const char* name : {"a.gif", "b.gif", "c.gif"}) writeGif(gif(name), 3, 8, 6, 20);
+  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  window->convertAll();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->currentFile() == gif("b.gif") && window->isConverting(); }, 10000));
+  EXPECT_FALSE(preview().isPlayEnabled());
+  EXPECT_FALSE(preview().isPauseEnabled());
+  EXPECT_TRUE(window->stopAvailable());
+  list().setFocus();
+  QTest::keyClick(&list(), Qt::Key_Down);
+  clickRow(2);
+  clickRow(0);
+  window->play();  // disabled while a run goes on: does nothing
+  window->pause();
+  EXPECT_EQ(window->currentFile(), gif("b.gif"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 20000));
+  EXPECT_EQ(desktop.opened, QStringList{outputFolder()});
+  for (const char* name : {"a.swf", "b.swf", "c.swf"}) EXPECT_FALSE(readAll(outputFolder() + name).isEmpty()) << name;
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  EXPECT_TRUE(preview().isPlayEnabled());
+  EXPECT_FALSE(window->stopAvailable());
+}
+
+TEST_F(WindowRunTest, PlayDuringConvertDoesNotStallItAndARefusedMovieOpensTheFolder) {
+  writeGif(gif("a.gif"), 4, 8, 6, 20);
+  addFiles({gif("a.gif")});
+  clickRow(0);
+  const QString movie = outputFolder() + QStringLiteral("a.swf");
+  desktop.refused << movie;
+  window->convert();
+  window->play();
+  window->pause();
+  clickRow(0);
+  waitForRunEnd();
+  EXPECT_EQ(desktop.opened, (QStringList{movie, outputFolder()}));
+  EXPECT_FALSE(readAll(movie).isEmpty());
+  EXPECT_FALSE(window->commandsLocked());
+  EXPECT_TRUE(captureFolderEmpty());
+}
+
+TEST_F(WindowRunTest, StopAndClosingMidRunLeaveNoCaptureFilesNoPartialMovieAndKeepOldMovies) {
+  for (const char* name : {"a.gif", "b.gif", "c.gif"}) writeGif(gif(name), 10, 8, 6, 20);
+  QFile old(outputFolder() + QStringLiteral("c.swf"));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+  old.write("an older movie");
+  old.close();
+  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+
+  window->convertAll();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->currentFile() == gif("b.gif") && !captureFolderEmpty(); }, 10000));
+  window->stop();
+  EXPECT_FALSE(window->isRunning());
+  EXPECT_FALSE(window->commandsLocked());
+  EXPECT_FALSE(batch().isLocked());
+  EXPECT_TRUE(preview().isPlayEnabled());
+  QTest::qWait(300);  // no timer or frame of the stopped run writes anything later
+  EXPECT_TRUE(captureFolderEmpty());
+  EXPECT_FALSE(readAll(outputFolder() + "a.swf").isEmpty());
+  EXPECT_FALSE(QFile::exists(outputFolder() + "b.swf"));
+  EXPECT_EQ(readAll(outputFolder() + "c.swf"), QByteArray("an older movie"));
+  EXPECT_TRUE(desktop.opened.isEmpty());
+
+  // Closing the window during a Convert stops it the same way.
+  clickRow(1);
+  window->convert();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !captureFolderEmpty(); }, 10000));
+  window->close();
+  EXPECT_FALSE(window->isRunning());
+  QTest::qWait(300);
+  EXPECT_TRUE(captureFolderEmpty());
+  EXPECT_FALSE(QFile::exists(outputFolder() + "b.swf"));
+  EXPECT_EQ(QDir(outputFolder()).entryList(QDir::Files), (QStringList{"a.swf", "c.swf"}));
+  EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun) {
+  EXPECT_FALSE(window->fullSpeed());
+  QStringList paths;
+  for (int i = 0; i < 4; ++i) {
+    paths << gif(QStringLiteral("f%1.gif").arg(i));
+    writeGif(paths.back(), 5 + i, 9 + i, 7, 50);  // 2.5 s to 4 s of play each
+  }
+  addFiles(paths);
+  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("80"));
+  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("12"));
+  chooseSizeMode(QStringLiteral("2x Original Size"));
+  std::vector<int> percentages;
+  QObject::connect(&batch(), &BatchPanel::progressChanged, [&](int value) { percentages.push_back(value); });
+  window->setFullSpeed(true);
+  QElapsedTimer clock;
+  clock.start();
+  window->convertAll();
+  EXPECT_TRUE(window->isRunning());
+  EXPECT_TRUE(window->commandsLocked());
+  EXPECT_TRUE(batch().isLocked());
+  EXPECT_FALSE(preview().isPlayEnabled());
+  waitForRunEnd();
+  std::cout << "Full speed Convert All of 4 GIFs (14 s of play): " << clock.elapsed() << " ms\n";
+  EXPECT_EQ(desktop.opened, QStringList{outputFolder()});
+  EXPECT_EQ(percentages.back(), 100);
+  EXPECT_FALSE(window->commandsLocked());
+  EXPECT_TRUE(preview().isPlayEnabled());
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+
+  const QString headless = dir.path() + QStringLiteral("/headless/");
+  QDir().mkpath(headless);
+#ifdef BREVANTO_CONVERT_EXE
+  QProcess converter;
+  converter.start(QStringLiteral(BREVANTO_CONVERT_EXE),
+                  QStringList{"-o", headless, "-q", "80", "-r", "12", "-s", "2x"} + paths);
+  ASSERT_TRUE(converter.waitForFinished(30000));
+  ASSERT_EQ(converter.exitCode(), 0) << converter.readAllStandardError().toStdString();
+  for (int i = 0; i < 4; ++i) {
+    const QString name = QStringLiteral("f%1.swf").arg(i);
+    const QByteArray movie = readAll(outputFolder() + name);
+    EXPECT_FALSE(movie.isEmpty()) << name.toStdString();
+    EXPECT_EQ(movie, readAll(headless + name)) << name.toStdString();
+  }
+#endif
+
+  // Convert at full speed writes the movie the real-time Convert writes, and opens it.
+  desktop.opened.clear();
+  clickRow(1);
+  window->convert();
+  waitForRunEnd();
+  EXPECT_EQ(desktop.opened, QStringList{outputFolder() + QStringLiteral("f1.swf")});
+  const QByteArray fast = readAll(outputFolder() + QStringLiteral("f1.swf"));
+  window->setFullSpeed(false);
+  window->convert();
+  waitForRunEnd();
+  EXPECT_EQ(readAll(outputFolder() + QStringLiteral("f1.swf")), fast);
+
+  // Stop at full speed: the files in progress finish, no further one starts, nothing is opened.
+  desktop.opened.clear();
+  window->setFullSpeed(true);
+  window->convertAll();
+  window->stop();
+  EXPECT_FALSE(window->isRunning());
+  EXPECT_FALSE(window->commandsLocked());
+  QTest::qWait(200);
+  EXPECT_TRUE(desktop.opened.isEmpty());
+  EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files in: drag and drop, start-up arguments, keys.
+
+class WindowInputTest : public MainWindowTest {
+ protected:
+  // Drops local paths on the list as a file manager does; returns whether the drop was taken.
+  bool drop(const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    mime.setUrls(urls);
+    const QPoint at = list().viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list().viewport(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list().viewport(), &dropped);
+    return dropped.isAccepted();
+  }
+  void waitForAdds() { ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000)); }
+};
+
+TEST_F(WindowInputTest, DroppedGifsAndFoldersAreAddedInOrderAndOtherFilesCounted) {
+  writeGif(gif("one.gif"), 2, 4, 4);
+  QDir(dir.path()).mkpath(QStringLiteral("folder"));
+  writeGif(dir.path() + QStringLiteral("/folder/b.gif"), 1, 3, 3);
+  writeGif(dir.path() + QStringLiteral("/folder/a.GIF"), 3, 5, 5);
+  QFile(dir.path() + QStringLiteral("/folder/skip.png")).open(QIODevice::WriteOnly);
+  QFile(gif("notes.txt")).open(QIODevice::WriteOnly);
+  addFiles({gif("one.gif")});
+
+  ASSERT_TRUE(drop({gif("notes.txt"), dir.path() + QStringLiteral("/folder"), gif("one.gif"),
+                    dir.path() + QStringLiteral("/missing.gif")}));
+  waitForAdds();
+  EXPECT_EQ(column(BatchList::FileNameColumn), (QStringList{"one.gif", "a.GIF", "b.gif", "one.gif"}));
+  EXPECT_EQ(column(BatchList::NumberColumn), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_EQ(column(BatchList::DimensionColumn), (QStringList{"4*4", "5*5", "3*3", "4*4"}));
+  EXPECT_EQ(desktop.messages, QStringList{"2 files were not added: only GIF files and folders can be added."});
+
+  // Start-up arguments take the same way; a relative path counts from the working folder.
+  desktop.messages.clear();
+  const QString working = QDir::currentPath();
+  QDir::setCurrent(dir.path() + QStringLiteral("/gifs"));
+  window->addStartupPaths({QStringLiteral("one.gif"), QStringLiteral("notes.txt")});
+  QDir::setCurrent(working);
+  waitForAdds();
+  EXPECT_EQ(list().entry(4).filePath, gif("one.gif"));
+  EXPECT_EQ(desktop.messages, QStringList{"1 file was not added: only GIF files and folders can be added."});
+}
+
+TEST_F(WindowInputTest, OneDropStopsAtOneThousandFiles) {
+  batch().setFileReader([](const QString&) { return FileFacts{2, 3, 1}; });
+  QDir(dir.path()).mkpath(QStringLiteral("many"));
+  for (int i = 0; i < 1001; ++i) {
+    QFile(dir.path() + QStringLiteral("/many/%1.gif").arg(i, 4, 10, QLatin1Char('0'))).open(QIODevice::WriteOnly);
+  }
+  ASSERT_TRUE(drop({dir.path() + QStringLiteral("/many")}));
+  waitForAdds();
+  EXPECT_EQ(list().rowCount(), 1000);
+  EXPECT_EQ(list().entry(999).fileName, QStringLiteral("0999.gif"));
+  EXPECT_EQ(desktop.messages, QStringList{"selected files can't more than 1000!"});
+}
+
+TEST_F(WindowInputTest, DeleteRemovesTheSelectionAndCtrlOAddsFiles) {
+  writeGif(gif("a.gif"), 2, 4, 4);
+  list().setFocus();
+  desktop.fileAnswers.push_back({gif("a.gif"), gif("a.gif"), gif("a.gif")});
+  QTest::keyClick(&list(), Qt::Key_O, Qt::ControlModifier);
+  waitForAdds();
+  ASSERT_EQ(list().rowCount(), 3);
+  clickRow(1);
+  QTest::keyClick(&list(), Qt::Key_Delete);
+  EXPECT_EQ(column(BatchList::NumberColumn), (QStringList{"1", "3"}));
+  EXPECT_EQ(batch().fileCountText(), QStringLiteral("2"));
+  // In a number box Delete edits the text.
+  auto* box = panel().findChildren<QLineEdit*>().at(3);
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_Delete);
+  EXPECT_EQ(list().rowCount(), 2);
+  EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
 TEST(InitialOutputFolder, IsTheProgramFolderOnlyWhenItIsWritable) {

@@ -18,6 +18,7 @@
 
 #include "app/BatchList.h"
 #include "app/MainWindow.h"
+#include "app/BatchPanel.h"
 #include "app/Platform.h"
 
 namespace brevanto::app {
@@ -113,13 +114,13 @@ TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
                       QStringLiteral("/nonexistent/brevanto/bin/"));
     window.resize(960, 600);
     window.show();
-    window.addFiles();
-    waitFor([&] { return window.ui().list->rowCount() == services.files.size() && !window.addingFiles(); },
+    window.batch().addFiles();
+    waitFor([&] { return window.batch().list().rowCount() == services.files.size() && !window.addingFiles(); },
             10000);
-    ASSERT_EQ(window.ui().list->rowCount(), services.files.size());
+    ASSERT_EQ(window.batch().list().rowCount(), services.files.size());
 
-    window.ui().list->selectAndFocusRow(0);
-    window.selectRowAsCurrent(0, true);
+    window.batch().list().selectAndFocusRow(0);
+    window.batch().makeRowCurrent(0, true);
     window.play();
     waitFor([&] { return window.player().currentFrame() >= 6; }, 5000);
     window.pause();

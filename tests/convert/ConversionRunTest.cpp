@@ -40,7 +40,7 @@ std::vector<int> distinct(const std::vector<int>& values) {
 }
 
 bool captureFolderIsEmpty(const std::string& outputFolder) {
-  const std::filesystem::path folder = swf::captureFolder(outputFolder);
+  const std::filesystem::path folder = captureFolder(outputFolder);
   return std::filesystem::is_directory(folder) && std::filesystem::is_empty(folder);
 }
 
@@ -85,11 +85,11 @@ TEST_F(ConversionRunTest, ConvertShowsItsShareOfTheListAndOpensTheFinishedMovie)
   EXPECT_FALSE(window.pauseEnabled);
 }
 
-TEST_F(ConversionRunTest, ConvertAllWalksTheListAtEachRowsOwnSizeAndOpensTheFolderOnce) {
+TEST_F(ConversionRunTest, ConvertAllWalksTheListAppliesTheSizeModeToEachRowAndOpensTheFolderOnce) {
   addFile("a.gif", gifWithDelays(5, 3, {10, 10}), 5, 3);
   addFile("b.gif", gifWithDelays(7, 2, {10, 20}), 7, 2);
   addFile("c.gif", gifWithDelays(4, 4, {10}), 4, 4);
-  settings.sizeMode = "2x Original Size";  // Convert All takes each row's own size anyway
+  settings.sizeMode = SizeMode::Double;  // applied to each row's own size
   window.perform(run.convertAll());
   window.runUntilIdle();
 
@@ -99,7 +99,7 @@ TEST_F(ConversionRunTest, ConvertAllWalksTheListAtEachRowsOwnSizeAndOpensTheFold
   EXPECT_TRUE(window.openedMovies.empty());
   ASSERT_EQ(window.movies.size(), 3u);
   const auto b = testing::readSwfFile(settings.outputFolder + "b.swf");
-  EXPECT_EQ(std::pair(b.stageWidth, b.stageHeight), std::pair(7, 2));
+  EXPECT_EQ(std::pair(b.stageWidth, b.stageHeight), std::pair(14, 4));
   EXPECT_EQ(b.frameCount, 3);
   // The one-frame file is played and captured as two frames.
   const auto c = testing::readSwfFile(settings.outputFolder + "c.swf");

@@ -46,19 +46,18 @@ TEST(CorpusIdentity, CaptureFolderPathAndHeadlessPathAgreeOnEveryCorpusFile) {
     input.stageHeight = input.sourceHeight = first->height();
     input.frameRate = 10;
     input.slotCount = player.slotCount();
-    input.isConvertAll = true;
-    const auto fromFolder = swf::assembleMovie(input);
-    ASSERT_TRUE(fromFolder.ok) << gif << ": " << fromFolder.errorMessage;
+    const auto fromFolder = swf::writeMovie(input, [&](int slot) { return capture.pictureAt(gif, slot); });
+    ASSERT_TRUE(fromFolder.ok()) << gif << ": " << fromFolder.error().detail;
 
-    HeadlessOptions options;
+    OutputSettings options;
     options.outputFolder = headless;
     options.jpegQuality = 90;
-    const HeadlessResult direct = convertFile(gif, options);
-    ASSERT_TRUE(direct.ok) << gif << ": " << direct.error;
-    EXPECT_EQ(direct.slotCount, player.slotCount()) << gif;
-    EXPECT_TRUE(testing::readFile(fromFolder.outputPath) == testing::readFile(direct.moviePath)) << gif;
-    fs::remove(fromFolder.outputPath);
-    fs::remove(direct.moviePath);
+    const auto direct = convertFile(gif, options);
+    ASSERT_TRUE(direct.ok()) << gif << ": " << direct.error().reason;
+    EXPECT_EQ(direct->slotCount, player.slotCount()) << gif;
+    EXPECT_TRUE(testing::readFile(*fromFolder) == testing::readFile(direct->moviePath)) << gif;
+    fs::remove(*fromFolder);
+    fs::remove(direct->moviePath);
     ++compared;
   }
   EXPECT_GT(compared, 100);

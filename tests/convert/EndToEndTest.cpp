@@ -37,16 +37,11 @@ std::vector<std::uint8_t> convertThroughPlayback(const std::string& gif, int wid
 
 std::vector<std::uint8_t> convertHeadless(const std::string& gif, const OutputSettings& chosen,
                                           const std::string& folder) {
-  HeadlessOptions options;
+  OutputSettings options = chosen;
   options.outputFolder = folder;
-  options.sizeMode = chosen.sizeMode;
-  options.customWidth = chosen.outputWidth;
-  options.customHeight = chosen.outputHeight;
-  options.jpegQuality = chosen.jpegQuality;
-  options.frameRate = chosen.frameRate;
-  const HeadlessResult result = convertFile(gif, options);
-  EXPECT_TRUE(result.ok) << result.error;
-  return testing::readFile(result.moviePath);
+  const auto result = convertFile(gif, options);
+  EXPECT_TRUE(result.ok()) << (result ? "" : result.error().reason);
+  return result ? testing::readFile(result->moviePath) : std::vector<std::uint8_t>{};
 }
 
 TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
@@ -66,12 +61,12 @@ TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
   struct Case {
     std::string path;
     int width, height;
-    std::string mode;
+    SizeMode mode;
     int quality, fps;
   };
   const Case cases[] = {
-      {animatedPath, 12, 9, "2x Original Size", 85, 12},
-      {stillPath, 7, 5, "Original Size", 100, 10},
+      {animatedPath, 12, 9, SizeMode::Double, 85, 12},
+      {stillPath, 7, 5, SizeMode::Original, 100, 10},
   };
   for (const Case& c : cases) {
     OutputSettings settings;

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "convert/FrameCapture.h"
-#include "image/ImageProperties.h"
+#include "convert/OutputSettings.h"
 #include "image/RasterImage.h"
 #include "swf/MovieAssembly.h"
 #include "tests/support/Files.h"
@@ -46,7 +46,7 @@ TEST(FrameCapture, EachFrameIsWrittenOnceUnderItsFirstSlotKeepingTheGifExtension
   EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 199), 4);
   EXPECT_EQ(capture.captureCounter, 5);
 
-  const std::string folder = swf::captureFolder(capture.outputFolder);
+  const std::string folder = captureFolder(capture.outputFolder);
   EXPECT_EQ(folder, capture.outputFolder + "tolvane_brevanto/Temp/");
   EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"cat.gif00000.jpg", "cat.gif00003.jpg", "cat.gif00004.jpg"}));
 
@@ -54,14 +54,17 @@ TEST(FrameCapture, EachFrameIsWrittenOnceUnderItsFirstSlotKeepingTheGifExtension
   fs::remove_all(folder);
   EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 100), 5);
   EXPECT_EQ(filesIn(folder), std::vector<std::string>{"cat.gif00005.jpg"});
-  EXPECT_EQ(captureProperties(75).get(image::ImageProperties::QualityKey), "75");
+  EXPECT_EQ(captureFramePath("/out", "/a/b/anim.gif", 123456), "/out/tolvane_brevanto/Temp/anim.gif123456.jpg");
+  EXPECT_EQ(jpegQualityFor(75), 75);
+  EXPECT_EQ(jpegQualityFor(-1), 80);
+  EXPECT_EQ(jpegQualityFor(500), 100);
 }
 
 TEST(FrameCapture, EmptyingTheFolderDeletesEveryFileAndKeepsSubFolders) {
   ScratchFolder scratch;
   const std::string output = scratch.path().generic_string() + "/new/deeper/";
   ASSERT_TRUE(emptyCaptureFolder(output));  // created with its parents
-  const std::string folder = swf::captureFolder(output);
+  const std::string folder = captureFolder(output);
   EXPECT_TRUE(fs::is_directory(folder));
 
   for (const char* name : {"a.gif00000.jpg", "notes.txt", "noextension", ".hidden"}) {

@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "image/AnimatedImage.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
+#include "convert/FrameCapture.h"
+#include "convert/RunProblem.h"
 #include "swf/MovieAssembly.h"
 #include "tests/support/Files.h"
 #include "tests/support/GifBuilder.h"
@@ -68,7 +71,7 @@ class TmpfsMount {
 // Writes `slots` capture pictures of a width x height noisy image for gifPath.
 void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPath, int slots, int width = 32,
                        int height = 24) {
-  fs::create_directories(swf::captureFolder(outputFolder));
+  fs::create_directories(convert::captureFolder(outputFolder));
   image::RasterImage picture;
   ASSERT_TRUE(picture.create(width, height, 24));
   for (std::size_t i = 0; i < picture.pixels().size(); ++i) {
@@ -77,7 +80,7 @@ void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPa
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "100");
   for (int slot = 0; slot < slots; ++slot) {
-    ASSERT_TRUE(picture.save(swf::captureFramePath(outputFolder, gifPath, slot), properties));
+    ASSERT_TRUE(image::ImageCodecFactory::save(picture, convert::captureFramePath(outputFolder, gifPath, slot), properties));
   }
 }
 
@@ -94,14 +97,36 @@ swf::MovieAssemblyInput movieInput(const std::string& outputFolder, const std::s
   return input;
 }
 
+// The movie of the captured pictures, written as the conversion run writes it.
+struct MovieOutcome {
+  bool ok = false;
+  std::string errorMessage;  // the reason the run reports
+};
+MovieOutcome writeFromCapture(const swf::MovieAssemblyInput& input) {
+  convert::FrameCapture capture;
+  capture.outputFolder = input.outputFolder;
+  const auto written = swf::writeMovie(input, [&](int slot) { return capture.pictureAt(input.gifPath, slot); });
+  if (written) return {true, {}};
+  return {false, convert::movieProblem(input, written.error()).reason};
+}
+
 #define REQUIRE_MOUNT(m) \
   if (!(m).mounted())    \
   GTEST_SKIP() << "cannot mount a tmpfs here (" << (m).why() << "); run as root to inject this failure"
 
 }  // namespace
 
-// A read-only folder and a full disk: the old movie stays, nothing else appears, the failure is
-// reported and nothing is opened.
+TEST(MovieWriting, MissingOutputFolderIsReportedAndNothingIsCreated) {
+  const ScratchFolder base;
+  const std::string folder = (base / "not-there").string() + "/";
+  const auto result = writeFromCapture(movieInput(folder, "/somewhere/anim.gif", 3));
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.errorMessage.find("not-there"), std::string::npos) << result.errorMessage;
+  EXPECT_FALSE(fs::exists(base / "not-there"));
+}
+
+// A read-only folder and a full disk: the old movie stays, nothing else appears and the failure
+// is reported.
 TEST(MovieWriting, ReadOnlyFolderOrFullDiskKeepsTheOldMovieAndLeavesNoPartialFile) {
   for (const bool full : {false, true}) {
     SCOPED_TRACE(full ? "full disk" : "read-only folder");
@@ -118,12 +143,9 @@ TEST(MovieWriting, ReadOnlyFolderOrFullDiskKeepsTheOldMovieAndLeavesNoPartialFil
     }
     const auto before = filesIn(disk.path());
 
-    bool opened = false;
-    const auto result = swf::assembleMovie(movieInput(disk.folder(), gif, slots, width, height),
-                                           [&](const std::string&) { opened = true; });
+    const auto result = writeFromCapture(movieInput(disk.folder(), gif, slots, width, height));
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.errorMessage.empty());
-    EXPECT_FALSE(opened);
     EXPECT_EQ(readFile(disk.path() / "anim.swf"), kOldMovie);
     EXPECT_EQ(filesIn(disk.path()), before) << "a partial or temporary movie was left behind";
   }
@@ -143,7 +165,7 @@ TEST(ImageWriters, EveryFormatReportsAWriteToAFullDevice) {
   for (const char* ext : {"bmp", "tga", "gif", "jpg", "png", "tif"}) {
     const fs::path link = base / (std::string("picture.") + ext);
     fs::create_symlink("/dev/full", link);
-    if (picture.save(link, properties)) {
+    if (image::ImageCodecFactory::save(picture, link, properties)) {
       EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link))) << "." << ext << " reported success on a full device";
       image::AnimatedImage reread;
       EXPECT_TRUE(reread.load(link)) << "." << ext;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "Resources.h"
 #include "convert/HeadlessConverter.h"
@@ -41,12 +42,12 @@ TEST(HeadlessMemory, PeakIsAboutTheMovieNotTwice) {
   const Bytes gif = noisyAnimation(320, 240, 60);
   const std::string gifPath = dir.write("noise.gif", gif);
 
-  convert::HeadlessOptions options;
+  convert::OutputSettings options;
   options.outputFolder = dir.path().string() + "/";
-  convert::HeadlessResult result;
-  const Cost cost = measure([&] { result = convert::convertFile(gifPath, options); });
-  ASSERT_TRUE(result.ok) << result.error;
-  const double movieMib = static_cast<double>(std::filesystem::file_size(result.moviePath)) / 1048576.0;
+  std::optional<util::Result<convert::ConvertedMovie, convert::RunProblem>> result;
+  const Cost cost = measure([&] { result.emplace(convert::convertFile(gifPath, options)); });
+  ASSERT_TRUE(result->ok()) << result->error().reason;
+  const double movieMib = static_cast<double>(std::filesystem::file_size((*result)->moviePath)) / 1048576.0;
   const double gifMib = static_cast<double>(gif.size()) / 1048576.0;
 
   // The file is read whole and its frame table copies it once more; the movie is built whole;

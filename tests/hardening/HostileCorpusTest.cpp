@@ -16,19 +16,19 @@ TEST(HostileCorpus, EveryMalformedGifConvertsOrIsReportedAndLeavesNothingPartial
   const auto files = sampleFiles("gif/malformed");
   if (files.empty()) GTEST_SKIP() << "no shared test data";
   ScratchFolder out;
-  convert::HeadlessOptions options;
+  convert::OutputSettings options;
   options.outputFolder = out.folder("movies");
   std::set<std::string> expected;
   int converted = 0;
   for (const auto& file : files) {
-    const convert::HeadlessResult result = convert::convertFile(file.string(), options);
-    if (result.ok) {
+    const auto result = convert::convertFile(file.string(), options);
+    if (result) {
       ++converted;
-      EXPECT_TRUE(fs::exists(result.moviePath)) << file;
-      EXPECT_GT(fs::file_size(result.moviePath), 21u) << file;
-      expected.insert(fs::path(result.moviePath).filename().string());
+      EXPECT_TRUE(fs::exists(result->moviePath)) << file;
+      EXPECT_GT(fs::file_size(result->moviePath), 21u) << file;
+      expected.insert(fs::path(result->moviePath).filename().string());
     } else {
-      EXPECT_FALSE(result.error.empty()) << file;
+      EXPECT_FALSE(result.error().reason.empty()) << file;
     }
   }
   // Only finished movies: no temporary or partial file.
@@ -49,14 +49,14 @@ TEST(HostileCorpus, EveryMalformedGifExportsOrFailsCleanly) {
       continue;
     }
     for (const char* ext : {".bmp", ".png"}) {
-      const convert::ExportResult result = convert::exportFrames(file.string(), out.path().string() + "/", ext);
-      if (!result.ok) {
-        EXPECT_FALSE(result.error.empty()) << file << ext;
+      const auto result = convert::exportFrames(file.string(), out.path().string() + "/", ext);
+      if (!result) {
+        EXPECT_FALSE(result.error().reason.empty()) << file << ext;
       }
     }
   }
   // No partial picture anywhere below the export folders.
   for (const auto& entry : fs::recursive_directory_iterator(out.path())) {
-    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
   }
 }

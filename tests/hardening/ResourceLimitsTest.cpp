@@ -14,6 +14,7 @@
 #include "controls/AnimatedPicture.h"
 #include "convert/PreviewPlayer.h"
 #include "image/AnimatedImage.h"
+#include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "image/RasterImage.h"
 #include "tests/support/Files.h"
@@ -220,7 +221,7 @@ Bytes encoded(const std::string& extension) {
   const fs::path path = scratch() / ("encoded." + extension);
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "90");
-  EXPECT_TRUE(picture.save(path, properties));
+  EXPECT_TRUE(image::ImageCodecFactory::save(picture, path, properties));
   return readFile(path);
 }
 

@@ -40,10 +40,10 @@ TEST(SpecialFiles, PipesDevicesAndFoldersAreRefusedWithoutWaiting) {
       if (player.load(path.string())) failures.push_back("player " + path.string());
       controls::AnimatedPicture table;
       if (table.load(path.string())) failures.push_back("frame table " + path.string());
-      convert::HeadlessOptions options;
+      convert::OutputSettings options;
       options.outputFolder = base.string() + "/";
       const auto result = convert::convertFile(path.string(), options);
-      if (result.ok || result.error.empty()) failures.push_back("convert " + path.string());
+      if (result || result.error().reason.empty()) failures.push_back("convert " + path.string());
     }
     return failures;
   });

@@ -67,6 +67,9 @@ TEST(GifDecode, DisposalsAndTransparencyComposeLikeBrowsers) {
   // Frame 3: frame 2 restored what was under it (red at x=0).
   EXPECT_EQ(f.at(3, 0, 0), opaque(kRed));
   EXPECT_EQ(f.at(3, 1, 0), kClear);
+  EXPECT_EQ(f.frames[1].delay, 10);
+  EXPECT_EQ(f.frames[1].disposal, 2);
+  EXPECT_EQ(f.frames[2].disposal, 3);
 
   // Delays reach the properties in milliseconds, 16 digits per frame.
   FrameList list;
@@ -168,6 +171,7 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   f = decode(odd.bytes());
   ASSERT_EQ(f.frames.size(), 1u);
   EXPECT_EQ(f.at(0, 0, 0), opaque(kGreen));
+  EXPECT_EQ(f.frames[0].delay, -1);  // no graphic control extension
 
   // Every prefix of a valid file decodes without fault.
   for (std::size_t n = 0; n <= whole.size(); ++n) {
@@ -175,6 +179,23 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
     f = decode(prefix);
     EXPECT_EQ(f.result.ok, !f.frames.empty());
     EXPECT_EQ(f.result.frameCount, f.frames.size());
+    EXPECT_EQ(probeGif(prefix).has_value(), f.result.ok) << n;  // the probe agrees with the decode
+  }
+}
+
+TEST(GifDecode, LongStringsFillTheRowsOnBothDecoderPaths) {
+  // Codes of ever longer strings (each the code being defined) cross many rows. A frame that
+  // fits the canvas takes the fast path (indices held whole); one of 20 million pixels, clipped
+  // to the same canvas, is streamed row by row. Both stop once the canvas rows are done.
+  for (const auto& [w, h] : {std::pair{300, 200}, std::pair{5000, 4000}}) {
+    GifBuilder gif(300, 200, {kRed, kGreen});
+    gif.control({.transparent = 1}).runImage(0, 0, w, h, std::uint64_t(w) * 200).trailer();
+    const Frames f = decode(gif.bytes());
+    ASSERT_EQ(f.frames.size(), 1u) << w;
+    EXPECT_TRUE(f.result.error.empty()) << w << ": " << f.result.error;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{299, 0}, std::pair{150, 100}, std::pair{299, 199}}) {
+      EXPECT_EQ(f.at(0, x, y), opaque(kRed)) << w << " at " << x << "," << y;
+    }
   }
 }
 

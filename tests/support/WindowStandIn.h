@@ -35,7 +35,7 @@ class WindowStandIn {
     if (a.selectRow) selectedRows.push_back(*a.selectRow);
     if (a.openMovie) openedMovies.push_back(*a.openMovie);
     if (a.openFolder) openedFolders.push_back(*a.openFolder);
-    if (a.problem) problems.push_back(*a.problem);
+    if (a.problem) problems.push_back(a.problem->file + ": " + a.problem->reason);
     if (a.movieWritten && !a.movieWritten->empty()) movies.push_back(*a.movieWritten);
     if (a.frameCountLabel) frameCountLabel = *a.frameCountLabel;
     const auto now = Clock::now();

@@ -1,10 +1,11 @@
-// Assembling a movie from captured pictures: frame structure, ids, fills, naming and the
+// Assembling a movie from pictures: frame structure, ids, fills, naming and the
 // all-or-nothing write.
 
 #include "swf/MovieAssembly.h"
 #include "swf/SwfMatrix.h"
 #include "SwfTestSupport.h"
 #include "tests/support/Files.h"
+#include "util/File.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -91,6 +93,13 @@ protected:
         fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
     }
 
+    // The test's pictures lie in a folder of its own, one file per slot.
+    static std::string captureFolder(const std::string& out) { return out + "pictures/"; }
+    static std::string captureFramePath(const std::string& out, const std::string&, int slot)
+    {
+        return captureFolder(out) + std::to_string(slot) + ".jpg";
+    }
+
     void capture(int slot, const Bytes& bytes)
     {
         fs::create_directories(captureFolder(output));
@@ -98,20 +107,48 @@ protected:
         memory[slot] = bytes;
     }
 
-    JpegForSlot fromMemory() const
+    PictureForSlot fromMemory() const
     {
-        return [this](int slot) -> std::optional<Bytes> {
+        return [this](int slot) {
             auto it = memory.find(slot);
-            if (it == memory.end())
-                return std::nullopt;
-            return it->second;
+            return it == memory.end() ? SlotPicture{} : SlotPicture::jpeg(it->second);
         };
     }
 
-    MovieAssemblyResult run()
+    // A file that exists but cannot be read gives an unreadable picture.
+    PictureForSlot fromFolder() const
     {
-        opened.clear();
-        return assembleMovie(input, [this](const std::string& path) { opened.push_back(path); });
+        return [this](int slot) {
+            const std::string path = captureFramePath(output, input.gifPath, slot);
+            if (!fs::exists(path))
+                return SlotPicture{};
+            auto bytes = util::readWholeFile(path);
+            return bytes ? SlotPicture::jpeg(std::move(*bytes)) : SlotPicture::unreadable();
+        };
+    }
+
+    struct Outcome {
+        bool ok = false;
+        std::string outputPath;
+        std::string errorMessage;
+        std::optional<MovieError> error;
+    };
+    static Outcome outcomeOf(util::Result<std::string, MovieError> written)
+    {
+        if (written)
+            return {true, *written, {}, {}};
+        const MovieError& e = written.error();
+        const std::string text = e.kind == MovieError::Kind::Refused ? e.detail : "failed: " + e.write.reason();
+        return {false, {}, text, e};
+    }
+    Outcome run() { return outcomeOf(writeMovie(input, fromFolder())); }
+
+    Bytes movieBytes(std::string* error = nullptr) const
+    {
+        auto bytes = buildMovieBytes(input, fromMemory());
+        if (error)
+            *error = bytes ? std::string() : bytes.error().detail;
+        return bytes ? *bytes : Bytes{};
     }
 
     std::vector<fs::path> leftovers() const
@@ -128,7 +165,6 @@ protected:
     std::string output;
     MovieAssemblyInput input;
     std::map<int, Bytes> memory;
-    std::vector<std::string> opened;
 };
 
 TEST_F(MovieAssemblyTest, ThreeSlotsWithPictures)
@@ -136,10 +172,9 @@ TEST_F(MovieAssemblyTest, ThreeSlotsWithPictures)
     for (int n = 0; n < 3; ++n)
         capture(n, picture(n));
     input.slotCount = 3;
-    const MovieAssemblyResult result = run();
+    const Outcome result = run();
     ASSERT_TRUE(result.ok) << result.errorMessage;
     EXPECT_EQ(result.outputPath, output + "anim.swf");
-    EXPECT_EQ(opened, std::vector<std::string>{output + "anim.swf"});
 
     const test::ParsedMovie movie = test::parseMovie(readFile(result.outputPath));
     ASSERT_TRUE(movie.valid);
@@ -174,7 +209,7 @@ TEST_F(MovieAssemblyTest, SlotsWithoutPicturesRepeatTheLastOne)
     capture(4, picture(4));
     capture(6, picture(6));  // beyond slotCount: never read
     input.slotCount = 6;
-    const MovieAssemblyResult result = run();
+    const Outcome result = run();
     ASSERT_TRUE(result.ok) << result.errorMessage;
     const test::ParsedMovie movie = test::parseMovie(readFile(result.outputPath));
     ASSERT_TRUE(movie.valid);
@@ -248,12 +283,12 @@ TEST_F(MovieAssemblyTest, FolderAndMemoryFormsGiveIdenticalBytes)
 
     input.gifPath = "/elsewhere/anim.gif";  // same file-name part, same movie
     fs::remove_all(captureFolder(output));
-    const MovieAssemblyResult result = assembleMovieFromMemory(input, fromMemory());
+    const Outcome result = outcomeOf(writeMovie(input, fromMemory()));
     ASSERT_TRUE(result.ok) << result.errorMessage;
     EXPECT_EQ(readFile(result.outputPath), fromFolder);
 
     std::string error = "unset";
-    EXPECT_EQ(buildMovieBytes(input, fromMemory(), &error), fromFolder);
+    EXPECT_EQ(movieBytes(&error), fromFolder);
     EXPECT_TRUE(error.empty());
     EXPECT_EQ(test::parseMovie(fromFolder).frameRate, 0x2C00);
 }
@@ -264,7 +299,7 @@ TEST_F(MovieAssemblyTest, FillScalesThePictureOntoTheStage)
     const auto fillStartsWith = [&](int stageW, int stageH, const Bytes& matrix) {
         input.stageWidth = stageW;
         input.stageHeight = stageH;
-        const Bytes fill = frames(test::parseMovie(buildMovieBytes(input, fromMemory()))).at(0).fillMatrix;
+        const Bytes fill = frames(test::parseMovie(movieBytes())).at(0).fillMatrix;
         return fill.size() >= matrix.size() && std::equal(matrix.begin(), matrix.end(), fill.begin());
     };
     // Same size as the GIF: one picture pixel per stage pixel, no translation.
@@ -274,18 +309,14 @@ TEST_F(MovieAssemblyTest, FillScalesThePictureOntoTheStage)
     EXPECT_TRUE(fillStartsWith(192, 48, SwfMatrix(60, 20, 0, 0, 0, 0).encode()));
 }
 
-TEST_F(MovieAssemblyTest, ReplacesAnExistingMovieAndOpensOnlySingleConversions)
+TEST_F(MovieAssemblyTest, ReplacesAnExistingMovie)
 {
     writeFile(output + "anim.swf", Bytes(100000, 0xEE));
     capture(0, picture(0));
     input.slotCount = 1;
     ASSERT_TRUE(run().ok);
-    EXPECT_EQ(readFile(output + "anim.swf"), buildMovieBytes(input, fromMemory()));
-    EXPECT_EQ(opened.size(), 1u);
-
-    input.isConvertAll = true;
+    EXPECT_EQ(readFile(output + "anim.swf"), movieBytes());
     ASSERT_TRUE(run().ok);
-    EXPECT_TRUE(opened.empty());
     EXPECT_TRUE(leftovers().empty());
 }
 
@@ -296,9 +327,6 @@ TEST_F(MovieAssemblyTest, NamesFollowTheGifFileName)
     EXPECT_EQ(moviePath("/out", "x/clip.jpeg"), "/out/clip.jswf");  // last three characters, always
     EXPECT_EQ(movieFileName("ab"), "ab.swf");
     EXPECT_EQ(movieFileName("/gifs/"), "");
-    EXPECT_EQ(captureFramePath("/out/", "anim.gif", 3), "/out/tolvane_brevanto/Temp/anim.gif00003.jpg");
-    EXPECT_EQ(captureFramePath("/out/", "/a/b/anim.gif", 123456),
-              "/out/tolvane_brevanto/Temp/anim.gif123456.jpg");
 }
 
 TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie)
@@ -324,17 +352,18 @@ TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie)
         MovieAssemblyInput saved = input;
         input.slotCount = 1;
         c.change(input);
-        const MovieAssemblyResult result = run();
+        const Outcome result = run();
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_FALSE(result.errorMessage.empty()) << c.what;
-        EXPECT_TRUE(opened.empty()) << c.what;
         EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03")) << c.what;
         EXPECT_TRUE(leftovers().empty()) << c.what;
         input = saved;
     }
     EXPECT_FALSE(fs::exists(output + "missing"));
     input.outputFolder = output + "not-there/";
-    EXPECT_NE(run().errorMessage.find("not-there"), std::string::npos);
+    const Outcome missing = run();  // the caller names the folder in its message
+    ASSERT_TRUE(missing.error);
+    EXPECT_EQ(missing.error->kind, MovieError::Kind::NoOutputFolder);
     input.outputFolder = output;
     input.stageWidth = kMaxStageSide;
     input.stageHeight = 1;
@@ -342,7 +371,7 @@ TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie)
     EXPECT_TRUE(run().ok);
     input.stageWidth = 2000;
     std::string error;
-    EXPECT_TRUE(buildMovieBytes(input, fromMemory(), &error).empty());
+    EXPECT_TRUE(movieBytes(&error).empty());
     EXPECT_NE(error.find("1638"), std::string::npos);
 }
 
@@ -364,10 +393,10 @@ TEST_F(MovieAssemblyTest, ReadOnlyFolderKeepsTheOldMovie)
                     fs::perm_options::remove);
     if (::access(root.c_str(), W_OK) == 0)
         GTEST_SKIP() << "this user can write to read-only folders";
-    const MovieAssemblyResult result = run();
+    const Outcome result = run();
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.errorMessage.find(output), std::string::npos);
-    EXPECT_TRUE(opened.empty());
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->kind, MovieError::Kind::CannotWrite);
     EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03"));
     EXPECT_TRUE(leftovers().empty());
 }
@@ -385,13 +414,12 @@ TEST_F(MovieAssemblyTest, WriteFailureKeepsTheOldMovieAndLeavesNoPartialFile)
     rlimit small = saved;
     small.rlim_cur = 64 * 1024;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const MovieAssemblyResult result = run();
+    const Outcome result = run();
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.errorMessage.empty());
-    EXPECT_TRUE(opened.empty());
     EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03"));
     EXPECT_TRUE(leftovers().empty());
 }

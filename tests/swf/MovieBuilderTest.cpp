@@ -45,11 +45,12 @@ TEST_F(MovieBuilderTest, SlotBySlotGivesTheBytesOfTheWholeInputAssembly)
     const std::map<int, Bytes> pictures{
         {0, {0xFF, 0xD8, 1, 0xFF, 0xD9}}, {3, Bytes(3000, 0x42)}, {6, {}}};
     input.slotCount = 8;
-    const Bytes expected = buildMovieBytes(input, [&](int slot) -> std::optional<Bytes> {
+    const auto built = buildMovieBytes(input, [&](int slot) {
         const auto it = pictures.find(slot);
-        return it == pictures.end() ? std::nullopt : std::optional<Bytes>(it->second);
+        return it == pictures.end() ? SlotPicture{} : SlotPicture::jpeg(it->second);
     });
-    ASSERT_FALSE(expected.empty());
+    ASSERT_TRUE(built.ok());
+    const Bytes expected = *built;
 
     MovieBuilder builder(input);
     for (const auto& [slot, jpeg] : pictures) {
@@ -59,31 +60,27 @@ TEST_F(MovieBuilderTest, SlotBySlotGivesTheBytesOfTheWholeInputAssembly)
     builder.padTo(8);
     EXPECT_EQ(builder.slotCount(), 8);
     EXPECT_TRUE(builder.accepting());
-    std::string error = "unset";
-    EXPECT_EQ(builder.fileBytes(&error), expected);
-    EXPECT_TRUE(error.empty());
+    const auto bytes = builder.fileBytes();
+    ASSERT_TRUE(bytes.ok());
+    EXPECT_EQ(*bytes, expected);
 
-    const MovieAssemblyResult written = builder.write();
-    ASSERT_TRUE(written.ok) << written.errorMessage;
-    EXPECT_EQ(written.outputPath, input.outputFolder + "walk.swf");
+    const auto written = builder.write();
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(*written, input.outputFolder + "walk.swf");
     EXPECT_EQ(readMovie(), expected);
 }
 
-TEST_F(MovieBuilderTest, AnUnreadablePictureTakesItsIdLikeTheCaptureFolder)
+TEST_F(MovieBuilderTest, AnUnreadablePictureTakesItsIdLikeTheWholeInputAssembly)
 {
-    // A capture file that exists but cannot be read (a folder of that name).
-    fs::create_directories(captureFolder(input.outputFolder));
-    fs::create_directories(captureFramePath(input.outputFolder, input.gifPath, 1));
     input.slotCount = 3;
-    input.isConvertAll = true;
-    ASSERT_TRUE(assembleMovie(input).ok);
+    ASSERT_TRUE(writeMovie(input, [](int slot) { return slot == 1 ? SlotPicture::unreadable() : SlotPicture{}; }));
     const Bytes fromFolder = readMovie();
 
     MovieBuilder builder(input);
     builder.addEmptySlot();
     builder.addUnreadableSlot();
     builder.addEmptySlot();
-    EXPECT_EQ(builder.fileBytes(), fromFolder);
+    EXPECT_EQ(*builder.fileBytes(), fromFolder);
 }
 
 TEST_F(MovieBuilderTest, RefusedMoviesAreOnlyCountedAndNothingIsWritten)
@@ -98,10 +95,10 @@ TEST_F(MovieBuilderTest, RefusedMoviesAreOnlyCountedAndNothingIsWritten)
     tooLong.padTo(2'000'000'000);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(tooLong.slotCount(), 2'000'000'000);
-    const MovieAssemblyResult result = tooLong.write();
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.errorMessage.find("2000000000 steps"), std::string::npos) << result.errorMessage;
-    EXPECT_TRUE(tooLong.fileBytes().empty());
+    const auto result = tooLong.write();
+    ASSERT_FALSE(result.ok());
+    EXPECT_NE(result.error().detail.find("2000000000 steps"), std::string::npos) << result.error().detail;
+    EXPECT_FALSE(tooLong.fileBytes().ok());
 
     // A stage that cannot be stored: refused from the start.
     input.stageWidth = kMaxStageSide + 1;
@@ -109,10 +106,10 @@ TEST_F(MovieBuilderTest, RefusedMoviesAreOnlyCountedAndNothingIsWritten)
     EXPECT_FALSE(tooWide.accepting());
     tooWide.addSlot(Bytes(100, 1));
     EXPECT_EQ(tooWide.slotCount(), 1);
-    std::string error;
-    EXPECT_TRUE(tooWide.fileBytes(&error).empty());
-    EXPECT_NE(error.find("1638"), std::string::npos) << error;
-    EXPECT_FALSE(tooWide.write().ok);
+    const auto bytes = tooWide.fileBytes();
+    ASSERT_FALSE(bytes.ok());
+    EXPECT_NE(bytes.error().detail.find("1638"), std::string::npos) << bytes.error().detail;
+    EXPECT_FALSE(tooWide.write().ok());
 
     EXPECT_TRUE(fs::is_empty(root));  // no movie, no temporary file
 }

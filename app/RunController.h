@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "app/FullSpeedRunner.h"
+#include "convert/ConversionRun.h"
+#include "convert/PreviewPlayer.h"
+
+class QTimer;
+
+namespace brevanto::app {
+
+class BatchPanel;
+class MessageQueue;
+class PreviewPanel;
+class SettingsPanel;
+class ShellService;
+
+// The run's window glue: Play, Pause, Convert, Convert All and Stop. A real-time run is the
+// core's ConversionRun, driven by two 100 ms timers, whose requests are carried out on the
+// panels; with "Full speed" on, Convert and Convert All go through FullSpeedRunner instead.
+//
+// While a run goes on, nothing the user does changes which files it converts: rows cannot be
+// made current, and Play and Pause are disabled (they would restart the capture). Stop ends
+// the run: the capture folder is emptied, no movie is written for the file in progress, and
+// movies written before stay.
+class RunController : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Parts {
+    BatchPanel& batch;
+    SettingsPanel& settings;
+    PreviewPanel& preview;
+    MessageQueue& messages;
+    ShellService& shell;
+  };
+
+  RunController(convert::PreviewPlayer& player, Parts parts, QObject* parent = nullptr);
+  ~RunController() override;
+
+  const convert::ConversionRun& run() const { return *run_; }
+  void setCurrentFile(const QString& path) { run_->setCurrentFile(path.toStdString()); }
+
+  void play();
+  void pause();
+  void convert();
+  void convertAll();
+  void stop();
+
+  // "Full speed": off at every start.
+  void setFullSpeed(bool on) { fullSpeed_ = on; }
+  bool fullSpeed() const { return fullSpeed_; }
+  // A conversion (real-time or full speed) is going on.
+  bool isRunning() const;
+
+  // Rows are being removed: playback of a removed file stops.
+  void stopPlaybackTimer();
+  bool playbackTimerActive() const;
+  bool nextFileTimerActive() const;
+
+ signals:
+  // Convert, Convert All and "Full speed" follow the other locked controls.
+  void controlsLockedChanged(bool locked);
+  // Stop is available while a run goes on.
+  void runningChanged(bool running);
+
+ private:
+  void perform(const convert::RunActions& actions);
+  void setControlsLocked(bool locked);
+  void afterAction();
+  void openMovie(const QString& movie);
+  // The stage size of a file of a Convert All, from its own size.
+  std::pair<int, int> convertAllStage(int sourceWidth, int sourceHeight) const;
+  void reportProblem(const QString& file, const QString& movie, const QString& reason, bool hadFrames);
+
+  void startFullSpeed(bool all);
+  void fullSpeedStarted(int row, const std::string& gifPath);
+  void fullSpeedDone(const FullSpeedRunner::Outcome& outcome);
+  void fullSpeedFinished();
+
+  convert::PreviewPlayer& player_;
+  Parts parts_;
+  class ListAdapter;
+  std::unique_ptr<ListAdapter> listAdapter_;
+  std::unique_ptr<convert::ConversionRun> run_;
+  QTimer* playbackTimer_ = nullptr;  // timer 1
+  QTimer* nextFileTimer_ = nullptr;  // timer 2
+  // The size the user set when a Convert All started with "Custom" chosen.
+  convert::PixelSize customSize_;
+
+  bool fullSpeed_ = false;
+  FullSpeedRunner fullSpeedRunner_{this};
+  bool fullSpeedAll_ = false;
+  int fullSpeedDone_ = 0;
+  QString fullSpeedMovie_;  // Convert: the movie to open at the end
+  QElapsedTimer fullSpeedClock_;
+  bool wasRunning_ = false;
+};
+
+}  // namespace brevanto::app

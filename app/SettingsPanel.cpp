@@ -1,0 +1,175 @@
+#include "app/SettingsPanel.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/FolderPicker.h"
+#include "app/MessageQueue.h"
+#include "app/SizeModeText.h"
+
+namespace brevanto::app {
+
+namespace {
+
+// A number box: a one-line edit sized for a few digits.
+QLineEdit* numberBox(QWidget* parent, int digits) {
+  auto* box = new QLineEdit(parent);
+  box->setMaxLength(31);
+  box->setAlignment(Qt::AlignRight);
+  const int width = box->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('0'))) + 16;
+  box->setFixedWidth(width);
+  return box;
+}
+
+}  // namespace
+
+SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, const QString& outputFolder,
+                             QWidget* parent)
+    : QGroupBox(QStringLiteral("swf file"), parent), dialogs_(dialogs), messages_(messages) {
+  pathBox_ = new QLineEdit(this);
+  pathBox_->setEnabled(false);
+  browseButton_ = new QPushButton(QStringLiteral("..."), this);
+  browseButton_->setFixedWidth(browseButton_->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 20);
+  widthBox_ = numberBox(this, 6);
+  heightBox_ = numberBox(this, 6);
+  sizeModeBox_ = new QComboBox(this);
+  for (std::string_view mode : kSizeModeTexts) {
+    sizeModeBox_->addItem(QString::fromUtf8(mode.data(), static_cast<qsizetype>(mode.size())));
+  }
+  qualityBox_ = numberBox(this, 5);
+  frameRateBox_ = numberBox(this, 5);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(QStringLiteral("Path:"), this), 0, 0);
+  auto* pathRow = new QHBoxLayout;
+  pathRow->addWidget(pathBox_, 1);
+  pathRow->addWidget(browseButton_);
+  grid->addLayout(pathRow, 0, 1, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Size:"), this), 1, 0);
+  auto* sizeRow = new QHBoxLayout;
+  sizeRow->addWidget(widthBox_);
+  sizeRow->addWidget(new QLabel(QStringLiteral("*"), this));
+  sizeRow->addWidget(heightBox_);
+  sizeRow->addWidget(sizeModeBox_);
+  sizeRow->addSpacing(16);
+  sizeRow->addWidget(new QLabel(QStringLiteral("File quality:"), this));
+  sizeRow->addWidget(qualityBox_);
+  sizeRow->addWidget(new QLabel(QStringLiteral("%"), this));
+  sizeRow->addSpacing(16);
+  sizeRow->addWidget(new QLabel(QStringLiteral("Frame Rate:"), this));
+  sizeRow->addWidget(frameRateBox_);
+  sizeRow->addWidget(new QLabel(QStringLiteral("FPS"), this));
+  sizeRow->addStretch(1);
+  grid->addLayout(sizeRow, 1, 1, 1, 2);
+  grid->setColumnStretch(1, 1);
+
+  connect(browseButton_, &QPushButton::clicked, this, &SettingsPanel::browse);
+  connect(sizeModeBox_, &QComboBox::activated, this, [this](int) { chooseSizeMode(sizeModeBox_->currentText()); });
+
+  // Start values: the output folder, "Original Size" at the (still zero) source size, quality
+  // 100, 10 frames per second; the width and height boxes are disabled.
+  settings_.outputFolder = outputFolder.toStdString();
+  settings_.resetToSource(sourceWidth_, sourceHeight_);
+  pathBox_->setText(outputFolder);
+  widthBox_->setEnabled(false);
+  heightBox_->setEnabled(false);
+  writeBack();
+}
+
+void SettingsPanel::setSourceSize(int width, int height) {
+  sourceWidth_ = width;
+  sourceHeight_ = height;
+}
+
+bool SettingsPanel::readFields() {
+  const auto failed = settings_.readFields(widthBox_->text().toStdString(), heightBox_->text().toStdString(),
+                                           sizeModeAtRow(sizeModeBox_->currentIndex()),
+                                           frameRateBox_->text().toStdString(), qualityBox_->text().toStdString());
+  if (!failed) return true;
+  QLineEdit* box = nullptr;
+  switch (*failed) {
+    case convert::SettingsField::OutputWidth: box = widthBox_; break;
+    case convert::SettingsField::OutputHeight: box = heightBox_; break;
+    case convert::SettingsField::FrameRate: box = frameRateBox_; break;
+    case convert::SettingsField::JpegQuality: box = qualityBox_; break;
+  }
+  messages_.show(QString::fromUtf8(convert::kEnterIntegerMessage.data(),
+                                   static_cast<qsizetype>(convert::kEnterIntegerMessage.size())));
+  if (box) {
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+  }
+  return false;
+}
+
+void SettingsPanel::writeBack() {
+  widthBox_->setText(QString::number(settings_.outputWidth));
+  heightBox_->setText(QString::number(settings_.outputHeight));
+  sizeModeBox_->setCurrentIndex(sizeModeRow(settings_.sizeMode));
+  qualityBox_->setText(QString::number(settings_.jpegQuality));
+  frameRateBox_->setText(QString::number(settings_.frameRate));
+}
+
+void SettingsPanel::makeSourceCurrent(int width, int height) {
+  setSourceSize(width, height);
+  settings_.resetToSource(sourceWidth_, sourceHeight_);
+  writeBack();
+}
+
+void SettingsPanel::chooseSizeMode(const QString& mode) {
+  const int index = sizeModeBox_->findText(mode);
+  if (index >= 0) sizeModeBox_->setCurrentIndex(index);
+  readFields();
+  if (settings_.applySizeMode(sizeModeAtRow(sizeModeBox_->currentIndex()), sourceWidth_, sourceHeight_)) {
+    // Once "Custom" has been chosen the boxes stay editable.
+    widthBox_->setEnabled(true);
+    heightBox_->setEnabled(true);
+  }
+  writeBack();
+}
+
+void SettingsPanel::browse() {
+  FolderPicker picker(dialogs_);
+  // A cancelled browse keeps the folder chosen before.
+  if (!picker.browse()) return;
+  settings_.outputFolder = convert::outputFolderFromPicked(QDir::fromNativeSeparators(picker.resultPath).toStdString());
+  pathBox_->setText(QString::fromStdString(settings_.outputFolder));
+}
+
+void SettingsPanel::setLocked(bool locked) {
+  for (QWidget* control : std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, frameRateBox_}) {
+    control->setEnabled(!locked);
+  }
+}
+
+QLineEdit* SettingsPanel::lineEdit(Box box) const {
+  switch (box) {
+    case Box::Path: return pathBox_;
+    case Box::Width: return widthBox_;
+    case Box::Height: return heightBox_;
+    case Box::Quality: return qualityBox_;
+    case Box::FrameRate: return frameRateBox_;
+  }
+  return pathBox_;
+}
+
+QString SettingsPanel::text(Box box) const { return lineEdit(box)->text(); }
+void SettingsPanel::setText(Box box, const QString& text) { lineEdit(box)->setText(text); }
+bool SettingsPanel::isBoxEnabled(Box box) const { return lineEdit(box)->isEnabled(); }
+bool SettingsPanel::isFocused(Box box) const { return window()->focusWidget() == lineEdit(box); }
+QString SettingsPanel::selectedText(Box box) const { return lineEdit(box)->selectedText(); }
+QString SettingsPanel::sizeModeText() const { return sizeModeBox_->currentText(); }
+bool SettingsPanel::isBrowseEnabled() const { return browseButton_->isEnabled(); }
+
+QStringList SettingsPanel::sizeModeTexts() const {
+  QStringList modes;
+  for (int i = 0; i < sizeModeBox_->count(); ++i) modes << sizeModeBox_->itemText(i);
+  return modes;
+}
+
+}  // namespace brevanto::app

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QString>
+#include <QStringList>
+
+#include "convert/OutputSettings.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace brevanto::app {
+
+class DialogService;
+class MessageQueue;
+
+// The "swf file" group: output folder with its "..." button, output size and size mode, JPEG
+// quality and frame rate. It owns the settings they show and the size of the current GIF the
+// size modes are applied to.
+class SettingsPanel : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  enum class Box { Path, Width, Height, Quality, FrameRate };
+
+  SettingsPanel(DialogService& dialogs, MessageQueue& messages, const QString& outputFolder,
+                QWidget* parent = nullptr);
+
+  convert::OutputSettings& settings() { return settings_; }
+  const convert::OutputSettings& settings() const { return settings_; }
+  int sourceWidth() const { return sourceWidth_; }
+  int sourceHeight() const { return sourceHeight_; }
+  void setSourceSize(int width, int height);
+
+  // Reads the boxes into the settings. A box that does not hold an integer is reported
+  // ("Please enter an integer.", focus and selection on it); returns false then.
+  bool readFields();
+  // Shows the settings in their boxes.
+  void writeBack();
+  // A row was made current: its size, "Original Size", shown.
+  void makeSourceCurrent(int width, int height);
+
+  // The user's commands: a size mode picked from the list, and "...".
+  void chooseSizeMode(const QString& mode);
+  void browse();
+
+  // A run locks "...", the size list and the frame-rate box.
+  void setLocked(bool locked);
+
+  // What the boxes show, and typing into them.
+  QString text(Box box) const;
+  void setText(Box box, const QString& text);
+  bool isBoxEnabled(Box box) const;
+  bool isFocused(Box box) const;
+  QString selectedText(Box box) const;
+  QString sizeModeText() const;
+  QStringList sizeModeTexts() const;
+  bool isBrowseEnabled() const;
+
+ private:
+  QLineEdit* lineEdit(Box box) const;
+
+  DialogService& dialogs_;
+  MessageQueue& messages_;
+  convert::OutputSettings settings_;
+  int sourceWidth_ = 0;
+  int sourceHeight_ = 0;
+
+  QLineEdit* pathBox_ = nullptr;  // display only: the folder changes through "..."
+  QPushButton* browseButton_ = nullptr;
+  QLineEdit* widthBox_ = nullptr;
+  QLineEdit* heightBox_ = nullptr;
+  QComboBox* sizeModeBox_ = nullptr;
+  QLineEdit* qualityBox_ = nullptr;
+  QLineEdit* frameRateBox_ = nullptr;
+};
+
+}  // namespace brevanto::app

@@ -1,0 +1,112 @@
+#include "util/File.h"
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace brevanto::util {
+
+namespace {
+
+// Creates an empty, new file beside path (name ".<file name>.<random>.tmp").
+Result<fs::path, int> createTemporaryBeside(const fs::path& path) {
+  thread_local std::mt19937 generator{std::random_device{}()};
+  int error = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path temporary = path;
+    temporary.replace_filename("." + path.filename().string() + "." +
+                               std::to_string(generator() % 1000000u) + ".tmp");
+    // "x": fail rather than reuse a file that already exists.
+    if (openFile(temporary, "wbx")) return temporary;
+    error = errno;
+    if (error != EEXIST) break;
+  }
+  return fail(error);
+}
+
+} // namespace
+
+// Devices and pipes that cannot be synchronised (EINVAL) have nothing more to flush.
+bool flushToDevice(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+#if defined(__unix__) || defined(__APPLE__)
+  if (::fsync(fileno(file)) != 0 && errno != EINVAL) return false;
+#endif
+  return true;
+}
+
+bool writeAll(std::FILE* file, std::span<const std::uint8_t> bytes) {
+  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path,
+                                                const std::function<std::string(std::uint64_t)>& refuseSize) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return fail("no such file " + path.string());
+  FileHandle file = openFile(path, "rb");
+  if (!file) return fail("cannot open " + path.string());
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return fail("cannot seek in " + path.string());
+  const long size = std::ftell(file.get());
+  if (size < 0) return fail("cannot read " + path.string());
+  if (refuseSize) {
+    if (std::string why = refuseSize(static_cast<std::uint64_t>(size)); !why.empty()) return fail(std::move(why));
+  }
+  std::rewind(file.get());
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory reading " + path.string());
+  }
+  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return fail("cannot read " + path.string());
+  return bytes;
+}
+
+std::string WriteFailure::reason() const {
+  return systemError != 0 ? std::string(std::strerror(systemError)) : std::string("unknown error");
+}
+
+Result<void, WriteFailure> replaceFile(const fs::path& path, const std::function<bool(std::FILE*)>& write) {
+  using Step = WriteFailure::Step;
+  auto temporary = createTemporaryBeside(path);
+  if (!temporary) return fail(WriteFailure{Step::Create, temporary.error()});
+  auto removeTemporary = [&] {
+    std::error_code ignored;
+    fs::remove(*temporary, ignored);
+  };
+  FileHandle file = openFile(*temporary, "wb");
+  if (!file) {
+    const int error = errno;
+    removeTemporary();
+    return fail(WriteFailure{Step::Create, error});
+  }
+  errno = 0;
+  bool ok = write(file.get()) && flushToDevice(file.get());
+  int error = errno;
+  ok = std::fclose(file.release()) == 0 && ok;
+  if (!ok) {
+    if (error == 0) error = errno;
+    removeTemporary();
+    return fail(WriteFailure{Step::Write, error});
+  }
+  std::error_code ec;
+  fs::rename(*temporary, path, ec);
+  if (ec) {
+    removeTemporary();
+    return fail(WriteFailure{Step::Rename, ec.value()});
+  }
+  return {};
+}
+
+Result<void, WriteFailure> replaceFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+  return replaceFile(path, [bytes](std::FILE* file) { return writeAll(file, bytes); });
+}
+
+} // namespace brevanto::util
