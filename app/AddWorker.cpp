@@ -28,31 +28,29 @@ AddWorker::~AddWorker() {
   }
 }
 
-std::unique_ptr<AddWorker> AddWorker::addFiles(QStringList paths, QObject* context, Callbacks callbacks,
-                                               Reader reader) {
+template <typename Input, typename Run>
+std::unique_ptr<AddWorker> AddWorker::start(Input input, QObject* context, Callbacks callbacks, Reader reader,
+                                            Run run) {
   std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
-  worker->thread_ = std::jthread([w = worker.get(), paths = std::move(paths)](std::stop_token stop) {
-    w->runFiles(stop, paths);
+  worker->thread_ = std::jthread([w = worker.get(), input = std::move(input), run](std::stop_token stop) {
+    (w->*run)(stop, input);
   });
   return worker;
+}
+
+std::unique_ptr<AddWorker> AddWorker::addFiles(QStringList paths, QObject* context, Callbacks callbacks,
+                                               Reader reader) {
+  return start(std::move(paths), context, std::move(callbacks), std::move(reader), &AddWorker::runFiles);
 }
 
 std::unique_ptr<AddWorker> AddWorker::addFolder(QString folder, QObject* context, Callbacks callbacks,
                                                 Reader reader) {
-  std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
-  worker->thread_ = std::jthread([w = worker.get(), folder = std::move(folder)](std::stop_token stop) {
-    w->runFolder(stop, folder);
-  });
-  return worker;
+  return start(std::move(folder), context, std::move(callbacks), std::move(reader), &AddWorker::runFolder);
 }
 
 std::unique_ptr<AddWorker> AddWorker::addPaths(QStringList paths, QObject* context, Callbacks callbacks,
                                                Reader reader) {
-  std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
-  worker->thread_ = std::jthread([w = worker.get(), paths = std::move(paths)](std::stop_token stop) {
-    w->runPaths(stop, paths);
-  });
-  return worker;
+  return start(std::move(paths), context, std::move(callbacks), std::move(reader), &AddWorker::runPaths);
 }
 
 void AddWorker::post(std::function<void()> call) {

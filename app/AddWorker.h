@@ -71,6 +71,9 @@ class AddWorker {
 
  private:
   AddWorker(QObject* context, Callbacks callbacks, Reader reader);
+  // Makes a worker whose thread runs `run` on `input`.
+  template <typename Input, typename Run>
+  static std::unique_ptr<AddWorker> start(Input input, QObject* context, Callbacks callbacks, Reader reader, Run run);
   void post(std::function<void()> call);
   void runFiles(std::stop_token stop, const QStringList& paths);
   void runFolder(std::stop_token stop, const QString& folder);

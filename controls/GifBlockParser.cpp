@@ -1,16 +1,11 @@
 #include "controls/GifBlockParser.h"
+#include "image/GifBlocks.h"
 
 namespace brevanto::controls {
 
 namespace {
 
-constexpr std::uint8_t kExtensionIntroducer = 0x21;
-constexpr std::uint8_t kApplicationLabel = 0xFF;
-constexpr std::uint8_t kCommentLabel = 0xFE;
-constexpr std::uint8_t kGraphicControlLabel = 0xF9;
-constexpr std::uint8_t kPlainTextLabel = 0x01;
-constexpr std::uint8_t kImageSeparator = 0x2C;
-constexpr std::uint8_t kTrailer = 0x3B;
+using namespace image::gif;
 
 // Fixed parts of each block before its sub-block chain.
 constexpr std::size_t kApplicationFixed = 14;  // introducer, label, size 11, 11 bytes

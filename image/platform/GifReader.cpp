@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/ByteReader.h"
+#include "image/GifBlocks.h"
 #include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "util/LittleEndian.h"
@@ -20,12 +21,9 @@ namespace brevanto::image::platform {
 
 namespace {
 
+using namespace gif;
+
 constexpr std::uint32_t kTransparentWhite = 0x00FFFFFF;
-constexpr std::uint8_t kExtensionIntroducer = 0x21;
-constexpr std::uint8_t kImageSeparator = 0x2C;
-constexpr std::uint8_t kTrailer = 0x3B;
-constexpr std::uint8_t kGraphicControlLabel = 0xF9;
-constexpr std::uint8_t kApplicationLabel = 0xFF;
 constexpr int kDisposeBackground = 2;
 constexpr int kDisposePrevious = 3;
 constexpr int kMaxLzwBits = 12;
