@@ -6,6 +6,7 @@
 
 #include "controls/AnimatedPicture.h"
 #include "convert/FrameExport.h"
+#include "convert/OrderedEncoder.h"
 #include "convert/PictureEncoder.h"
 #include "convert/Timeline.h"
 #include "image/AnimatedImage.h"
@@ -38,6 +39,7 @@ class MovieFeed {
     input_.sourceHeight = sourceHeight;
     input_.frameRate = settings_.frameRate;
     builder_.emplace(input_);
+    builder_->streamToFile();  // the movie goes to its file as it is built
   }
 
   // False once the movie is sure to be refused: the frames are then only counted.
@@ -84,15 +86,27 @@ class MovieFeed {
   swf::SlotPicture firstPicture_;
 };
 
-// GIF frames straight from the decoder: each composed canvas is encoded as it arrives.
+// GIF frames straight from the decoder: each composed canvas is copied and encoded on the
+// encoder's threads while the next frames are decoded; the pictures reach the feed in frame order.
 // Returns why no frame came, or an empty text.
-std::string feedGifFrames(std::span<const std::uint8_t> data, int quality, MovieFeed& feed) {
+std::string feedGifFrames(std::span<const std::uint8_t> data, int quality, int threads, MovieFeed& feed) {
+  FrameCopies copies;
+  OrderedEncoder encoder(threads, [&feed](swf::SlotPicture picture) { feed.addFrame(std::move(picture)); });
+  bool started = false;
   const image::platform::DecodeResult result =
       image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
-        if (feed.frameCount() == 0) feed.start(frame.width, frame.height);
-        feed.addFrame(feed.wantsPictures() ? encodePicture(frame, quality) : swf::SlotPicture{});
+        if (!started) feed.start(frame.width, frame.height);
+        started = true;
+        if (!feed.wantsPictures()) {
+          encoder.submit([] { return swf::SlotPicture{}; });
+        } else if (encoder.threads() == 1) {
+          encoder.submit([&frame, quality] { return encodePicture(frame, quality); });
+        } else {
+          encoder.submit([copy = copies.copy(frame), quality] { return encodePicture(*copy, quality); });
+        }
         return true;
       });
+  encoder.finish();
   if (feed.frameCount() > 0) return {};
   return result.error.empty() ? "no frame could be decoded" : result.error;
 }
@@ -119,7 +133,8 @@ RunProblem unreadable(const std::string& path, const std::string& movie, const s
 
 } // namespace
 
-util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings) {
+util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings,
+                                                     int encodeThreads) {
   const std::string movie = swf::moviePath(settings.outputFolder, gifPath);
   std::vector<std::uint8_t> data;
   std::string reason;
@@ -138,7 +153,7 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
 
   MovieFeed feed(gifPath, settings, std::move(delays));
   const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
-                                      ? feedGifFrames(data, settings.jpegQuality, feed)
+                                      ? feedGifFrames(data, settings.jpegQuality, encodeThreadsPerFile(encodeThreads, 1), feed)
                                       : feedCodecFrames(data, format, settings.jpegQuality, feed);
   data.clear();
   data.shrink_to_fit();

@@ -30,7 +30,10 @@ struct ConvertedMovie {
 
 // Converts gifPath into settings.outputFolder + its movie name. The stage size follows from the
 // file's own size by settings.stageSizeFor (the width and height are the custom size).
-util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings);
+// encodeThreads: threads encoding the GIF's frames while it is decoded (0: one per core); the
+// movie's bytes do not depend on it.
+util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings,
+                                                     int encodeThreads = 0);
 
 struct ExportedFrames {
   int framesWritten = 0;
