@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controls/AnimatedPicture.h"
+#include "convert/EarlyRefusal.h"
 #include "convert/FrameExport.h"
 #include "convert/OrderedEncoder.h"
 #include "convert/PictureEncoder.h"
@@ -150,6 +151,13 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
     delayTable.loadMemory(data);
     return frameDelays(delayTable);
   }();
+
+  // A movie sure to be refused is refused before any pixel is decoded.
+  const EarlyCheck check{gifPath, settings.outputFolder, settings.frameRate,
+                         [&settings](PixelSize source) { return settings.stageSizeFor(source); }};
+  if (format == image::ImageFormat::Gif) {
+    if (auto refused = refusalBeforeDecoding(data, delays, check)) return util::fail(std::move(*refused));
+  }
 
   MovieFeed feed(gifPath, settings, std::move(delays));
   const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)

@@ -94,6 +94,11 @@ std::string moviePath(const std::string& outputFolder, const std::string& gifPat
     return util::folderPath(outputFolder) + movieFileName(gifPath);
 }
 
+std::string movieRefusal(const MovieAssemblyInput& input)
+{
+    return refusal(input);
+}
+
 util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input,
                                                  const PictureForSlot& pictureForSlot)
 {

@@ -75,6 +75,10 @@ struct MovieError {
     util::WriteFailure write;
 };
 
+// Why the input cannot make a movie (the Refused detail), or an empty text when it can. Lets a
+// caller refuse a file from its sizes and length before making any picture.
+std::string movieRefusal(const MovieAssemblyInput& input);
+
 // Builds the input's slotCount slots from pictureForSlot and writes the movie. The checks run
 // before any picture is asked for. Gives the movie's path.
 util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input,
