@@ -307,7 +307,7 @@ printf '  -j 1: %.3f s wall, %.3f s cpu | all cores: %.3f s wall, %.3f s cpu | s
 /usr/bin/python3 - "$work/noise.gif" <<'PY'
 import random, sys
 from PIL import Image, ImageDraw
-w, h, n = 1280, 960, 400
+w, h, n = 1280, 960, 420
 rnd = random.Random(1)
 base = Image.frombytes("L", (w, h), bytes(rnd.getrandbits(8) for _ in range(w * h))).convert("P")
 frames = []
@@ -318,7 +318,7 @@ for i in range(n):
     frames.append(f)
 frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], duration=100, loop=0)
 PY
-echo "Peak memory of one conversion (noise: 400 frames 1280x960, GIF $(mib "$(stat -c %s "$work/noise.gif")") MiB, -q 100)"
+echo "Peak memory of one conversion (noise: 420 frames 1280x960, GIF $(mib "$(stat -c %s "$work/noise.gif")") MiB, -q 100)"
 for jobs in 1 0; do
   mkdir -p "$work/big"
   option=(-j "$jobs")

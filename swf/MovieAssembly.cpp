@@ -265,6 +265,8 @@ util::Result<std::vector<std::uint8_t>, MovieError> MovieBuilder::fileBytes() co
 {
     if (auto checked = checkInput(state_->counted()); !checked)
         return util::fail(std::move(checked.error()));
+    if (state_->movie.isStreaming())  // its tags are in its file, not here
+        return util::fail(MovieError{MovieError::Kind::Refused, "The movie is written to its file, not held.", {}});
     return state_->movie.fileBytes();
 }
 

@@ -15,9 +15,10 @@
 namespace brevanto::swf {
 
 // One uncompressed movie (signature "FWS", version 3), built in memory and written in one pass
-// by close(). Tags are appended in call order to a tag buffer that does not depend on the file;
-// the End tag is added when the file is written. The buffer grows block by block (no copy of
-// what it holds), so building a movie of N bytes needs N bytes, not twice as many.
+// by close(), or streamed to a file as it is built (streamTo). Tags are appended in call order
+// to a tag buffer that does not depend on the file; the End tag is added when the file is
+// written. The buffer grows block by block (no copy of what it holds), so building a movie of
+// N bytes in memory needs N bytes, not twice as many.
 class SwfMovie {
 public:
     static constexpr std::uint8_t kVersion = 3;
