@@ -31,8 +31,8 @@ class OrderedEncoder {
   using Job = std::function<swf::SlotPicture()>;
   using Deliver = std::function<void(swf::SlotPicture)>;
 
-  // threads < 1 counts as 1. window: undelivered jobs at most (0: one more than the threads, so
-  // that each thread has a frame and the next one waits ready).
+  // threads < 1 counts as 1. window: undelivered jobs at most (0: the threads, so that each
+  // thread has a frame while the decoder makes the next one on its own canvas).
   OrderedEncoder(int threads, Deliver deliver, int window = 0);
   // Stops the workers; pictures not delivered yet are dropped.
   ~OrderedEncoder();
