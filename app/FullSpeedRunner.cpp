@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "convert/HeadlessConverter.h"
+#include "convert/OrderedEncoder.h"
 #include "convert/OutputSettings.h"
 
 namespace brevanto::app {
@@ -13,7 +14,8 @@ namespace {
 
 // The one call into the headless engine. The stage size is the window's choice for the file,
 // so the engine is given it as a custom size.
-FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullSpeedRunner::Settings& settings) {
+FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullSpeedRunner::Settings& settings,
+                                   int encodeThreads) {
   convert::OutputSettings options;
   options.outputFolder = settings.outputFolder;
   options.sizeMode = convert::SizeMode::Custom;
@@ -25,7 +27,7 @@ FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullS
   outcome.row = job.row;
   outcome.gifPath = job.gifPath;
   try {
-    const auto result = convert::convertFile(job.gifPath, options);
+    const auto result = convert::convertFile(job.gifPath, options, encodeThreads);
     outcome.ok = result.ok();
     if (result) {
       outcome.moviePath = result->moviePath;
@@ -51,6 +53,7 @@ void FullSpeedRunner::start(std::vector<Job> jobs, Settings settings, int thread
   running_ = true;
   const int count = std::clamp(threads, 1, std::max<int>(1, static_cast<int>(jobs_.size())));
   working_ = count;
+  encodeThreads_ = convert::encodeThreadsPerFile(threads, static_cast<int>(jobs_.size()));
   const unsigned generation = generation_.load();
   for (int i = 0; i < count; ++i) {
     threads_.emplace_back([this, generation](std::stop_token stop) { work(stop, generation); });
@@ -83,7 +86,7 @@ void FullSpeedRunner::work(std::stop_token stop, unsigned generation) {
     post(generation, [this, row = job.row, path = job.gifPath] {
       if (callbacks_.started) callbacks_.started(row, path);
     });
-    Outcome outcome = convertOne(job, settings_);
+    Outcome outcome = convertOne(job, settings_, encodeThreads_);
     post(generation, [this, outcome = std::move(outcome)] {
       if (callbacks_.done) callbacks_.done(outcome);
     });

@@ -62,6 +62,7 @@ class FullSpeedRunner {
   QPointer<QObject> context_;
   std::vector<Job> jobs_;
   Settings settings_;
+  int encodeThreads_ = 1;  // threads encoding each file's frames: the ones the files leave over
   Callbacks callbacks_;
   std::atomic<std::size_t> next_{0};
   std::atomic<int> working_{0};

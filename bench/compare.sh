@@ -14,6 +14,9 @@
 # our converter with `-j 1`: wall time, and CPU time (user + system, all threads), which
 # varies less on a busy machine.
 #
+# After the table: the one-file speed-up with all cores (a 1000-frame GIF, -j 1 against the
+# default) and the peak memory (max RSS) of one conversion writing a movie of over 500 MiB.
+#
 # Default set: a 200-frame 320x240 GIF of dense full frames made with ffmpeg's testsrc2
 # (t200), and muybridge, iss634 and chi from ../shared/testdata/gif/valid when present.
 # CONVERTER names the converter (default: build-release/cli/brevanto-convert, built when
@@ -282,7 +285,50 @@ printf '%s\n' "${rows[@]}"
 echo
 # TODO(gif): decode throughput ours vs ffmpeg on t200 and muybridge (bench/gif_decode_vs_ffmpeg.sh).
 echo "decode throughput ours vs ffmpeg (t200, muybridge): TODO, bench/gif_decode_vs_ffmpeg.sh"
-# TODO(parallel): one-file speed-up, brevanto-convert -j 1 vs all cores on one long GIF.
-echo "one-file speed-up with all cores: TODO"
-# TODO(memory): peak memory of one conversion that writes a 500 MB movie.
-echo "peak memory of a 500 MB movie: TODO"
+# One long GIF converted with one thread (-j 1) and with all cores (the default): the frames are
+# encoded in parallel while the file is decoded. The movies go to memory-backed /dev/shm when
+# there is one, so that the device's write speed does not hide the encoding's.
+long_gif=$work/t1000.gif
+ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=320x240:rate=10 -frames:v 1000 "$long_gif"
+fast_out=$work
+[[ -d /dev/shm && -w /dev/shm ]] && fast_out=$(mktemp -d /dev/shm/brevanto-compare.XXXXXX)
+hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/one.json" \
+  "$converter -j 1 -q 94 -o $fast_out $long_gif" >/dev/null 2>&1
+hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/all.json" \
+  "$converter -q 94 -o $fast_out $long_gif" >/dev/null 2>&1
+[[ $fast_out != "$work" ]] && rm -rf "$fast_out"
+read -r one_wall one_cpu < <(times_of "$work/one.json")
+read -r all_wall all_cpu < <(times_of "$work/all.json")
+echo "One file on all cores (t1000: 1000 frames 320x240, -q 94, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg))"
+printf '  -j 1: %.3f s wall, %.3f s cpu | all cores: %.3f s wall, %.3f s cpu | speed-up %.2fx\n' \
+  "$one_wall" "$one_cpu" "$all_wall" "$all_cpu" "$(awk -v a="$one_wall" -v b="$all_wall" 'BEGIN { print a / b }')"
+
+# Peak memory of one conversion writing a movie of 500 MB or more: a 1280x960 GIF of still noise
+# under a small moving box (a small GIF: each frame after the first is only the box), each frame
+# a full-size JPEG at -q 100 in the movie.
+[[ -x /usr/bin/time ]] || { echo "compare.sh: /usr/bin/time is not installed (Debian package time)" >&2; exit 2; }
+/usr/bin/python3 - "$work/noise.gif" <<'PY'
+import random, sys
+from PIL import Image, ImageDraw
+w, h, n = 1280, 960, 420
+rnd = random.Random(1)
+base = Image.frombytes("L", (w, h), bytes(rnd.getrandbits(8) for _ in range(w * h))).convert("P")
+frames = []
+for i in range(n):
+    f = base.copy()
+    x = (i * 16) % (w - 16)
+    ImageDraw.Draw(f).rectangle([x, 20, x + 15, 35], fill=255)
+    frames.append(f)
+frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], duration=100, loop=0)
+PY
+echo "Peak memory of one conversion (noise: 420 frames 1280x960, GIF $(mib "$(stat -c %s "$work/noise.gif")") MiB, -q 100)"
+for jobs in 1 0; do
+  mkdir -p "$work/big"
+  option=(-j "$jobs")
+  ((jobs == 0)) && option=()
+  /usr/bin/time -v -o "$work/big.time" "$converter" "${option[@]}" -q 100 -o "$work/big" "$work/noise.gif" >/dev/null
+  printf '  %-9s movie %7s MiB, peak RSS %6.1f MiB\n' "$( ((jobs == 1)) && echo "-j 1" || echo "all cores")" \
+    "$(mib "$(stat -c %s "$work/big/noise.swf")")" \
+    "$(awk -F': ' '/Maximum resident set size/ { print $2 / 1024 }' "$work/big.time")"
+  rm -rf "$work/big"
+done

@@ -18,6 +18,7 @@
 
 #include "convert/FrameExport.h"
 #include "convert/HeadlessConverter.h"
+#include "convert/OrderedEncoder.h"
 #include "convert/OutputSettings.h"
 #include "swf/MovieAssembly.h"
 #include "util/FileSystem.h"
@@ -47,7 +48,9 @@ constexpr const char* kUsage =
     "                        or WxH in pixels, 1..%d each (default: original)\n"
     "  -q, --quality N       JPEG quality of the pictures, 1..100 (default: 100)\n"
     "  -r, --fps N           movie frame rate, 1..255 (default: 10)\n"
-    "  -j, --jobs N          files converted in parallel (default: the number of cores)\n"
+    "  -j, --jobs N          threads in all (default: the number of cores): files converted\n"
+    "                        in parallel, and with fewer files than N, each file's frames\n"
+    "                        encoded in parallel\n"
     "      --export FORMAT   instead of converting, write every frame as an image file:\n"
     "                        bmp, tga, gif, jpeg, png or tiff, into\n"
     "                        DIR/tolvane_brevanto/FORMAT/<file name>00000.FORMAT, ...\n"
@@ -249,6 +252,8 @@ int run(const Options& options) {
   }
 
   unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : std::thread::hardware_concurrency();
+  // With fewer files than threads, the threads left over encode each file's frames.
+  const int encodeThreads = convert::encodeThreadsPerFile(static_cast<int>(jobs), static_cast<int>(groups.size()));
   jobs = std::clamp<unsigned>(jobs, 1, static_cast<unsigned>(groups.size()));
 
   Reporter reporter(options.files.size());
@@ -269,7 +274,7 @@ int run(const Options& options) {
             reporter.failed(result.error());
           }
         } else {
-          const auto result = convert::convertFile(file, conversion);
+          const auto result = convert::convertFile(file, conversion, encodeThreads);
           if (result) {
             reporter.finished("converted " + file + " -> " + result->moviePath + " (" +
                                   std::to_string(result->slotCount) + " frames)", true);

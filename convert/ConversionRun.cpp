@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "convert/EarlyRefusal.h"
 #include "convert/FrameCapture.h"
 #include "convert/Timeline.h"
 #include "swf/MovieAssembly.h"
@@ -89,6 +90,7 @@ RunActions ConversionRun::convert() {
 
   player_.stopPlayback();
   player_.rewind();
+  if (refusedBeforePlayingInto(actions)) return actions;
   player_.load(currentFile_);
   holdPlayedFrames();
   player_.startPlayback();
@@ -117,6 +119,7 @@ RunActions ConversionRun::convertAll() {
   isConvertAll_ = true;
   isConverting_ = true;
   isPlaying_ = false;
+  if (refusedBeforePlayingInto(actions)) return actions;
   togglePlaybackInto(actions);
   return actions;
 }
@@ -213,7 +216,7 @@ RunActions ConversionRun::advanceToNextFile() {
   return actions;
 }
 
-void ConversionRun::finishFileInto(RunActions& actions) {
+void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem> refused) {
   FrameCapture& capture = player_.capture();
   capture.captureEnabled = false;
   isConverting_ = false;
@@ -222,7 +225,9 @@ void ConversionRun::finishFileInto(RunActions& actions) {
 
   const image::RasterImage* first = player_.frameAt(0);
   const std::string movie = swf::moviePath(settings_.outputFolder, currentFile_);
-  if (player_.frameCount() == 0 || first == nullptr) {
+  if (refused) {
+    actions.problem = std::move(*refused);
+  } else if (player_.frameCount() == 0 || first == nullptr) {
     const std::string reason = player_.lastError().empty() ? "cannot be decoded" : player_.lastError();
     actions.problem = RunProblem{currentFile_, movie, RunStage::Decode, reason};
   } else if (const std::string missing = capture.missingPictures(); !missing.empty()) {
@@ -282,7 +287,18 @@ void ConversionRun::advanceInto(RunActions& actions) {
   makeCurrent(runIndex_ + 1, actions);
   ++runIndex_;
   isPlaying_ = false;
+  if (refusedBeforePlayingInto(actions)) return;
   togglePlaybackInto(actions);
+}
+
+bool ConversionRun::refusedBeforePlayingInto(RunActions& actions) {
+  const PixelSize stage{settings_.outputWidth, settings_.outputHeight};
+  auto refused = refusalBeforeDecoding(
+      EarlyCheck{currentFile_, settings_.outputFolder, settings_.frameRate, [stage](PixelSize) { return stage; }});
+  if (!refused) return false;
+  player_.stopPlayback();
+  finishFileInto(actions, std::move(refused));
+  return true;
 }
 
 } // namespace brevanto::convert

@@ -139,7 +139,10 @@ class ConversionRun {
 
  private:
   void togglePlaybackInto(RunActions& actions);
-  void finishFileInto(RunActions& actions);
+  void finishFileInto(RunActions& actions, std::optional<RunProblem> refused = std::nullopt);
+  // When the current file's movie is sure to be refused (from its screen and frame table),
+  // finishes it with that problem without playing it; true then.
+  bool refusedBeforePlayingInto(RunActions& actions);
   void advanceInto(RunActions& actions);
   void startCapture();
   void holdPlayedFrames();

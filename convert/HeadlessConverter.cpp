@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "controls/AnimatedPicture.h"
+#include "convert/EarlyRefusal.h"
 #include "convert/FrameExport.h"
+#include "convert/OrderedEncoder.h"
 #include "convert/PictureEncoder.h"
 #include "convert/Timeline.h"
 #include "image/AnimatedImage.h"
@@ -38,6 +40,7 @@ class MovieFeed {
     input_.sourceHeight = sourceHeight;
     input_.frameRate = settings_.frameRate;
     builder_.emplace(input_);
+    builder_->streamToFile();  // the movie goes to its file as it is built
   }
 
   // False once the movie is sure to be refused: the frames are then only counted.
@@ -84,15 +87,27 @@ class MovieFeed {
   swf::SlotPicture firstPicture_;
 };
 
-// GIF frames straight from the decoder: each composed canvas is encoded as it arrives.
+// GIF frames straight from the decoder: each composed canvas is copied and encoded on the
+// encoder's threads while the next frames are decoded; the pictures reach the feed in frame order.
 // Returns why no frame came, or an empty text.
-std::string feedGifFrames(std::span<const std::uint8_t> data, int quality, MovieFeed& feed) {
+std::string feedGifFrames(std::span<const std::uint8_t> data, int quality, int threads, MovieFeed& feed) {
+  FrameCopies copies;
+  OrderedEncoder encoder(threads, [&feed](swf::SlotPicture picture) { feed.addFrame(std::move(picture)); });
+  bool started = false;
   const image::platform::DecodeResult result =
       image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
-        if (feed.frameCount() == 0) feed.start(frame.width, frame.height);
-        feed.addFrame(feed.wantsPictures() ? encodePicture(frame, quality) : swf::SlotPicture{});
+        if (!started) feed.start(frame.width, frame.height);
+        started = true;
+        if (!feed.wantsPictures()) {
+          encoder.submit([] { return swf::SlotPicture{}; });
+        } else if (encoder.threads() == 1) {
+          encoder.submit([&frame, quality] { return encodePicture(frame, quality); });
+        } else {
+          encoder.submit([copy = copies.copy(frame), quality] { return encodePicture(*copy, quality); });
+        }
         return true;
       });
+  encoder.finish();
   if (feed.frameCount() > 0) return {};
   return result.error.empty() ? "no frame could be decoded" : result.error;
 }
@@ -119,7 +134,8 @@ RunProblem unreadable(const std::string& path, const std::string& movie, const s
 
 } // namespace
 
-util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings) {
+util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings,
+                                                     int encodeThreads) {
   const std::string movie = swf::moviePath(settings.outputFolder, gifPath);
   std::vector<std::uint8_t> data;
   std::string reason;
@@ -136,9 +152,16 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
     return frameDelays(delayTable);
   }();
 
+  // A movie sure to be refused is refused before any pixel is decoded.
+  const EarlyCheck check{gifPath, settings.outputFolder, settings.frameRate,
+                         [&settings](PixelSize source) { return settings.stageSizeFor(source); }};
+  if (format == image::ImageFormat::Gif) {
+    if (auto refused = refusalBeforeDecoding(data, delays, check)) return util::fail(std::move(*refused));
+  }
+
   MovieFeed feed(gifPath, settings, std::move(delays));
   const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
-                                      ? feedGifFrames(data, settings.jpegQuality, feed)
+                                      ? feedGifFrames(data, settings.jpegQuality, encodeThreadsPerFile(encodeThreads, 1), feed)
                                       : feedCodecFrames(data, format, settings.jpegQuality, feed);
   data.clear();
   data.shrink_to_fit();

@@ -4,9 +4,11 @@
 // the same timeline the preview player plays (same frames, display times, slots, one-frame
 // files doubled, JPEG bytes, assembly) at full speed. The movie is byte-identical to the one the
 // window's conversion writes for the same file and settings. Frames are streamed from the
-// decoder one at a time; each is encoded into its slot's picture (PictureEncoder) and the
-// pictures go into the movie in slot order as they come, so a conversion holds the movie being
-// built and about one frame besides the file.
+// decoder one at a time; each is encoded into its slot's picture (PictureEncoder), on several
+// threads while the next frames are decoded (OrderedEncoder), and the pictures go into the movie
+// in slot order, written straight into the movie's temporary file. A conversion holds the file,
+// a few frames and the encoders' buffers, however long the movie. A movie sure to be refused
+// (stage size, length) is refused from the GIF's screen and frame table before any decoding.
 //
 // Also exports a GIF's frames as image files, named and placed as the window's sequence export
 // commands do. Thread-safe: files may be converted in parallel (distinct output paths).
@@ -30,7 +32,10 @@ struct ConvertedMovie {
 
 // Converts gifPath into settings.outputFolder + its movie name. The stage size follows from the
 // file's own size by settings.stageSizeFor (the width and height are the custom size).
-util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings);
+// encodeThreads: threads encoding the GIF's frames while it is decoded (0: one per core); the
+// movie's bytes do not depend on it.
+util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings,
+                                                     int encodeThreads = 0);
 
 struct ExportedFrames {
   int framesWritten = 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -64,10 +65,13 @@ util::Result<void, MovieError> checkPlace(const MovieAssemblyInput& in)
     return {};
 }
 
-// The input's slotCount slots, asking for each picture in slot order.
-MovieBuilder buildSlots(const MovieAssemblyInput& in, const PictureForSlot& pictureForSlot)
+// The input's slotCount slots, asking for each picture in slot order; with stream, written
+// into the movie's temporary file as they come.
+MovieBuilder buildSlots(const MovieAssemblyInput& in, const PictureForSlot& pictureForSlot, bool stream)
 {
     MovieBuilder builder(in);
+    if (stream)
+        builder.streamToFile();
     for (int n = 0; n < in.slotCount; ++n)
         builder.add(pictureForSlot ? pictureForSlot(n) : SlotPicture{});
     return builder;
@@ -90,13 +94,18 @@ std::string moviePath(const std::string& outputFolder, const std::string& gifPat
     return util::folderPath(outputFolder) + movieFileName(gifPath);
 }
 
+std::string movieRefusal(const MovieAssemblyInput& input)
+{
+    return refusal(input);
+}
+
 util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input,
                                                  const PictureForSlot& pictureForSlot)
 {
     // Checked before any picture is asked for (and again by MovieBuilder::write).
     if (auto checked = checkPlace(input); !checked)
         return util::fail(std::move(checked.error()));
-    return buildSlots(input, pictureForSlot).write();
+    return buildSlots(input, pictureForSlot, true).write();
 }
 
 util::Result<std::vector<std::uint8_t>, MovieError> buildMovieBytes(const MovieAssemblyInput& input,
@@ -104,7 +113,7 @@ util::Result<std::vector<std::uint8_t>, MovieError> buildMovieBytes(const MovieA
 {
     if (auto checked = checkInput(input); !checked)
         return util::fail(std::move(checked.error()));
-    return buildSlots(input, pictureForSlot).fileBytes();
+    return buildSlots(input, pictureForSlot, false).fileBytes();
 }
 
 struct MovieBuilder::State {
@@ -113,6 +122,7 @@ struct MovieBuilder::State {
     int slots = 0;
     std::uint16_t currentBitmapId = kFirstBitmapId;
     SwfMovie movie;
+    std::optional<util::Replacement> stream;  // the movie's temporary file, when streaming
 
     bool accepting() const { return !refused && slots <= kMaxSlotCount; }
 
@@ -206,6 +216,18 @@ void MovieBuilder::padTo(int count)
     s.slots = std::max(s.slots, count);  // beyond what a movie holds: only counted
 }
 
+bool MovieBuilder::streamToFile()
+{
+    State& s = *state_;
+    if (s.stream || s.refused || s.slots > 0 || !checkPlace(s.counted()))
+        return false;
+    auto replacement = util::Replacement::begin(moviePath(s.input.outputFolder, s.input.gifPath));
+    if (!replacement || !s.movie.streamTo(replacement->file()))
+        return false;
+    s.stream.emplace(std::move(*replacement));
+    return true;
+}
+
 int MovieBuilder::slotCount() const
 {
     return state_->slots;
@@ -222,6 +244,16 @@ util::Result<std::string, MovieError> MovieBuilder::write() const
     if (auto checked = checkPlace(in); !checked)
         return util::fail(std::move(checked.error()));
     std::string path = moviePath(in.outputFolder, in.gifPath);
+    if (state_->stream) {
+        std::optional<util::Replacement> stream = std::move(state_->stream);
+        state_->stream.reset();
+        SwfMovie& streamed = state_->movie;
+        const bool ok = streamed.finishStream();
+        auto committed = stream->commit(ok, streamed.streamError());
+        if (!committed)
+            return util::fail(MovieError{MovieError::Kind::CannotWrite, {}, committed.error()});
+        return path;
+    }
     const SwfMovie& movie = state_->movie;
     auto written = util::replaceFile(path, [&movie](std::FILE* file) { return movie.writeTo(file); });
     if (!written)
@@ -233,6 +265,8 @@ util::Result<std::vector<std::uint8_t>, MovieError> MovieBuilder::fileBytes() co
 {
     if (auto checked = checkInput(state_->counted()); !checked)
         return util::fail(std::move(checked.error()));
+    if (state_->movie.isStreaming())  // its tags are in its file, not here
+        return util::fail(MovieError{MovieError::Kind::Refused, "The movie is written to its file, not held.", {}});
     return state_->movie.fileBytes();
 }
 

@@ -75,6 +75,10 @@ struct MovieError {
     util::WriteFailure write;
 };
 
+// Why the input cannot make a movie (the Refused detail), or an empty text when it can. Lets a
+// caller refuse a file from its sizes and length before making any picture.
+std::string movieRefusal(const MovieAssemblyInput& input);
+
 // Builds the input's slotCount slots from pictureForSlot and writes the movie. The checks run
 // before any picture is asked for. Gives the movie's path.
 util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input,
@@ -108,12 +112,21 @@ public:
     // Adds empty slots until there are `count`.
     void padTo(int count);
 
+    // Writes the movie straight into its hidden temporary file beside the movie from now on,
+    // so that building it holds no more than the slot at hand whatever its length; write() then
+    // completes the header, flushes and renames it, and can be called once. Call before adding
+    // slots. False (the movie is then held in memory and written by write() as before) when the
+    // movie is refused, its place is not usable or the file cannot be created now: write() then
+    // reports why. fileBytes() needs a movie that is not streamed.
+    bool streamToFile();
+
     int slotCount() const;
     // False once the movie is sure to be refused (its sizes, its name, or more than kMaxSlotCount
     // slots): slots are then only counted, so a caller may stop making pictures.
     bool accepting() const;
 
     // Checks the movie and its place, then replaces the movie file atomically. Gives its path.
+    // A refused streamed movie leaves nothing behind (its temporary file goes with the builder).
     util::Result<std::string, MovieError> write() const;
     // The finished file's bytes, with the same checks as write but those of the place.
     util::Result<std::vector<std::uint8_t>, MovieError> fileBytes() const;

@@ -4,6 +4,7 @@
 #include "swf/SwfTagCode.h"
 
 #include <array>
+#include <cerrno>
 
 namespace brevanto::swf {
 
@@ -47,12 +48,12 @@ void SwfMovie::setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b
     appendU8(tag, r);
     appendU8(tag, g);
     appendU8(tag, b);
-    m_tags.append(tag);
+    put(tag);
 }
 
 void SwfMovie::addCharacter(SwfCharacter& character, std::uint16_t depth, bool place)
 {
-    m_tags.append(character.tagBytes());
+    put(character.tagBytes());
     if (place && character.kind() != SwfCharacter::Kind::Bitmap)
         placeObject(character, depth);
 }
@@ -69,21 +70,21 @@ void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth)
     appendU16(tag, depth);
     appendU16(tag, character.id());
     appendBytes(tag, matrix);
-    m_tags.append(tag);
+    put(tag);
 }
 
 void SwfMovie::showFrame()
 {
     std::vector<std::uint8_t> tag;
     appendU16(tag, shortTagHeader(SwfTagCode::ShowFrame, 0));
-    m_tags.append(tag);
+    put(tag);
     ++m_frameCount;
 }
 
 std::vector<std::uint8_t> SwfMovie::header() const
 {
     const std::vector<std::uint8_t> rect = m_frameSize.encode();
-    const std::size_t fileLength = m_tags.size() + rect.size() + 14;
+    const std::size_t fileLength = m_tags.size() + streamedSize_ + rect.size() + 14;
     std::vector<std::uint8_t> out;
     appendBytes(out, kSignature);
     appendU8(out, kVersion);
@@ -110,6 +111,50 @@ bool SwfMovie::writeTo(std::FILE* file) const
     for (const auto& block : m_tags.blocks())
         ok = ok && util::writeAll(file, block);
     return ok && util::writeAll(file, kEndTag);
+}
+
+void SwfMovie::put(std::span<const std::uint8_t> bytes)
+{
+    if (!stream_) {
+        m_tags.append(bytes);
+        return;
+    }
+    if (streamOk_ && !util::writeAll(stream_, bytes)) {
+        streamOk_ = false;
+        streamError_ = errno;
+    }
+    streamedSize_ += bytes.size();
+}
+
+bool SwfMovie::streamTo(std::FILE* file)
+{
+    if (stream_ || !file)
+        return false;
+    stream_ = file;
+    streamStart_ = std::ftell(file);
+    ChunkedBytes buffered = std::move(m_tags);
+    m_tags = ChunkedBytes();
+    streamOk_ = streamStart_ >= 0 && util::writeAll(file, header());
+    if (!streamOk_)
+        streamError_ = errno;
+    for (const auto& block : buffered.blocks())
+        put(block);
+    return streamOk_;
+}
+
+bool SwfMovie::finishStream()
+{
+    if (!stream_)
+        return false;
+    put(kEndTag);
+    // The End tag is not part of the tag count the header is computed from.
+    streamedSize_ -= kEndTag.size();
+    if (streamOk_ && (std::fseek(stream_, streamStart_, SEEK_SET) != 0 || !util::writeAll(stream_, header()) ||
+                      std::fseek(stream_, 0, SEEK_END) != 0)) {
+        streamOk_ = false;
+        streamError_ = errno;
+    }
+    return streamOk_;
 }
 
 bool SwfMovie::close()

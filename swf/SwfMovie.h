@@ -8,15 +8,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace brevanto::swf {
 
 // One uncompressed movie (signature "FWS", version 3), built in memory and written in one pass
-// by close(). Tags are appended in call order to a tag buffer that does not depend on the file;
-// the End tag is added when the file is written. The buffer grows block by block (no copy of
-// what it holds), so building a movie of N bytes needs N bytes, not twice as many.
+// by close(), or streamed to a file as it is built (streamTo). Tags are appended in call order
+// to a tag buffer that does not depend on the file; the End tag is added when the file is
+// written. The buffer grows block by block (no copy of what it holds), so building a movie of
+// N bytes in memory needs N bytes, not twice as many.
 class SwfMovie {
 public:
     static constexpr std::uint8_t kVersion = 3;
@@ -52,6 +54,19 @@ public:
     // True when every byte was accepted.
     bool writeTo(std::FILE* file) const;
 
+    // From now on the tags go straight to file (at its position, after a header whose length
+    // and frame count are filled in by finishStream) instead of the tag buffer; what the buffer
+    // holds is written first. The frame size must not change afterwards. Building a movie of
+    // any length then needs no more memory than its largest tag. False when a write failed.
+    bool streamTo(std::FILE* file);
+    // Appends the End tag to the streamed file and rewrites its header with the final length and
+    // frame count (seeking back to the header's place). True when every write succeeded; the
+    // file is then complete but not yet flushed. The first failed write's errno is kept in
+    // streamError().
+    bool finishStream();
+    bool isStreaming() const { return stream_ != nullptr; }
+    int streamError() const { return streamError_; }
+
     // The complete file as close() writes it, as one contiguous copy.
     std::vector<std::uint8_t> fileBytes() const;
 
@@ -64,12 +79,19 @@ public:
 
 private:
     std::vector<std::uint8_t> header() const;
+    // Appends bytes to the tag stream: the buffer, or the streamed file.
+    void put(std::span<const std::uint8_t> bytes);
 
     SwfRect m_frameSize;
     std::uint16_t m_frameRate = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
     std::uint16_t m_frameCount = 0;
     util::FileHandle m_file;
     ChunkedBytes m_tags;
+    std::FILE* stream_ = nullptr;  // the file the tags are streamed to, when streaming
+    long streamStart_ = 0;         // where the header starts in it
+    std::size_t streamedSize_ = 0; // tag bytes written to it
+    bool streamOk_ = true;
+    int streamError_ = 0;
 };
 
 } // namespace brevanto::swf

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
@@ -73,36 +74,77 @@ std::string WriteFailure::reason() const {
   return systemError != 0 ? std::string(std::strerror(systemError)) : std::string("unknown error");
 }
 
-Result<void, WriteFailure> replaceFile(const fs::path& path, const std::function<bool(std::FILE*)>& write) {
+Result<Replacement, WriteFailure> Replacement::begin(const fs::path& path) {
   using Step = WriteFailure::Step;
   auto temporary = createTemporaryBeside(path);
   if (!temporary) return fail(WriteFailure{Step::Create, temporary.error()});
-  auto removeTemporary = [&] {
-    std::error_code ignored;
-    fs::remove(*temporary, ignored);
-  };
   FileHandle file = openFile(*temporary, "wb");
   if (!file) {
     const int error = errno;
-    removeTemporary();
+    std::error_code ignored;
+    fs::remove(*temporary, ignored);
     return fail(WriteFailure{Step::Create, error});
   }
-  errno = 0;
-  bool ok = write(file.get()) && flushToDevice(file.get());
+  return Replacement(path, std::move(*temporary), std::move(file));
+}
+
+Replacement::Replacement(fs::path target, fs::path temporary, FileHandle file)
+    : target_(std::move(target)), temporary_(std::move(temporary)), file_(std::move(file)) {}
+
+Replacement::Replacement(Replacement&& other) noexcept
+    : target_(std::move(other.target_)),
+      temporary_(std::exchange(other.temporary_, {})),
+      file_(std::move(other.file_)) {}
+
+Replacement& Replacement::operator=(Replacement&& other) noexcept {
+  if (this != &other) {
+    discard();
+    target_ = std::move(other.target_);
+    temporary_ = std::exchange(other.temporary_, {});
+    file_ = std::move(other.file_);
+  }
+  return *this;
+}
+
+Replacement::~Replacement() { discard(); }
+
+void Replacement::discard() {
+  file_.reset();
+  if (!temporary_.empty()) {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    temporary_.clear();
+  }
+}
+
+Result<void, WriteFailure> Replacement::commit(bool writeOk, int writeError) {
+  using Step = WriteFailure::Step;
+  if (!file_) return fail(WriteFailure{Step::Write, 0});
+  errno = writeOk ? 0 : writeError;
+  bool ok = writeOk && flushToDevice(file_.get());
   int error = errno;
-  ok = std::fclose(file.release()) == 0 && ok;
+  ok = std::fclose(file_.release()) == 0 && ok;
   if (!ok) {
     if (error == 0) error = errno;
-    removeTemporary();
+    discard();
     return fail(WriteFailure{Step::Write, error});
   }
   std::error_code ec;
-  fs::rename(*temporary, path, ec);
+  fs::rename(temporary_, target_, ec);
   if (ec) {
-    removeTemporary();
+    discard();
     return fail(WriteFailure{Step::Rename, ec.value()});
   }
+  temporary_.clear();
   return {};
+}
+
+Result<void, WriteFailure> replaceFile(const fs::path& path, const std::function<bool(std::FILE*)>& write) {
+  auto replacement = Replacement::begin(path);
+  if (!replacement) return fail(replacement.error());
+  errno = 0;
+  const bool ok = write(replacement->file());
+  return replacement->commit(ok, errno);
 }
 
 Result<void, WriteFailure> replaceFile(const fs::path& path, std::span<const std::uint8_t> bytes) {

@@ -53,6 +53,35 @@ struct WriteFailure {
   std::string reason() const;
 };
 
+// A new temporary file beside a target, filled by the caller as it goes and then renamed over
+// the target by commit() (flushed and synchronised first); removed when not committed. For
+// files too large to hold in memory before writing them. Movable, not copyable.
+class Replacement {
+ public:
+  // Creates the temporary file for path.
+  static Result<Replacement, WriteFailure> begin(const std::filesystem::path& path);
+
+  Replacement(Replacement&& other) noexcept;
+  Replacement& operator=(Replacement&& other) noexcept;
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement();
+
+  // The open temporary file (positioned as the caller left it); null once committed.
+  std::FILE* file() const { return file_.get(); }
+  // writeOk false: a write the caller made failed (with errno set then), so nothing is renamed.
+  // Otherwise flushes, synchronises, closes and renames the file over the target.
+  Result<void, WriteFailure> commit(bool writeOk = true, int writeError = 0);
+
+ private:
+  Replacement(std::filesystem::path target, std::filesystem::path temporary, FileHandle file);
+  void discard();
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  FileHandle file_;
+};
+
 // Fills the temporary file through write (false: the write failed) and renames it over path.
 Result<void, WriteFailure> replaceFile(const std::filesystem::path& path,
                                        const std::function<bool(std::FILE*)>& write);

@@ -168,6 +168,23 @@ TEST_F(ConversionRunTest, UndecodableFileEndsWithAProblemAndNoMovie) {
   EXPECT_EQ(run.sliderPosition(), 0);
 }
 
+TEST_F(ConversionRunTest, MoviesSureToBeRefusedAreReportedBeforeTheFileIsPlayed) {
+  // Claims an 11390 x 12595 screen in 26 bytes; playing it would decode a 570 MB canvas.
+  addFile("big.gif", testing::hugeScreenGif(), 11390, 12595);
+  // 6 frames of 655.35 s: 39321 slots, more than character ids allow (and an hour to play).
+  addFile("long.gif", gifWithDelays(2, 2, {65535, 65535, 65535, 65535, 65535, 65535}), 2, 2);
+  addFile("fine.gif", gifWithDelays(3, 3, {10, 10}), 3, 3);
+  settings.sizeMode = SizeMode::Original;
+  window.perform(run.convertAll());
+  EXPECT_EQ(player.frameCount(), 0);  // refused before anything was loaded
+  window.runUntilIdle();
+  ASSERT_EQ(window.problems.size(), 2u);
+  EXPECT_NE(window.problems[0].find("The movie size 11390 x 12595 cannot be used"), std::string::npos);
+  EXPECT_NE(window.problems[1].find("The animation is too long for one movie: it runs 39321 steps"), std::string::npos)
+      << window.problems[1];
+  EXPECT_EQ(window.movies.size(), 1u);
+}
+
 TEST_F(ConversionRunTest, ConvertAllEndsCleanlyWhenRowsDisappearMidRun) {
   addFile("a.gif", gifWithDelays(3, 3, {10, 10}), 3, 3);
   addFile("b.gif", gifWithDelays(3, 3, {10, 10}), 3, 3);

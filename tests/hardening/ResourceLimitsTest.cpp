@@ -164,8 +164,11 @@ TEST(ConverterLimits, ErrorLinesNameTheFileAndTheLimitAndTheOtherFilesConvert) {
   const std::string overBudget = folder.write("over-budget-cli.gif", gifWithTinyFrames(16384, 16384, 3));
   const std::string fine = folder.write("fine.gif", smallAnimation(6, 4, 2));
   const fs::path out = folder.folder("out");
-  const std::string command = std::string(BREVANTO_CONVERT_EXE) + " -j 1 -o " + out.string() + " " + huge + " " +
-                              overBudget + " " + fine + " 2>&1 >/dev/null";
+  // Converting refuses both large files at once by their screen (no pixel is decoded); exporting
+  // their frames reaches the decoder's own limits. Both lines name the file.
+  const std::string files = " " + huge + " " + overBudget + " " + fine + " 2>&1 >/dev/null";
+  const std::string command = std::string(BREVANTO_CONVERT_EXE) + " -j 1 -o " + out.string() + files + "; " +
+                              BREVANTO_CONVERT_EXE + " -j 1 --export png -o " + out.string() + files;
   std::string output;
   int status = -1;
   const Cost cost = measure([&] {
@@ -187,6 +190,7 @@ TEST(ConverterLimits, ErrorLinesNameTheFileAndTheLimitAndTheOtherFilesConvert) {
     }
     return false;
   };
+  EXPECT_TRUE(lineWith(huge, "The movie size 65535 x 65535 cannot be used")) << output;
   EXPECT_TRUE(lineWith(huge, "limit of 268435456 pixels")) << output;
   EXPECT_TRUE(lineWith(overBudget, "memory budget")) << output;
   EXPECT_TRUE(std::filesystem::exists(out / "fine.swf"));

@@ -285,4 +285,11 @@ inline Bytes smallAnimation(int width, int height, int frames, int delay = 10) {
   return gif.bytes();
 }
 
+// 26 bytes (from a real-world fuzzing report) claiming an 11390 x 12595 screen: decoding its one
+// broken frame composes a 570 MB canvas.
+inline std::vector<std::uint8_t> hugeScreenGif() {
+  return {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x7e, 0x2c, 0x33, 0x31, 0x39, 0x61, 0x7e,
+          0x2c, 0x33, 0x31, 0x38, 0x35, 0x37, 0xfb, 0x38, 0x00, 0x00, 0x00, 0xfb, 0x38};
+}
+
 }  // namespace brevanto::testing

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace brevanto::swf {
@@ -68,6 +70,66 @@ TEST_F(MovieBuilderTest, SlotBySlotGivesTheBytesOfTheWholeInputAssembly)
     ASSERT_TRUE(written.ok());
     EXPECT_EQ(*written, input.outputFolder + "walk.swf");
     EXPECT_EQ(readMovie(), expected);
+}
+
+TEST_F(MovieBuilderTest, StreamedMoviesAreTheSameBytesAndFailuresLeaveNothingBehind)
+{
+    auto entries = [&] { return std::distance(fs::directory_iterator(root), fs::directory_iterator()); };
+    auto build = [&](MovieBuilder& builder, int slots) {
+        for (int n = 0; n < slots; ++n) {
+            if (n % 3 == 0)
+                builder.addSlot(Bytes(5000 + n, static_cast<std::uint8_t>(n)));
+            else
+                builder.addEmptySlot();
+        }
+    };
+    MovieBuilder inMemory(input);
+    build(inMemory, 40);
+    const Bytes expected = *inMemory.fileBytes();
+
+    MovieBuilder streamed(input);
+    ASSERT_TRUE(streamed.streamToFile());
+    build(streamed, 40);
+    EXPECT_EQ(entries(), 1);  // only the hidden temporary file so far
+    ASSERT_TRUE(streamed.write().ok());
+    EXPECT_EQ(readMovie(), expected);
+    EXPECT_EQ(entries(), 1);
+
+    // Refused at the end (too many slots): the old movie stays, the temporary file goes.
+    {
+        MovieBuilder tooLong(input);
+        ASSERT_TRUE(tooLong.streamToFile());
+        tooLong.padTo(kMaxSlotCount + 1);
+        EXPECT_EQ(tooLong.write().error().kind, MovieError::Kind::Refused);
+    }
+    EXPECT_EQ(readMovie(), expected);
+    EXPECT_EQ(entries(), 1);
+
+    // A file size limit hit while streaming: reported as a failed write, nothing replaced.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    MovieBuilder tooLarge(input);
+    const bool streaming = tooLarge.streamToFile();
+    build(tooLarge, 60);
+    const auto failed = tooLarge.write();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(streaming);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().kind, MovieError::Kind::CannotWrite);
+    EXPECT_EQ(failed.error().write.step, util::WriteFailure::Step::Write);
+    EXPECT_EQ(readMovie(), expected);
+    EXPECT_EQ(entries(), 1);
+
+    // No place for the movie: not streamed, and write() says why as before.
+    input.outputFolder = (root / "missing").string() + "/";
+    MovieBuilder nowhere(input);
+    EXPECT_FALSE(nowhere.streamToFile());
+    EXPECT_EQ(nowhere.write().error().kind, MovieError::Kind::NoOutputFolder);
 }
 
 TEST_F(MovieBuilderTest, AnUnreadablePictureTakesItsIdLikeTheWholeInputAssembly)

@@ -1,0 +1,39 @@
+#pragma once
+
+// Refusing a movie before any pixel is decoded or played. The movie's stage size, its source
+// size and its length in slots all follow from a GIF's logical screen and frame table, which a
+// block walk reads without decoding: a file whose movie is sure to be refused (a stage side
+// outside 1..1638, more slots than character ids allow) is reported at once, with the movie
+// builder's own words, instead of after decoding every frame (a few bytes can claim a screen of
+// a gigabyte) or, in the window, after playing the whole file.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "convert/OutputSettings.h"
+#include "convert/RunProblem.h"
+
+namespace brevanto::convert {
+
+struct EarlyCheck {
+  std::string gifPath;
+  std::string outputFolder;
+  int frameRate = 10;
+  // The stage size for the file's own size (the converter's size rule, or the window's boxes).
+  std::function<PixelSize(PixelSize source)> stageFor;
+};
+
+// The movie problem for GIF bytes whose movie would be refused; none when the bytes are not a
+// GIF, hold no frame (the decoder says why) or make an acceptable movie. delays: the frame
+// table's delays as the timeline takes them (frameDelays).
+std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const std::vector<int>& delays,
+                                                const EarlyCheck& check);
+
+// The same for the file at check.gifPath (none when it cannot be read: loading it reports that).
+std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check);
+
+} // namespace brevanto::convert
