@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "util/BgraView.h"
 #include "util/File.h"
 #include "util/Result.h"
 
@@ -41,6 +42,11 @@ struct MovieAssemblyInput {
     int sourceHeight = 0;
     int frameRate = 10;         // whole frames per second; only the low 8 bits are stored
     int slotCount = 0;          // number of 100 ms slots = movie frames, 0..kMaxSlotCount
+    // Lossless pictures (SlotPicture::Kind::Lossless): a slot without a new picture adds no
+    // characters, since the pictures placed before it stay on the display list.
+    bool lossless = false;
+    // The movie stops in its last frame (a DoAction with ActionStop there) instead of looping.
+    bool stopAtEnd = false;
 };
 
 // The picture that starts at one slot, as the movie builder consumes it.
@@ -50,12 +56,21 @@ struct SlotPicture {
         Jpeg,        // JPEG file bytes, embedded as they are
         Unreadable,  // a picture whose bytes could not be had: nothing is embedded, yet the
                      // slot's bitmap id becomes the current one
+        Lossless,    // DefineBitsLossless fields after the id (swf::losslessBitmapFields) of the
+                     // part `rect` of the picture; shown over the pictures before it
     };
     Kind kind = Kind::None;
     std::vector<std::uint8_t> bytes;
+    // Lossless: where the bitmap lies in the picture (sourceWidth x sourceHeight). Anything but
+    // the whole picture needs a stage of 1, 2, 3... times the picture's size in both directions.
+    util::PixelRect rect;
 
-    static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes)}; }
-    static SlotPicture unreadable() { return {Kind::Unreadable, {}}; }
+    static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes), {}}; }
+    static SlotPicture unreadable() { return {Kind::Unreadable, {}, {}}; }
+    static SlotPicture lossless(std::vector<std::uint8_t> fields, const util::PixelRect& rect)
+    {
+        return {Kind::Lossless, std::move(fields), rect};
+    }
 };
 
 // The picture for slot n; called once per slot, in slot order, from 0 to slotCount - 1.
@@ -107,6 +122,8 @@ public:
     void addUnreadableSlot();
     // Adds empty slots until there are `count`.
     void padTo(int count);
+    // The movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
+    void stopAtEnd();
 
     int slotCount() const;
     // False once the movie is sure to be refused (its sizes, its name, or more than kMaxSlotCount

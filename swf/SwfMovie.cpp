@@ -72,6 +72,11 @@ void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth)
     m_tags.append(tag);
 }
 
+void SwfMovie::addTag(std::span<const std::uint8_t> tag)
+{
+    m_tags.append(tag);
+}
+
 void SwfMovie::showFrame()
 {
     std::vector<std::uint8_t> tag;

@@ -129,7 +129,7 @@ TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape)
     input.stageWidth = input.sourceWidth = 37;
     input.stageHeight = input.sourceHeight = 21;
     input.slotCount = 1;
-    const auto movie = test::parseMovie(buildMovieBytes(input, [](int) { return Bytes{0xFF, 0xD8}; }));
+    const auto movie = test::parseMovie(*buildMovieBytes(input, [](int) { return SlotPicture::jpeg(Bytes{0xFF, 0xD8}); }));
     ASSERT_TRUE(movie.valid);
     auto shape = pictureRectShape(1, 1, 2, {0, 0, 37, 21}, 1);
     ASSERT_TRUE(shape);
