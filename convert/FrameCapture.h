@@ -1,7 +1,8 @@
 #pragma once
 
-// Turns the frames the preview player shows into numbered JPEG files in the capture folder
-// ("tolvane_brevanto/Temp/" below the output folder), from which the movie is assembled.
+// Turns the frames the preview player shows into numbered JPEG files (24-bit BMP files for
+// lossless movies) in the capture folder ("tolvane_brevanto/Temp/" below the output folder),
+// from which the movie is assembled.
 //
 // The numbering is the movie's timeline in 100 ms slots: a frame shown for t ms occupies
 // max(1, t div 100) slots; its file carries the number of its first slot and the counter moves

@@ -37,7 +37,6 @@ int wholeScaleOf(PixelSize picture, PixelSize stage) {
 SlotPictureMaker::SlotPictureMaker(PictureKind kind, int qualitySetting, PixelSize source, PixelSize stage)
     : kind_(kind),
       qualitySetting_(qualitySetting),
-      source_(source),
       stage_(stage),
       pictureSize_(pictureSizeFor(source, stage)),
       shrinks_(shrinksPictures(source, stage) && stage.width >= 1 && stage.height >= 1),

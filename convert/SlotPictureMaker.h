@@ -55,7 +55,6 @@ class SlotPictureMaker {
 
   PictureKind kind_;
   int qualitySetting_;
-  PixelSize source_;
   PixelSize stage_;
   PixelSize pictureSize_;
   bool shrinks_;

@@ -7,6 +7,12 @@
 // again. Every frame is a stage-sized rectangle (DefineShape3, id 2n + 1, depth n + 1) filled
 // with the current picture scaled from the GIF's own size onto the stage, on a white background.
 //
+// A lossless movie (MovieAssemblyInput::lossless) embeds DefineBitsLossless bitmaps instead. A
+// whole picture is placed as above; a changed rectangle gets a shape of its own size at its
+// place on the stage (the pictures below stay visible around it); a slot without a new picture
+// adds no characters. With stopAtEnd the last frame holds a DoAction with ActionStop. Each
+// slot's ShowFrame is written when the next slot starts or the movie is finished.
+//
 // The pictures come already encoded, one SlotPicture per slot in slot order: the caller decides
 // where they come from (a frame encoder in memory, the capture folder) and may encode them ahead
 // or in parallel; MovieBuilder only consumes them in order. writeMovie replaces
@@ -38,7 +44,8 @@ struct MovieAssemblyInput {
     std::string outputFolder;   // ends with "/"; must exist
     int stageWidth = 0;         // movie stage in pixels, 1..kMaxStageSide
     int stageHeight = 0;
-    int sourceWidth = 0;        // the GIF's own size, at which the pictures were made (>= 1)
+    int sourceWidth = 0;        // the size the pictures were made at (>= 1): the GIF's own, or the
+                                // stage's when that is smaller than the GIF
     int sourceHeight = 0;
     int frameRate = 10;         // whole frames per second; only the low 8 bits are stored
     int slotCount = 0;          // number of 100 ms slots = movie frames, 0..kMaxSlotCount
