@@ -23,8 +23,8 @@ if [[ ${NO_LONG:-0} != 1 ]]; then
       -y "$scratch/long/$1.gif"
   }
   make_gif testsrc2 "testsrc2=size=320x240:rate=10:duration=20"
-  make_gif life "life=size=320x240:rate=10:mold=10:ratio=0.1:death_color=#C83232:life_color=#00ff00,trim=frames=300"
-  make_gif mandelbrot "mandelbrot=size=320x240:rate=10,trim=frames=100"
+  make_gif life "life=size=320x240:rate=10:mold=10:ratio=0.1:death_color=#C83232:life_color=#00ff00,trim=end_frame=300"
+  make_gif mandelbrot "mandelbrot=size=320x240:rate=10,trim=end_frame=100"
   gifs+=("$scratch/long"/*.gif)
 fi
 mkdir -p "$scratch/jpeg" "$scratch/lossless" "$scratch/ffmpeg"
