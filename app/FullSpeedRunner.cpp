@@ -23,6 +23,8 @@ FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullS
   options.outputHeight = job.stageHeight;
   options.jpegQuality = settings.jpegQuality;
   options.frameRate = settings.frameRate;
+  options.pictures = settings.pictures;
+  options.loop = settings.loop;
   FullSpeedRunner::Outcome outcome;
   outcome.row = job.row;
   outcome.gifPath = job.gifPath;

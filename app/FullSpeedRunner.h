@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "convert/OutputSettings.h"
+
 namespace brevanto::app {
 
 // Converts files through the headless engine on worker threads instead of playing them in real
@@ -28,6 +30,8 @@ class FullSpeedRunner {
     std::string outputFolder;
     int jpegQuality = 100;
     int frameRate = 10;
+    convert::PictureKind pictures = convert::PictureKind::Jpeg;
+    convert::LoopMode loop = convert::LoopMode::Forever;
   };
   struct Outcome {
     int row = 0;

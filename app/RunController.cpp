@@ -280,7 +280,7 @@ void RunController::startFullSpeed(bool all) {
   callbacks.started = [this](int row, const std::string& path) { fullSpeedStarted(row, path); };
   callbacks.done = [this](const FullSpeedRunner::Outcome& outcome) { fullSpeedDone(outcome); };
   callbacks.finished = [this] { fullSpeedFinished(); };
-  fullSpeedRunner_.start(std::move(jobs), {settings.outputFolder, settings.jpegQuality, settings.frameRate}, threads,
+  fullSpeedRunner_.start(std::move(jobs), {settings.outputFolder, settings.jpegQuality, settings.frameRate, settings.pictures, settings.loop}, threads,
                          std::move(callbacks));
   setControlsLocked(true);
   afterAction();

@@ -43,6 +43,11 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   }
   qualityBox_ = numberBox(this, 5);
   frameRateBox_ = numberBox(this, 5);
+  // Item order follows the enumerations' order.
+  picturesBox_ = new QComboBox(this);
+  picturesBox_->addItems({QStringLiteral("JPEG"), QStringLiteral("Lossless")});
+  loopBox_ = new QComboBox(this);
+  loopBox_->addItems({QStringLiteral("Forever"), QStringLiteral("As the GIF")});
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("Path:"), this), 0, 0);
@@ -57,6 +62,9 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   sizeRow->addWidget(heightBox_);
   sizeRow->addWidget(sizeModeBox_);
   sizeRow->addSpacing(16);
+  sizeRow->addWidget(new QLabel(QStringLiteral("Pictures:"), this));
+  sizeRow->addWidget(picturesBox_);
+  sizeRow->addSpacing(16);
   sizeRow->addWidget(new QLabel(QStringLiteral("File quality:"), this));
   sizeRow->addWidget(qualityBox_);
   sizeRow->addWidget(new QLabel(QStringLiteral("%"), this));
@@ -64,12 +72,18 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   sizeRow->addWidget(new QLabel(QStringLiteral("Frame Rate:"), this));
   sizeRow->addWidget(frameRateBox_);
   sizeRow->addWidget(new QLabel(QStringLiteral("FPS"), this));
+  sizeRow->addSpacing(16);
+  sizeRow->addWidget(new QLabel(QStringLiteral("Loop:"), this));
+  sizeRow->addWidget(loopBox_);
   sizeRow->addStretch(1);
   grid->addLayout(sizeRow, 1, 1, 1, 2);
   grid->setColumnStretch(1, 1);
 
   connect(browseButton_, &QPushButton::clicked, this, &SettingsPanel::browse);
   connect(sizeModeBox_, &QComboBox::activated, this, [this](int) { chooseSizeMode(sizeModeBox_->currentText()); });
+  connect(picturesBox_, &QComboBox::activated, this,
+          [this](int row) { choosePictures(static_cast<convert::PictureKind>(row)); });
+  connect(loopBox_, &QComboBox::activated, this, [this](int row) { chooseLoop(static_cast<convert::LoopMode>(row)); });
 
   // Start values: the output folder, "Original Size" at the (still zero) source size, quality
   // 100, 10 frames per second; the width and height boxes are disabled.
@@ -133,6 +147,20 @@ void SettingsPanel::chooseSizeMode(const QString& mode) {
   writeBack();
 }
 
+void SettingsPanel::choosePictures(convert::PictureKind kind) {
+  settings_.pictures = kind;
+  picturesBox_->setCurrentIndex(static_cast<int>(kind));
+  qualityBox_->setEnabled(kind == convert::PictureKind::Jpeg);
+}
+
+void SettingsPanel::chooseLoop(convert::LoopMode mode) {
+  settings_.loop = mode;
+  loopBox_->setCurrentIndex(static_cast<int>(mode));
+}
+
+QString SettingsPanel::picturesText() const { return picturesBox_->currentText(); }
+QString SettingsPanel::loopText() const { return loopBox_->currentText(); }
+
 void SettingsPanel::browse() {
   FolderPicker picker(dialogs_);
   // A cancelled browse keeps the folder chosen before.
@@ -142,7 +170,8 @@ void SettingsPanel::browse() {
 }
 
 void SettingsPanel::setLocked(bool locked) {
-  for (QWidget* control : std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, frameRateBox_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, frameRateBox_, picturesBox_, loopBox_}) {
     control->setEnabled(!locked);
   }
 }

@@ -15,8 +15,8 @@ namespace brevanto::app {
 class DialogService;
 class MessageQueue;
 
-// The "swf file" group: output folder with its "..." button, output size and size mode, JPEG
-// quality and frame rate. It owns the settings they show and the size of the current GIF the
+// The "swf file" group: output folder with its "..." button, output size and size mode, picture
+// kind, JPEG quality, frame rate and loop mode. It owns the settings they show and the size of the current GIF the
 // size modes are applied to.
 class SettingsPanel : public QGroupBox {
   Q_OBJECT
@@ -45,7 +45,14 @@ class SettingsPanel : public QGroupBox {
   void chooseSizeMode(const QString& mode);
   void browse();
 
-  // A run locks "...", the size list and the frame-rate box.
+  // The picture kind ("JPEG", "Lossless": the quality box is disabled while Lossless is chosen)
+  // and the loop mode ("Forever", "As the GIF"), as the user picks them.
+  void choosePictures(convert::PictureKind kind);
+  void chooseLoop(convert::LoopMode mode);
+  QString picturesText() const;
+  QString loopText() const;
+
+  // A run locks "...", the size list, the frame-rate box and the picture and loop choices.
   void setLocked(bool locked);
 
   // What the boxes show, and typing into them.
@@ -74,6 +81,8 @@ class SettingsPanel : public QGroupBox {
   QComboBox* sizeModeBox_ = nullptr;
   QLineEdit* qualityBox_ = nullptr;
   QLineEdit* frameRateBox_ = nullptr;
+  QComboBox* picturesBox_ = nullptr;
+  QComboBox* loopBox_ = nullptr;
 };
 
 }  // namespace brevanto::app

@@ -46,7 +46,12 @@ constexpr const char* kUsage =
     "  -o, --output DIR      folder for the movies (default: the current folder)\n"
     "  -s, --size SIZE       movie stage: half, original, 2x, 3x (of each file's own size)\n"
     "                        or WxH in pixels, 1..%d each (default: original)\n"
-    "  -q, --quality N       JPEG quality of the pictures, 1..100 (default: 100)\n"
+    "      --pictures KIND   picture kind: jpeg, or lossless (every GIF pixel exact)\n"
+    "                        (default: jpeg)\n"
+    "  -q, --quality N       JPEG quality of the pictures, 1..100 (default: 100);\n"
+    "                        ignored with --pictures lossless\n"
+    "      --loop MODE       forever, or gif: stop on the last picture when the GIF has\n"
+    "                        no looping extension, as browsers do (default: forever)\n"
     "  -r, --fps N           movie frame rate, 1..255 (default: 10)\n"
     "  -j, --jobs N          threads in all (default: the number of cores): files converted\n"
     "                        in parallel, and with fewer files than N, each file's frames\n"
@@ -148,7 +153,8 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitStatus) {
     static const std::map<std::string, std::string> kCanonical = {
         {"-o", "--output"}, {"--output", "--output"}, {"-s", "--size"},   {"--size", "--size"},
         {"-q", "--quality"}, {"--quality", "--quality"}, {"-r", "--fps"}, {"--fps", "--fps"},
-        {"-j", "--jobs"},   {"--jobs", "--jobs"},     {"--export", "--export"}};
+        {"-j", "--jobs"},   {"--jobs", "--jobs"},     {"--export", "--export"},
+        {"--pictures", "--pictures"}, {"--loop", "--loop"}};
     const auto known = kCanonical.find(name);
     if (known == kCanonical.end()) throw UsageError{"unknown option " + std::string(arg)};
     if (!value) {
@@ -169,6 +175,16 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitStatus) {
       options.jobs = parseRanged(option, *value, 1, 1024);
     } else if (option == "--export") {
       options.exportExtension = parseExportFormat(*value);
+    } else if (option == "--pictures") {
+      if (*value != "jpeg" && *value != "lossless") {
+        throw UsageError{"--pictures takes jpeg or lossless, not \"" + *value + "\""};
+      }
+      options.conversion.pictures = *value == "jpeg" ? convert::PictureKind::Jpeg : convert::PictureKind::Lossless;
+    } else if (option == "--loop") {
+      if (*value != "forever" && *value != "gif") {
+        throw UsageError{"--loop takes forever or gif, not \"" + *value + "\""};
+      }
+      options.conversion.loop = *value == "forever" ? convert::LoopMode::Forever : convert::LoopMode::AsGif;
     }
   }
   if (options.files.empty()) throw UsageError{"no GIF file given"};

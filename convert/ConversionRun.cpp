@@ -4,6 +4,7 @@
 
 #include "convert/EarlyRefusal.h"
 #include "convert/FrameCapture.h"
+#include "convert/SlotPictureMaker.h"
 #include "convert/Timeline.h"
 #include "swf/MovieAssembly.h"
 
@@ -48,6 +49,8 @@ void ConversionRun::startCapture() {
   FrameCapture& capture = player_.capture();
   capture.captureEnabled = true;
   capture.captureCounter = 0;
+  capture.capturePictures = settings_.pictures;
+  capture.captureStage = {settings_.outputWidth, settings_.outputHeight};
 }
 
 // A one-frame file is held twice, so that it plays and is captured as two frames.
@@ -63,6 +66,7 @@ void ConversionRun::makeCurrent(int row, RunActions& actions) {
   const PixelSize stage = stageSizeFor(settings_.sizeMode, {item.width, item.height}, customSize_);
   settings_.outputWidth = stage.width;
   settings_.outputHeight = stage.height;
+  player_.capture().captureStage = stage;
   actions.writeSettingsBack = true;
 }
 
@@ -239,12 +243,20 @@ void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem
     input.outputFolder = settings_.outputFolder;
     input.stageWidth = settings_.outputWidth;
     input.stageHeight = settings_.outputHeight;
-    input.sourceWidth = first->width();
-    input.sourceHeight = first->height();
+    const PixelSize stage{input.stageWidth, input.stageHeight};
+    const PixelSize picture = pictureSizeFor({first->width(), first->height()}, stage);
+    input.sourceWidth = picture.width;
+    input.sourceHeight = picture.height;
     input.frameRate = settings_.frameRate;
     input.slotCount = player_.slotCount();
-    const auto written =
-        swf::writeMovie(input, [&](int slot) { return capture.pictureAt(currentFile_, slot); });
+    input.lossless = settings_.pictures == PictureKind::Lossless;
+    input.stopAtEnd = settings_.loop == LoopMode::AsGif && !player_.declaresLooping();
+    // Lossless captures are read back into bitmaps here, in slot order.
+    SlotPictureMaker lossless(PictureKind::Lossless, settings_.jpegQuality, picture, stage);
+    const auto written = swf::writeMovie(input, [&](int slot) {
+      return input.lossless ? capture.losslessPictureAt(currentFile_, slot, lossless)
+                            : capture.pictureAt(currentFile_, slot);
+    });
     if (written) {
       actions.movieWritten = *written;
       // Convert opens the finished movie; Convert All opens the output folder at its end.

@@ -3,9 +3,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "convert/PictureEncoder.h"
+#include "convert/SlotPictureMaker.h"
 #include "convert/Timeline.h"
+#include "image/AnimatedImage.h"
+#include "image/BmpCodec.h"
 #include "image/RasterImage.h"
+#include "image/platform/PlatformCodec.h"
 #include "util/File.h"
 #include "util/FileSystem.h"
 
@@ -25,8 +28,21 @@ bool ensureFolder(const std::string& folder) {
 
 std::string captureFolder(const std::string& outputFolder) { return util::folderPath(outputFolder) + kCaptureSubfolder; }
 
-std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot) {
-  return captureFolder(outputFolder) + util::fileNamePart(gifPath) + util::zeroPadded(slot, 5) + ".jpg";
+std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot,
+                             PictureKind kind) {
+  return captureFolder(outputFolder) + util::fileNamePart(gifPath) + util::zeroPadded(slot, 5) +
+         (kind == PictureKind::Lossless ? ".bmp" : ".jpg");
+}
+
+std::vector<std::uint8_t> FrameCapture::captureBytes(const image::RasterImage& frame) const {
+  SlotPictureMaker maker(capturePictures, captureQuality, {frame.width(), frame.height()}, captureStage);
+  if (capturePictures == PictureKind::Lossless) {
+    std::vector<std::uint32_t> palette;
+    const image::RasterImage picture = maker.preparedPicture(image::viewOfRaster(frame, palette));
+    return picture.isEmpty() ? std::vector<std::uint8_t>{} : image::BmpCodec::encode(picture);
+  }
+  swf::SlotPicture picture = maker.make(frame);
+  return picture.kind == swf::SlotPicture::Kind::Jpeg ? std::move(picture.bytes) : std::vector<std::uint8_t>{};
 }
 
 int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath,
@@ -43,9 +59,9 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
     ++failedWrites_;
     return -1;
   }
-  const std::string path = captureFramePath(outputFolder, gifPath, slot);
-  const swf::SlotPicture picture = encodePicture(frame, captureQuality);
-  if (picture.kind != swf::SlotPicture::Kind::Jpeg || !util::replaceFile(path, picture.bytes)) {
+  const std::string path = captureFramePath(outputFolder, gifPath, slot, capturePictures);
+  const std::vector<std::uint8_t> bytes = captureBytes(frame);
+  if (bytes.empty() || !util::replaceFile(path, bytes)) {
     ++failedWrites_;
     return -1;
   }
@@ -65,6 +81,20 @@ std::string FrameCapture::missingPictures() const {
     }
   }
   return {};
+}
+
+swf::SlotPicture FrameCapture::losslessPictureAt(const std::string& gifPath, int slot,
+                                                 SlotPictureMaker& maker) const {
+  const std::string path = captureFramePath(outputFolder, gifPath, slot, PictureKind::Lossless);
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return {};
+  auto bytes = util::readWholeFile(path);
+  image::AnimatedImage picture;
+  if (!bytes || !picture.loadFromMemory(*bytes, image::ImageFormat::Bmp) || picture.frameCount() == 0 ||
+      picture.frame(0).bitCount() != 24) {
+    return swf::SlotPicture::unreadable();
+  }
+  return maker.nextLossless(picture.frame(0));
 }
 
 swf::SlotPicture FrameCapture::pictureAt(const std::string& gifPath, int slot) const {

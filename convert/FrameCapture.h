@@ -1,7 +1,8 @@
 #pragma once
 
-// Turns the frames the preview player shows into numbered JPEG files in the capture folder
-// ("tolvane_brevanto/Temp/" below the output folder), from which the movie is assembled.
+// Turns the frames the preview player shows into numbered JPEG files (24-bit BMP files for
+// lossless movies) in the capture folder ("tolvane_brevanto/Temp/" below the output folder),
+// from which the movie is assembled.
 //
 // The numbering is the movie's timeline in 100 ms slots: a frame shown for t ms occupies
 // max(1, t div 100) slots; its file carries the number of its first slot and the counter moves
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/OutputSettings.h"
 #include "swf/MovieAssembly.h"
 
 namespace brevanto::image {
@@ -21,6 +23,8 @@ class RasterImage;
 }
 
 namespace brevanto::convert {
+
+class SlotPictureMaker;
 
 class FrameCapture {
  public:
@@ -32,6 +36,11 @@ class FrameCapture {
   int captureQuality = 100;
   // The output folder the capture folder lies in ("/"-separated, ending in "/").
   std::string outputFolder;
+  // The movie's picture kind and stage: a stage smaller than the frames gets them scaled to it
+  // (SlotPictureMaker). Lossless captures are the pictures as 24-bit BMP files, which keep
+  // every pixel; their lossless bitmaps are made when they are read back (losslessPictureAt).
+  PictureKind capturePictures = PictureKind::Jpeg;
+  PixelSize captureStage;
 
   // The capture step for one frame shown: when capture is on, writes `frame` under slot
   // captureCounter for the GIF gifPath and advances the counter by the frame's slots.
@@ -47,16 +56,23 @@ class FrameCapture {
   // The picture captured for `slot` of the GIF gifPath, read back from the capture folder: none
   // when no capture file starts there, Unreadable when one exists but cannot be read.
   swf::SlotPicture pictureAt(const std::string& gifPath, int slot) const;
+  // The same for a lossless capture: the next picture of `maker`, fed in slot order.
+  swf::SlotPicture losslessPictureAt(const std::string& gifPath, int slot, SlotPictureMaker& maker) const;
 
  private:
+  // The capture file's bytes for a frame (empty when it cannot be made).
+  std::vector<std::uint8_t> captureBytes(const image::RasterImage& frame) const;
+
   std::vector<std::string> written_;  // capture files written since slot 0
   int failedWrites_ = 0;
 };
 
 // outputFolder + "tolvane_brevanto/Temp/".
 std::string captureFolder(const std::string& outputFolder);
-// captureFolder(outputFolder) + <gif file name> + zeroPadded(slot, 5) + ".jpg".
-std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot);
+// captureFolder(outputFolder) + <gif file name> + zeroPadded(slot, 5) + ".jpg" (".bmp" for
+// lossless captures).
+std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot,
+                             PictureKind kind = PictureKind::Jpeg);
 
 // Makes sure the capture folder below outputFolder exists and deletes every file in it
 // (sub-folders stay). False when the folder could not be created.

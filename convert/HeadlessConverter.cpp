@@ -9,10 +9,12 @@
 #include "convert/FrameExport.h"
 #include "convert/OrderedEncoder.h"
 #include "convert/PictureEncoder.h"
+#include "convert/SlotPictureMaker.h"
 #include "convert/Timeline.h"
 #include "image/AnimatedImage.h"
 #include "image/ImageCodec.h"
 #include "image/ImageCodecFactory.h"
+#include "image/ImageProperties.h"
 #include "image/platform/GifReader.h"
 #include "swf/MovieAssembly.h"
 
@@ -36,12 +38,31 @@ class MovieFeed {
     const PixelSize stage = settings_.stageSizeFor({sourceWidth, sourceHeight});
     input_.stageWidth = stage.width;
     input_.stageHeight = stage.height;
-    input_.sourceWidth = sourceWidth;
-    input_.sourceHeight = sourceHeight;
+    // Pictures are made at the stage's size when it is smaller than the GIF's.
+    const PixelSize picture = pictureSizeFor({sourceWidth, sourceHeight}, stage);
+    input_.sourceWidth = picture.width;
+    input_.sourceHeight = picture.height;
     input_.frameRate = settings_.frameRate;
+    input_.lossless = settings_.pictures == PictureKind::Lossless;
     builder_.emplace(input_);
     builder_->streamToFile();  // the movie goes to its file as it is built
+    maker_.emplace(settings_.pictures, settings_.jpegQuality, PixelSize{sourceWidth, sourceHeight}, stage);
+    sourceSize_ = {sourceWidth, sourceHeight};
   }
+
+  // The next frame's picture (none once the movie is sure to be refused).
+  template <typename Frame>
+  swf::SlotPicture pictureOf(const Frame& frame) {
+    return wantsPictures() ? maker_->make(frame) : swf::SlotPicture{};
+  }
+
+  // The GIF's looping extension, as the decoder reported it.
+  void setLoops(bool loops) { loops_ = loops; }
+
+  // The picture step of this movie (after start). Its JPEG pictures may be made on any thread;
+  // lossless ones depend on the picture before and are made in slot order.
+  SlotPictureMaker& maker() { return *maker_; }
+  bool picturesDependOnEachOther() const { return settings_.pictures == PictureKind::Lossless; }
 
   // False once the movie is sure to be refused: the frames are then only counted.
   bool wantsPictures() const { return builder_ && builder_->accepting(); }
@@ -55,6 +76,8 @@ class MovieFeed {
       builder_->add(picture);
     }
     // A one-frame file shows its picture twice: the first is kept until a second frame comes.
+    // A lossless movie already shows it (the same picture again adds nothing).
+    if (input_.lossless) return;
     if (walk_.frameCount() == 1) {
       firstPicture_ = std::move(picture);
     } else if (walk_.frameCount() == 2) {
@@ -73,9 +96,10 @@ class MovieFeed {
       builder_->add(firstPicture_);
     }
     builder_->padTo(timeline.slotCount);
+    if (settings_.loop == LoopMode::AsGif && !loops_) builder_->stopAtEnd();
     const auto written = builder_->write();
     if (!written) return util::fail(movieProblem(input_, written.error()));
-    return ConvertedMovie{*written, played, timeline.slotCount, input_.sourceWidth, input_.sourceHeight};
+    return ConvertedMovie{*written, played, timeline.slotCount, sourceSize_.width, sourceSize_.height};
   }
 
  private:
@@ -84,45 +108,55 @@ class MovieFeed {
   TimelineWalk walk_;
   swf::MovieAssemblyInput input_;
   std::optional<swf::MovieBuilder> builder_;
+  std::optional<SlotPictureMaker> maker_;
+  PixelSize sourceSize_;
+  bool loops_ = false;
   swf::SlotPicture firstPicture_;
 };
 
 // GIF frames straight from the decoder: each composed canvas is copied and encoded on the
 // encoder's threads while the next frames are decoded; the pictures reach the feed in frame order.
 // Returns why no frame came, or an empty text.
-std::string feedGifFrames(std::span<const std::uint8_t> data, int quality, int threads, MovieFeed& feed) {
+std::string feedGifFrames(std::span<const std::uint8_t> data, int threads, MovieFeed& feed) {
   FrameCopies copies;
+  // A lossless picture depends on the one before it, so those are made in slot order here.
+  if (feed.picturesDependOnEachOther()) threads = 1;
   OrderedEncoder encoder(threads, [&feed](swf::SlotPicture picture) { feed.addFrame(std::move(picture)); });
   bool started = false;
   const image::platform::DecodeResult result =
       image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
         if (!started) feed.start(frame.width, frame.height);
         started = true;
+        SlotPictureMaker& maker = feed.maker();
         if (!feed.wantsPictures()) {
           encoder.submit([] { return swf::SlotPicture{}; });
         } else if (encoder.threads() == 1) {
-          encoder.submit([&frame, quality] { return encodePicture(frame, quality); });
+          encoder.submit([&frame, &maker] { return maker.make(frame); });
         } else {
-          encoder.submit([copy = copies.copy(frame), quality] { return encodePicture(*copy, quality); });
+          encoder.submit([copy = copies.copy(frame), &maker] { return maker.make(*copy); });
         }
         return true;
       });
   encoder.finish();
+  for (const image::PropertyItem& item : result.properties) {
+    if (item.id == image::kLoopCountItemId) feed.setLoops(true);
+  }
   if (feed.frameCount() > 0) return {};
   return result.error.empty() ? "no frame could be decoded" : result.error;
 }
 
 // Any other format: the codec's frames, each encoded as the window's capture encodes it.
 // Returns why no frame came, or an empty text.
-std::string feedCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format, int quality,
-                            MovieFeed& feed) {
+std::string feedCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format, MovieFeed& feed) {
   image::AnimatedImage frames;
-  if (!frames.loadFromMemory(data, format) || frames.frameCount() == 0) {
+  image::ImageProperties properties;
+  if (!frames.loadFromMemory(data, format, &properties) || frames.frameCount() == 0) {
     return frames.lastError().empty() ? "cannot be decoded" : frames.lastError();
   }
+  feed.setLoops(properties.contains(static_cast<std::int32_t>(image::kLoopCountItemId)));
   feed.start(frames.frame(0).width(), frames.frame(0).height());
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
-    feed.addFrame(feed.wantsPictures() ? encodePicture(frames.frame(i), quality) : swf::SlotPicture{});
+    feed.addFrame(feed.pictureOf(frames.frame(i)));
   }
   return {};
 }
@@ -161,8 +195,8 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
 
   MovieFeed feed(gifPath, settings, std::move(delays));
   const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
-                                      ? feedGifFrames(data, settings.jpegQuality, encodeThreadsPerFile(encodeThreads, 1), feed)
-                                      : feedCodecFrames(data, format, settings.jpegQuality, feed);
+                                      ? feedGifFrames(data, encodeThreadsPerFile(encodeThreads, 1), feed)
+                                      : feedCodecFrames(data, format, feed);
   data.clear();
   data.shrink_to_fit();
   if (feed.frameCount() == 0) {

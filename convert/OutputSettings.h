@@ -21,6 +21,12 @@ enum class SizeMode { Half, Original, Double, Triple, Custom };
 inline constexpr std::array<SizeMode, 5> kSizeModes = {SizeMode::Half, SizeMode::Original, SizeMode::Double,
                                                        SizeMode::Triple, SizeMode::Custom};
 
+// The kind of bitmap the movie's pictures are stored as.
+enum class PictureKind { Jpeg, Lossless };
+// Whether the movie loops forever, or, as browsers play the GIF, only when the GIF has a
+// looping extension (else it stops on its last picture).
+enum class LoopMode { Forever, AsGif };
+
 struct PixelSize {
   int width = 0;
   int height = 0;
@@ -48,6 +54,8 @@ struct OutputSettings {
   std::int32_t outputHeight = 0;
   std::int32_t jpegQuality = 100;
   std::int32_t frameRate = 10;
+  PictureKind pictures = PictureKind::Jpeg;
+  LoopMode loop = LoopMode::Forever;
 
   // Start values; outputFolder is the program's folder.
   OutputSettings();

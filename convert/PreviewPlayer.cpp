@@ -6,6 +6,7 @@
 
 #include "image/ImageCodec.h"
 #include "image/ImageCodecFactory.h"
+#include "image/ImageProperties.h"
 
 namespace brevanto::convert {
 
@@ -29,10 +30,13 @@ bool PreviewPlayer::load(const std::string& path) {
   std::vector<std::uint8_t> data;
   bool ok = false;
   lastError_.clear();
+  declaresLooping_ = false;
   if (!image::readWholeFile(path, data, &lastError_)) {
     delayTable_.clear();
   } else {
-    ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
+    image::ImageProperties properties;
+    ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)), &properties);
+    declaresLooping_ = properties.contains(static_cast<std::int32_t>(image::kLoopCountItemId));
     if (!ok) lastError_ = frames_.lastError().empty() ? "cannot be decoded" : frames_.lastError();
     // A file the frame decoder refused (beyond the size or memory limits, or undecodable) is
     // not split and decoded again frame by frame for its delays: that could cost what the

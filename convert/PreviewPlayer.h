@@ -78,6 +78,8 @@ class PreviewPlayer {
   const image::AnimatedImage& frames() const { return frames_; }
   // Why the last load's frame decoder failed ("" when it succeeded).
   const std::string& lastError() const { return lastError_; }
+  // The last load's file has a looping extension (the decoder reported a loop count).
+  bool declaresLooping() const { return declaresLooping_; }
 
   // Capture fields and step.
   FrameCapture& capture() { return capture_; }
@@ -105,6 +107,7 @@ class PreviewPlayer {
   controls::AnimatedPicture delayTable_;
   FrameCapture capture_;
   std::string lastError_;
+  bool declaresLooping_ = false;
 
   std::atomic<int> currentFrame_{0};
   std::atomic<bool> playbackRunning_{false};

@@ -1,7 +1,9 @@
 #include "swf/MovieAssembly.h"
 
 #include "swf/SwfJpegBitmap.h"
+#include "swf/SwfLosslessBitmap.h"
 #include "swf/SwfMovie.h"
+#include "swf/SwfPictureRect.h"
 #include "swf/SwfShape.h"
 #include "util/FileSystem.h"
 
@@ -121,6 +123,7 @@ struct MovieBuilder::State {
     bool refused = false;      // by the sizes or the name, whatever the slots
     int slots = 0;
     std::uint16_t currentBitmapId = kFirstBitmapId;
+    bool frameOpen = false;    // the last slot's ShowFrame is still to come
     SwfMovie movie;
     std::optional<util::Replacement> stream;  // the movie's temporary file, when streaming
 
@@ -135,6 +138,10 @@ struct MovieBuilder::State {
             ++slots;
         if (refused || n >= kMaxSlotCount)
             return;  // the movie is refused anyway: only counted
+        closeFrame();
+        frameOpen = true;
+        if (input.lossless && picture.kind == SlotPicture::Kind::None)
+            return;
         const auto bitmapId = static_cast<std::uint16_t>(2 * n + 2);
         const auto shapeId = static_cast<std::uint16_t>(2 * n + 1);
         const auto depth = static_cast<std::uint16_t>(n + 1);
@@ -142,8 +149,17 @@ struct MovieBuilder::State {
             SwfJpegBitmap bitmap(bitmapId, picture.bytes);
             movie.addCharacter(bitmap, 0, false);
         }
+        if (picture.kind == SlotPicture::Kind::Lossless) {
+            SwfLosslessBitmap bitmap(bitmapId, picture.bytes);
+            movie.addCharacter(bitmap, 0, false);
+        }
         if (picture.kind != SlotPicture::Kind::None)
             currentBitmapId = bitmapId;
+        if (picture.kind == SlotPicture::Kind::Lossless &&
+            picture.rect != util::PixelRect{0, 0, input.sourceWidth, input.sourceHeight}) {
+            addRectangle(shapeId, depth, picture.rect);
+            return;
+        }
 
         // The picture is scaled from the GIF's own size onto the stage; with equal sizes this
         // is a fill scale of exactly 20.
@@ -160,7 +176,28 @@ struct MovieBuilder::State {
         shape.straightEdge(-stageW, 0);
         shape.straightEdge(0, -stageH);
         movie.addCharacter(shape, depth, true);
+    }
+
+    // A changed rectangle of the picture, drawn at the stage's whole-number scale of it.
+    void addRectangle(std::uint16_t shapeId, std::uint16_t depth, const util::PixelRect& rect)
+    {
+        const int scale = input.stageWidth / input.sourceWidth;
+        if (input.stageWidth != scale * input.sourceWidth || input.stageHeight != scale * input.sourceHeight)
+            return;  // the picture maker never gives a part of a picture for such a stage
+        if (auto shape = pictureRectShape(shapeId, depth, currentBitmapId, rect, scale))
+            movie.addCharacter(*shape, depth, true);
+    }
+
+    // Ends the last slot's frame: its stop action when the movie stops there, then ShowFrame.
+    // Each slot's frame is ended when the next slot starts or the movie is finished.
+    void closeFrame(bool last = false)
+    {
+        if (!frameOpen)
+            return;
+        if (last && input.stopAtEnd)
+            movie.addTag(doActionStopTag());
         movie.showFrame();
+        frameOpen = false;
     }
 
     MovieAssemblyInput counted() const
@@ -228,6 +265,11 @@ bool MovieBuilder::streamToFile()
     return true;
 }
 
+void MovieBuilder::stopAtEnd()
+{
+    state_->input.stopAtEnd = true;
+}
+
 int MovieBuilder::slotCount() const
 {
     return state_->slots;
@@ -243,6 +285,7 @@ util::Result<std::string, MovieError> MovieBuilder::write() const
     const MovieAssemblyInput in = state_->counted();
     if (auto checked = checkPlace(in); !checked)
         return util::fail(std::move(checked.error()));
+    state_->closeFrame(true);
     std::string path = moviePath(in.outputFolder, in.gifPath);
     if (state_->stream) {
         std::optional<util::Replacement> stream = std::move(state_->stream);
@@ -267,6 +310,7 @@ util::Result<std::vector<std::uint8_t>, MovieError> MovieBuilder::fileBytes() co
         return util::fail(std::move(checked.error()));
     if (state_->movie.isStreaming())  // its tags are in its file, not here
         return util::fail(MovieError{MovieError::Kind::Refused, "The movie is written to its file, not held.", {}});
+    state_->closeFrame(true);
     return state_->movie.fileBytes();
 }
 

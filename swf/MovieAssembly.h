@@ -7,6 +7,12 @@
 // again. Every frame is a stage-sized rectangle (DefineShape3, id 2n + 1, depth n + 1) filled
 // with the current picture scaled from the GIF's own size onto the stage, on a white background.
 //
+// A lossless movie (MovieAssemblyInput::lossless) embeds DefineBitsLossless bitmaps instead. A
+// whole picture is placed as above; a changed rectangle gets a shape of its own size at its
+// place on the stage (the pictures below stay visible around it); a slot without a new picture
+// adds no characters. With stopAtEnd the last frame holds a DoAction with ActionStop. Each
+// slot's ShowFrame is written when the next slot starts or the movie is finished.
+//
 // The pictures come already encoded, one SlotPicture per slot in slot order: the caller decides
 // where they come from (a frame encoder in memory, the capture folder) and may encode them ahead
 // or in parallel; MovieBuilder only consumes them in order. writeMovie replaces
@@ -22,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "util/BgraView.h"
 #include "util/File.h"
 #include "util/Result.h"
 
@@ -37,10 +44,16 @@ struct MovieAssemblyInput {
     std::string outputFolder;   // ends with "/"; must exist
     int stageWidth = 0;         // movie stage in pixels, 1..kMaxStageSide
     int stageHeight = 0;
-    int sourceWidth = 0;        // the GIF's own size, at which the pictures were made (>= 1)
+    int sourceWidth = 0;        // the size the pictures were made at (>= 1): the GIF's own, or the
+                                // stage's when that is smaller than the GIF
     int sourceHeight = 0;
     int frameRate = 10;         // whole frames per second; only the low 8 bits are stored
     int slotCount = 0;          // number of 100 ms slots = movie frames, 0..kMaxSlotCount
+    // Lossless pictures (SlotPicture::Kind::Lossless): a slot without a new picture adds no
+    // characters, since the pictures placed before it stay on the display list.
+    bool lossless = false;
+    // The movie stops in its last frame (a DoAction with ActionStop there) instead of looping.
+    bool stopAtEnd = false;
 };
 
 // The picture that starts at one slot, as the movie builder consumes it.
@@ -50,12 +63,21 @@ struct SlotPicture {
         Jpeg,        // JPEG file bytes, embedded as they are
         Unreadable,  // a picture whose bytes could not be had: nothing is embedded, yet the
                      // slot's bitmap id becomes the current one
+        Lossless,    // DefineBitsLossless fields after the id (swf::losslessBitmapFields) of the
+                     // part `rect` of the picture; shown over the pictures before it
     };
     Kind kind = Kind::None;
     std::vector<std::uint8_t> bytes;
+    // Lossless: where the bitmap lies in the picture (sourceWidth x sourceHeight). Anything but
+    // the whole picture needs a stage of 1, 2, 3... times the picture's size in both directions.
+    util::PixelRect rect;
 
-    static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes)}; }
-    static SlotPicture unreadable() { return {Kind::Unreadable, {}}; }
+    static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes), {}}; }
+    static SlotPicture unreadable() { return {Kind::Unreadable, {}, {}}; }
+    static SlotPicture lossless(std::vector<std::uint8_t> fields, const util::PixelRect& rect)
+    {
+        return {Kind::Lossless, std::move(fields), rect};
+    }
 };
 
 // The picture for slot n; called once per slot, in slot order, from 0 to slotCount - 1.
@@ -111,6 +133,8 @@ public:
     void addUnreadableSlot();
     // Adds empty slots until there are `count`.
     void padTo(int count);
+    // The movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
+    void stopAtEnd();
 
     // Writes the movie straight into its hidden temporary file beside the movie from now on,
     // so that building it holds no more than the slot at hand whatever its length; write() then

@@ -124,27 +124,42 @@ LosslessPixels losslessPixels(const util::BgraView& picture)
     return out;
 }
 
-SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, const util::BgraView& picture)
-    : SwfCharacter(characterId, 0, Kind::Bitmap)
+std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture)
 {
     if (picture.isEmpty() || picture.width > kMaxSide || picture.height > kMaxSide)
-        return;
+        return {};
     const LosslessPixels pixels = losslessPixels(picture);
     const std::vector<std::uint8_t> stream = zlibCompress(pixels.data);
     const std::size_t headLength = pixels.format == 3 ? 8 : 7;
     if (stream.empty() || stream.size() > std::numeric_limits<std::uint32_t>::max() - headLength)
-        return;
-    format_ = pixels.format;
-    tag_.reserve(6 + headLength + stream.size());
-    appendU16(tag_, longTagHeader(SwfTagCode::DefineBitsLossless));
-    appendU32(tag_, static_cast<std::uint32_t>(headLength + stream.size()));
-    appendU16(tag_, id());
-    appendU8(tag_, pixels.format);
-    appendU16(tag_, static_cast<std::uint16_t>(picture.width));
-    appendU16(tag_, static_cast<std::uint16_t>(picture.height));
+        return {};
+    std::vector<std::uint8_t> fields;
+    fields.reserve(headLength - 2 + stream.size());
+    appendU8(fields, pixels.format);
+    appendU16(fields, static_cast<std::uint16_t>(picture.width));
+    appendU16(fields, static_cast<std::uint16_t>(picture.height));
     if (pixels.format == 3)
-        appendU8(tag_, static_cast<std::uint8_t>(pixels.colourCount - 1));
-    appendBytes(tag_, stream);
+        appendU8(fields, static_cast<std::uint8_t>(pixels.colourCount - 1));
+    appendBytes(fields, stream);
+    return fields;
+}
+
+SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, const util::BgraView& picture)
+    : SwfLosslessBitmap(characterId, losslessBitmapFields(picture))
+{
+}
+
+SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, std::span<const std::uint8_t> fields)
+    : SwfCharacter(characterId, 0, Kind::Bitmap)
+{
+    if (fields.empty() || fields.size() > std::numeric_limits<std::uint32_t>::max() - 2)
+        return;
+    format_ = fields[0];
+    tag_.reserve(8 + fields.size());
+    appendU16(tag_, longTagHeader(SwfTagCode::DefineBitsLossless));
+    appendU32(tag_, static_cast<std::uint32_t>(fields.size() + 2));
+    appendU16(tag_, id());
+    tag_.insert(tag_.end(), fields.begin(), fields.end());
 }
 
 std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data)

@@ -4,6 +4,7 @@
 #include "util/BgraView.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace brevanto::swf {
@@ -30,6 +31,8 @@ class SwfLosslessBitmap final : public SwfCharacter {
 public:
     // A picture with a side of 0 or above 65535 pixels cannot be stored: the tag stays empty.
     SwfLosslessBitmap(std::uint16_t characterId, const util::BgraView& picture);
+    // The tag from fields made earlier by losslessBitmapFields (empty fields: an empty tag).
+    SwfLosslessBitmap(std::uint16_t characterId, std::span<const std::uint8_t> fields);
 
     const std::vector<std::uint8_t>& tagBytes() override { return tag_; }
     bool isValid() const { return !tag_.empty(); }
@@ -40,6 +43,11 @@ private:
     std::vector<std::uint8_t> tag_;
     std::uint8_t format_ = 0;
 };
+
+// The tag's fields after the character id (format, width, height, for format 3 the
+// colour-table size minus one, the zlib stream), so a picture can be compressed before its id
+// is known. Empty when the picture cannot be stored.
+std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture);
 
 // The zlib stream (RFC 1950) of data as the bitmap tags store it.
 std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data);

@@ -73,6 +73,11 @@ void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth)
     put(tag);
 }
 
+void SwfMovie::addTag(std::span<const std::uint8_t> tag)
+{
+    put(tag);  // into the file too when the movie is streamed
+}
+
 void SwfMovie::showFrame()
 {
     std::vector<std::uint8_t> tag;

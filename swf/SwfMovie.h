@@ -43,6 +43,8 @@ public:
     void addCharacter(SwfCharacter& character, std::uint16_t depth, bool place);
     // Appends a PlaceObject2 putting the character at depth with its placement matrix.
     void placeObject(const SwfCharacter& character, std::uint16_t depth);
+    // Appends one complete tag (header included) as it is.
+    void addTag(std::span<const std::uint8_t> tag);
     void showFrame();
 
     // Writes header, tag buffer and End tag to the open file, flushes it to the device and closes

@@ -756,6 +756,63 @@ TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun
   EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
+// Lossless movies from the window (real-time Convert and Convert All) are the converter's:
+// changed rectangles at 1x, whole shrunk pictures at half size, the stop of a GIF without a
+// looping extension with "As the GIF".
+TEST_F(WindowRunTest, LosslessConvertAndConvertAllWriteTheConvertersMovies) {
+  EXPECT_EQ(panel().picturesText(), QStringLiteral("JPEG"));
+  EXPECT_EQ(panel().loopText(), QStringLiteral("Forever"));
+  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Quality));
+  testing::GifBuilder moving(12, 8);  // no looping extension
+  moving.frame(20, 12, 8, 1);
+  moving.control(20).image(3, 2, 4, 3, 2);
+  moving.control(20).image(3, 2, 4, 3, 2);  // the same picture again
+  moving.control(30).image(0, 5, 2, 3, 3).trailer();
+  QFile file(gif("moving.gif"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(reinterpret_cast<const char*>(moving.bytes().data()), static_cast<qint64>(moving.size()));
+  file.close();
+  writeGif(gif("plain.gif"), 3, 10, 6);
+  addFiles({gif("moving.gif"), gif("plain.gif")});
+  panel().choosePictures(convert::PictureKind::Lossless);
+  panel().chooseLoop(convert::LoopMode::AsGif);
+  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Quality));
+
+  const auto converterMovies = [&](const QString& folder, const QStringList& extra) {
+    QDir().mkpath(folder);
+#ifdef BREVANTO_CONVERT_EXE
+    QProcess converter;
+    converter.start(QStringLiteral(BREVANTO_CONVERT_EXE),
+                    QStringList{"-o", folder, "--pictures", "lossless", "--loop", "gif", "-q", "5"} + extra +
+                        QStringList{gif("moving.gif"), gif("plain.gif")});
+    ASSERT_TRUE(converter.waitForFinished(30000));
+    ASSERT_EQ(converter.exitCode(), 0) << converter.readAllStandardError().toStdString();
+#endif
+  };
+  clickRow(0);
+  window->convert();
+  waitForRunEnd();
+  const QString original = dir.path() + QStringLiteral("/original/");
+  converterMovies(original, {});
+  const QByteArray movie = readAll(outputFolder() + QStringLiteral("moving.swf"));
+  ASSERT_FALSE(movie.isEmpty());
+  EXPECT_TRUE(movie.contains(QByteArray::fromHex("02030700")));  // DoAction with ActionStop
+  EXPECT_EQ(movie, readAll(original + QStringLiteral("moving.swf")));
+
+  chooseSizeMode(QStringLiteral("1/2 Original Size"));
+  window->convertAll();
+  waitForRunEnd();
+  const QString half = dir.path() + QStringLiteral("/half/");
+  converterMovies(half, {"-s", "half"});
+  for (const char* name : {"moving.swf", "plain.swf"}) {
+    const QByteArray made = readAll(outputFolder() + name);
+    EXPECT_FALSE(made.isEmpty()) << name;
+    EXPECT_EQ(made, readAll(half + name)) << name;
+  }
+  EXPECT_TRUE(captureFolderEmpty());
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Files in: drag and drop, start-up arguments, keys.
 

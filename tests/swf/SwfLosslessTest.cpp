@@ -153,3 +153,42 @@ TEST(SwfPictureRect, DoActionStop)
 
 } // namespace
 } // namespace brevanto::swf
+
+namespace brevanto::swf {
+namespace {
+
+// A lossless movie: a whole picture, a slot without one (no characters), a changed rectangle
+// drawn at the stage's scale 2, then the stop in the last frame before its ShowFrame.
+TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame)
+{
+    MovieAssemblyInput input;
+    input.gifPath = "/x/a.gif";
+    input.outputFolder = "/x/";
+    input.sourceWidth = 4;
+    input.sourceHeight = 3;
+    input.stageWidth = 8;
+    input.stageHeight = 6;
+    input.lossless = true;
+    const std::uint8_t pixels[4 * 4 * 3] = {};
+    const util::BgraView picture{pixels, 16, 4, 3};
+    MovieBuilder builder(input);
+    builder.add(SlotPicture::lossless(losslessBitmapFields(picture), {0, 0, 4, 3}));
+    builder.add(SlotPicture{});
+    builder.add(SlotPicture::lossless(losslessBitmapFields(picture.sub({1, 2, 2, 1})), {1, 2, 2, 1}));
+    builder.stopAtEnd();
+    const auto bytes = builder.fileBytes();
+    ASSERT_TRUE(bytes);
+    const auto movie = test::parseMovie(*bytes);
+    ASSERT_TRUE(movie.valid);
+    std::vector<int> codes;
+    for (const auto& t : movie.tags) codes.push_back(t.code);
+    EXPECT_EQ(codes, (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 12, 1, 0}));
+    // The rectangle's shape is the one pictureRectShape makes for bitmap 6 at scale 2.
+    auto shape = pictureRectShape(5, 3, 6, {1, 2, 2, 1}, 2);
+    ASSERT_TRUE(shape);
+    const Bytes& tag = shape->tagBytes();
+    EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 6, tag.end()));
+}
+
+} // namespace
+} // namespace brevanto::swf
