@@ -32,9 +32,8 @@ template <typename Input, typename Run>
 std::unique_ptr<AddWorker> AddWorker::start(Input input, QObject* context, Callbacks callbacks, Reader reader,
                                             Run run) {
   std::unique_ptr<AddWorker> worker(new AddWorker(context, std::move(callbacks), std::move(reader)));
-  worker->thread_ = std::jthread([w = worker.get(), input = std::move(input), run](std::stop_token stop) {
-    (w->*run)(stop, input);
-  });
+  worker->thread_ =
+      std::jthread([w = worker.get(), input = std::move(input), run](std::stop_token stop) { (w->*run)(stop, input); });
   return worker;
 }
 
@@ -43,8 +42,7 @@ std::unique_ptr<AddWorker> AddWorker::addFiles(QStringList paths, QObject* conte
   return start(std::move(paths), context, std::move(callbacks), std::move(reader), &AddWorker::runFiles);
 }
 
-std::unique_ptr<AddWorker> AddWorker::addFolder(QString folder, QObject* context, Callbacks callbacks,
-                                                Reader reader) {
+std::unique_ptr<AddWorker> AddWorker::addFolder(QString folder, QObject* context, Callbacks callbacks, Reader reader) {
   return start(std::move(folder), context, std::move(callbacks), std::move(reader), &AddWorker::runFolder);
 }
 
@@ -66,7 +64,8 @@ void AddWorker::runFiles(std::stop_token stop, const QStringList& paths) {
 
 void AddWorker::runFolder(std::stop_token stop, const QString& folder) {
   post(callbacks_.clearList);
-  readInOrder(stop, gifFilesIn(folder), FailurePolicy::SkipFile, QStringLiteral("selected files can't more than 1000!"));
+  readInOrder(stop, gifFilesIn(folder), FailurePolicy::SkipFile,
+              QStringLiteral("selected files can't more than 1000!"));
 }
 
 void AddWorker::runPaths(std::stop_token stop, const QStringList& paths) {
@@ -131,7 +130,8 @@ QStringList AddWorker::gifFilesIn(const QString& folder) {
   for (std::filesystem::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
     const std::filesystem::path name = it->path().filename();
     std::string ext = name.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext != ".gif") continue;
     std::error_code typeError;
     if (it->is_directory(typeError)) continue;

@@ -62,15 +62,15 @@ BatchList::BatchList(QWidget* parent) : QTreeWidget(parent) {
 BatchEntry BatchList::entry(int row) const {
   const QTreeWidgetItem* item = topLevelItem(row);
   if (!item) return {};
-  return {item->text(NumberColumn), item->text(FileNameColumn), item->text(DimensionColumn),
-          item->text(CountColumn), item->text(FilePathColumn)};
+  return {item->text(NumberColumn), item->text(FileNameColumn), item->text(DimensionColumn), item->text(CountColumn),
+          item->text(FilePathColumn)};
 }
 
 void BatchList::appendEntry(const BatchEntry& entry) { insertEntry(rowCount(), entry); }
 
 void BatchList::insertEntry(int row, const BatchEntry& entry) {
-  auto* item = new QTreeWidgetItem(QStringList{entry.number, entry.fileName, entry.dimension,
-                                               entry.count, entry.filePath});
+  auto* item =
+      new QTreeWidgetItem(QStringList{entry.number, entry.fileName, entry.dimension, entry.count, entry.filePath});
   insertTopLevelItem(row, item);  // the list takes ownership
 }
 

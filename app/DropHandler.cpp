@@ -78,8 +78,7 @@ bool DropHandler::eventFilter(QObject* watched, QEvent* event) {
       panel_.addPaths(paths);
       return true;
     }
-    default:
-      return QObject::eventFilter(watched, event);
+    default: return QObject::eventFilter(watched, event);
   }
 }
 

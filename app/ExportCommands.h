@@ -21,16 +21,15 @@ namespace brevanto::app {
 // The window hands over what they need; messages, dialogs and the shell go through its
 // services.
 struct ExportContext {
-    QWidget* window = nullptr;
-    Services services;
-    // Shows a message box; when empty, services.messages is used.
-    std::function<void(const QString& text, MessageIcon icon)> message;
-    std::string outputFolder;  // "/"-separated, ending in "/"
-    QString currentFile;       // the current row's GIF; empty when there is none
+  QWidget* window = nullptr;
+  Services services;
+  // Shows a message box; when empty, services.messages is used.
+  std::function<void(const QString& text, MessageIcon icon)> message;
+  std::string outputFolder;  // "/"-separated, ending in "/"
+  QString currentFile;       // the current row's GIF; empty when there is none
 };
 
-inline constexpr const char* kSelectDirectoryMessage =
-    "Please select the directory for converted files";
+inline constexpr const char* kSelectDirectoryMessage = "Please select the directory for converted files";
 inline constexpr const char* kNoGifFilesMessage = "No gif files!";
 inline constexpr const char* kNoPreviewFrameMessage =
     "The preview shows no frame to export yet.\nPress Play to show the GIF, then try again.";
@@ -52,7 +51,6 @@ QString withFilterExtension(const QString& path, int filterIndex);
 // none) resized to width x height with the high-quality bicubic filter, under a name chosen in
 // the save dialog; JPEG files get the writer's default quality. Returns the path written, or
 // an empty text when nothing was written (no current file, no frame, cancelled, write failed).
-QString exportSingleImage(const ExportContext& context, const image::RasterImage* shownFrame,
-                          int width, int height);
+QString exportSingleImage(const ExportContext& context, const image::RasterImage* shownFrame, int width, int height);
 
 }  // namespace brevanto::app

@@ -15,7 +15,7 @@ namespace {
 // The one call into the headless engine. The stage size is the window's choice for the file,
 // so the engine is given it as a custom size.
 FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullSpeedRunner::Settings& settings,
-                                   int encodeThreads) {
+                                    int encodeThreads) {
   convert::OutputSettings options;
   options.outputFolder = settings.outputFolder;
   options.sizeMode = convert::SizeMode::Custom;

@@ -214,7 +214,8 @@ void MainWindow::buildExportMenu() {
   QMenu* menu = batch_->contextMenu().addMenu(QStringLiteral("Export"));
   menu->addAction(QStringLiteral("Single Image"), this, &MainWindow::exportSingleImage);
   for (const convert::ExportSequence& sequence : convert::kExportSequences) {
-    const QString extension = QString::fromUtf8(sequence.extension.data(), static_cast<qsizetype>(sequence.extension.size()));
+    const QString extension =
+        QString::fromUtf8(sequence.extension.data(), static_cast<qsizetype>(sequence.extension.size()));
     menu->addAction(QString::fromUtf8(sequence.menuText.data(), static_cast<qsizetype>(sequence.menuText.size())), this,
                     [this, extension] { exportSequence(extension); });
   }

@@ -7,8 +7,7 @@
 
 namespace brevanto::app {
 
-PreviewPane::PreviewPane(const convert::PreviewPlayer& player, QWidget* parent)
-    : QFrame(parent), player_(player) {
+PreviewPane::PreviewPane(const convert::PreviewPlayer& player, QWidget* parent) : QFrame(parent), player_(player) {
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Sunken);
   setMinimumSize(160, 120);

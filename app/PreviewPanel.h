@@ -45,8 +45,8 @@ class PreviewPanel : public QGroupBox {
   PreviewPane* pane_ = nullptr;
   QPushButton* playButton_ = nullptr;
   QPushButton* pauseButton_ = nullptr;
-  QSlider* slider_ = nullptr;        // position within the file, 0..100
-  QLineEdit* frameBox_ = nullptr;    // index of the frame shown
+  QSlider* slider_ = nullptr;          // position within the file, 0..100
+  QLineEdit* frameBox_ = nullptr;      // index of the frame shown
   QLabel* frameTotalLabel_ = nullptr;  // "0", then "/%d"
 };
 

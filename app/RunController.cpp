@@ -211,7 +211,8 @@ void RunController::perform(const convert::RunActions& actions) {
   if (actions.openFolder) parts_.shell.openPath(fromStd(*actions.openFolder), ShowMode::Normal);
   if (actions.problem) {
     const convert::RunProblem& problem = *actions.problem;
-    reportProblem(fromStd(problem.file), fromStd(problem.movie), fromStd(problem.reason), convert::fileDecoded(problem));
+    reportProblem(fromStd(problem.file), fromStd(problem.movie), fromStd(problem.reason),
+                  convert::fileDecoded(problem));
   }
   if (actions.message) parts_.messages.show(fromStd(*actions.message), iconOf(actions.messageIcon));
 }
@@ -219,8 +220,8 @@ void RunController::perform(const convert::RunActions& actions) {
 std::pair<int, int> RunController::convertAllStage(int sourceWidth, int sourceHeight) const {
   // Each file of a Convert All gets the chosen size mode applied to its own size; Custom keeps
   // the width and height the user set.
-  const convert::PixelSize stage = convert::stageSizeFor(parts_.settings.settings().sizeMode,
-                                                         {sourceWidth, sourceHeight}, customSize_);
+  const convert::PixelSize stage =
+      convert::stageSizeFor(parts_.settings.settings().sizeMode, {sourceWidth, sourceHeight}, customSize_);
   return {stage.width, stage.height};
 }
 
@@ -280,8 +281,10 @@ void RunController::startFullSpeed(bool all) {
   callbacks.started = [this](int row, const std::string& path) { fullSpeedStarted(row, path); };
   callbacks.done = [this](const FullSpeedRunner::Outcome& outcome) { fullSpeedDone(outcome); };
   callbacks.finished = [this] { fullSpeedFinished(); };
-  fullSpeedRunner_.start(std::move(jobs), {settings.outputFolder, settings.jpegQuality, settings.frameRate, settings.pictures, settings.loop}, threads,
-                         std::move(callbacks));
+  fullSpeedRunner_.start(
+      std::move(jobs),
+      {settings.outputFolder, settings.jpegQuality, settings.frameRate, settings.pictures, settings.loop}, threads,
+      std::move(callbacks));
   setControlsLocked(true);
   afterAction();
 }

@@ -24,8 +24,7 @@ class SettingsPanel : public QGroupBox {
  public:
   enum class Box { Path, Width, Height, Quality, FrameRate };
 
-  SettingsPanel(DialogService& dialogs, MessageQueue& messages, const QString& outputFolder,
-                QWidget* parent = nullptr);
+  SettingsPanel(DialogService& dialogs, MessageQueue& messages, const QString& outputFolder, QWidget* parent = nullptr);
 
   convert::OutputSettings& settings() { return settings_; }
   const convert::OutputSettings& settings() const { return settings_; }

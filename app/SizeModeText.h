@@ -15,8 +15,9 @@ inline constexpr std::array<std::string_view, convert::kSizeModes.size()> kSizeM
 // The drop-down list's row of a mode, and the mode of a row (Original for a row out of range).
 inline int sizeModeRow(convert::SizeMode mode) { return static_cast<int>(mode); }
 inline convert::SizeMode sizeModeAtRow(int row) {
-  return row >= 0 && row < static_cast<int>(convert::kSizeModes.size()) ? convert::kSizeModes[static_cast<std::size_t>(row)]
-                                                                          : convert::SizeMode::Original;
+  return row >= 0 && row < static_cast<int>(convert::kSizeModes.size())
+             ? convert::kSizeModes[static_cast<std::size_t>(row)]
+             : convert::SizeMode::Original;
 }
 
-} // namespace brevanto::app
+}  // namespace brevanto::app

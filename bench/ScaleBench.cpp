@@ -60,9 +60,8 @@ void BM_ScaleImage(benchmark::State& state) {
     brevanto::image::scaleImage(image, width, height);
     benchmark::DoNotOptimize(image.pixels().data());
   }
-  state.counters["MPix/s"] = benchmark::Counter(static_cast<double>(width) * height,
-                                                benchmark::Counter::kIsIterationInvariantRate,
-                                                benchmark::Counter::kIs1000);
+  state.counters["MPix/s"] = benchmark::Counter(
+      static_cast<double>(width) * height, benchmark::Counter::kIsIterationInvariantRate, benchmark::Counter::kIs1000);
 }
 BENCHMARK(BM_ScaleImage)->Arg(200)->Arg(50)->Unit(benchmark::kMillisecond);
 
@@ -81,7 +80,8 @@ void BM_ImageMagickResize(benchmark::State& state) {
   const int percent = static_cast<int>(state.range(0));
   const char* tmp = std::getenv("TMPDIR");
   const std::filesystem::path input = std::filesystem::path(tmp ? tmp : "/tmp") / "brevanto-scale-input.bmp";
-  if (!std::filesystem::exists(input) && !brevanto::image::ImageCodecFactory::save(picture(), input, brevanto::image::ImageProperties{})) {
+  if (!std::filesystem::exists(input) &&
+      !brevanto::image::ImageCodecFactory::save(picture(), input, brevanto::image::ImageProperties{})) {
     state.SkipWithError("cannot write the input picture");
     return;
   }

@@ -80,8 +80,8 @@ struct UsageError {
 int parseRanged(std::string_view option, std::string_view text, int low, int high) {
   const auto value = util::parseInteger(text, util::IntegerSyntax::Strict);
   if (!value || *value < low || *value > high) {
-    throw UsageError{std::string(option) + " takes a whole number from " + std::to_string(low) +
-                     " to " + std::to_string(high) + ", not \"" + std::string(text) + "\""};
+    throw UsageError{std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", not \"" + std::string(text) + "\""};
   }
   return *value;
 }
@@ -151,10 +151,10 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitStatus) {
       if (arg.size() > 2) value = std::string(arg.substr(2));
     }
     static const std::map<std::string, std::string> kCanonical = {
-        {"-o", "--output"}, {"--output", "--output"}, {"-s", "--size"},   {"--size", "--size"},
-        {"-q", "--quality"}, {"--quality", "--quality"}, {"-r", "--fps"}, {"--fps", "--fps"},
-        {"-j", "--jobs"},   {"--jobs", "--jobs"},     {"--export", "--export"},
-        {"--pictures", "--pictures"}, {"--loop", "--loop"}};
+        {"-o", "--output"},  {"--output", "--output"},   {"-s", "--size"},         {"--size", "--size"},
+        {"-q", "--quality"}, {"--quality", "--quality"}, {"-r", "--fps"},          {"--fps", "--fps"},
+        {"-j", "--jobs"},    {"--jobs", "--jobs"},       {"--export", "--export"}, {"--pictures", "--pictures"},
+        {"--loop", "--loop"}};
     const auto known = kCanonical.find(name);
     if (known == kCanonical.end()) throw UsageError{"unknown option " + std::string(arg)};
     if (!value) {
@@ -250,8 +250,7 @@ int run(const Options& options) {
   conversion.outputFolder = folderText(options.outputDir);
   if (!util::isDirectory(conversion.outputFolder)) util::createDirectoryChain(conversion.outputFolder);
   if (!util::isDirectory(conversion.outputFolder)) {
-    std::fprintf(stderr, "brevanto-convert: %s: the output folder cannot be created\n",
-                 options.outputDir.c_str());
+    std::fprintf(stderr, "brevanto-convert: %s: the output folder cannot be created\n", options.outputDir.c_str());
     return kExitSomeFailed;
   }
 
@@ -284,7 +283,8 @@ int run(const Options& options) {
           const auto result = convert::exportFrames(file, conversion.outputFolder, *options.exportExtension);
           if (result) {
             reporter.finished("exported " + file + " -> " + result->folder + " (" +
-                                  std::to_string(result->framesWritten) + " frames)", true);
+                                  std::to_string(result->framesWritten) + " frames)",
+                              true);
           } else {
             ++failures;
             reporter.failed(result.error());
@@ -293,7 +293,8 @@ int run(const Options& options) {
           const auto result = convert::convertFile(file, conversion, encodeThreads);
           if (result) {
             reporter.finished("converted " + file + " -> " + result->moviePath + " (" +
-                                  std::to_string(result->slotCount) + " frames)", true);
+                                  std::to_string(result->slotCount) + " frames)",
+                              true);
           } else {
             ++failures;
             reporter.failed(result.error());
@@ -310,7 +311,7 @@ int run(const Options& options) {
   return failures.load() == 0 ? kExitOk : kExitSomeFailed;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   int status = kExitOk;

@@ -121,4 +121,4 @@ int AnimatedPicture::animatedFrameCount() const {
   return isGif_ && frames_.size() > 1 ? static_cast<int>(frames_.size()) : 0;
 }
 
-} // namespace brevanto::controls
+}  // namespace brevanto::controls

@@ -45,12 +45,12 @@ image::RasterImage decodePicture(std::span<const std::uint8_t> data);
 
 struct PictureFrame {
   PictureSize pictureSize;  // the size the decoder gave the standalone frame
-  int width = 0;      // image descriptor geometry (0 for a frame made of a plain text extension)
+  int width = 0;            // image descriptor geometry (0 for a frame made of a plain text extension)
   int height = 0;
   int left = 0;
   int top = 0;
-  int delay = -1;     // hundredths of a second; -1 without a graphic control extension
-  int disposal = 0;   // 0 without a graphic control extension
+  int delay = -1;    // hundredths of a second; -1 without a graphic control extension
+  int disposal = 0;  // 0 without a graphic control extension
 };
 
 class AnimatedPicture {
@@ -89,4 +89,4 @@ class AnimatedPicture {
   std::optional<PictureSize> singlePicture_;
 };
 
-} // namespace brevanto::controls
+}  // namespace brevanto::controls

@@ -11,14 +11,14 @@ using namespace image::gif;
 constexpr std::size_t kApplicationFixed = 14;  // introducer, label, size 11, 11 bytes
 constexpr std::size_t kCommentFixed = 2;       // introducer, label
 constexpr std::size_t kGraphicControlLength = 8;
-constexpr std::size_t kPlainTextFixed = 15;    // introducer, label, size 12, 12 bytes
+constexpr std::size_t kPlainTextFixed = 15;  // introducer, label, size 12, 12 bytes
 constexpr std::size_t kImageDescriptorLength = 10;
-constexpr std::size_t kImageFixed = 11;        // descriptor plus the LZW minimum code size
+constexpr std::size_t kImageFixed = 11;  // descriptor plus the LZW minimum code size
 
 constexpr std::size_t kPackedOffsetInScreen = 10;
 constexpr std::size_t kPackedOffsetInImage = 9;
 
-} // namespace
+}  // namespace
 
 GifBlockParser::GifBlockParser(std::span<const std::uint8_t> data) : data_(data) {
   isGif_ = data_.size() >= 3 && data_[0] == 'G' && data_[1] == 'I' && data_[2] == 'F';
@@ -129,15 +129,10 @@ std::optional<GifGraphicBlock> GifBlockParser::nextGraphicBlock(std::size_t& cur
   const auto length = blockLength(pos);
   if (!length) return fail();
   switch (classify(pos)) {
-    case GifBlockKind::Image:
-      readImageGeometry(pos);
-      return finish(*length);
-    case GifBlockKind::PlainTextExtension:
-      return finish(*length);
-    case GifBlockKind::GraphicControlExtension:
-      break;
-    default:
-      return fail();  // trailer (or anything else): no further frame
+    case GifBlockKind::Image: readImageGeometry(pos); return finish(*length);
+    case GifBlockKind::PlainTextExtension: return finish(*length);
+    case GifBlockKind::GraphicControlExtension: break;
+    default: return fail();  // trailer (or anything else): no further frame
   }
 
   // A graphic control extension: it governs the next image (or plain text extension).
@@ -150,18 +145,12 @@ std::optional<GifGraphicBlock> GifBlockParser::nextGraphicBlock(std::size_t& cur
     const auto next = blockLength(pos);
     if (!next) return fail();
     switch (kind) {
-      case GifBlockKind::Image:
-        readImageGeometry(pos);
-        return finish(*next);
-      case GifBlockKind::PlainTextExtension:
-        return finish(*next);
+      case GifBlockKind::Image: readImageGeometry(pos); return finish(*next);
+      case GifBlockKind::PlainTextExtension: return finish(*next);
       case GifBlockKind::ApplicationExtension:
       case GifBlockKind::CommentExtension:
-      case GifBlockKind::GraphicControlExtension:
-        pos += *next;
-        break;
-      default:
-        return fail();
+      case GifBlockKind::GraphicControlExtension: pos += *next; break;
+      default: return fail();
     }
   }
 }
@@ -174,4 +163,4 @@ std::vector<GifGraphicBlock> GifBlockParser::graphicBlocks() const {
   return blocks;
 }
 
-} // namespace brevanto::controls
+}  // namespace brevanto::controls

@@ -15,26 +15,26 @@
 namespace brevanto::controls {
 
 enum class GifBlockKind {
-  ApplicationExtension,    // 0x21 0xFF
-  CommentExtension,        // 0x21 0xFE
-  GraphicControlExtension, // 0x21 0xF9
-  PlainTextExtension,      // 0x21 0x01
-  Image,                   // 0x2C
-  Trailer,                 // 0x3B
-  Unknown,                 // anything else, or too few bytes to tell
+  ApplicationExtension,     // 0x21 0xFF
+  CommentExtension,         // 0x21 0xFE
+  GraphicControlExtension,  // 0x21 0xF9
+  PlainTextExtension,       // 0x21 0x01
+  Image,                    // 0x2C
+  Trailer,                  // 0x3B
+  Unknown,                  // anything else, or too few bytes to tell
 };
 
 // One frame's run of blocks: a graphic control extension with every block after it up to and
 // including the next image (with its data) or plain text extension; or an image or plain text
 // extension met without a graphic control extension before it.
 struct GifGraphicBlock {
-  std::size_t begin = 0;      // offset of its first byte
-  std::size_t end = 0;        // offset just past its last byte
-  bool hasControl = false;    // starts with a graphic control extension
-  int delay = -1;             // hundredths of a second; -1 without a graphic control extension
-  int disposal = 0;           // bits 2..4 of the control's packed byte; 0 without one
-  bool hasImage = false;      // ends in an image (false: ends in a plain text extension)
-  int left = 0;               // image descriptor geometry; 0 for a plain text frame
+  std::size_t begin = 0;    // offset of its first byte
+  std::size_t end = 0;      // offset just past its last byte
+  bool hasControl = false;  // starts with a graphic control extension
+  int delay = -1;           // hundredths of a second; -1 without a graphic control extension
+  int disposal = 0;         // bits 2..4 of the control's packed byte; 0 without one
+  bool hasImage = false;    // ends in an image (false: ends in a plain text extension)
+  int left = 0;             // image descriptor geometry; 0 for a plain text frame
   int top = 0;
   int width = 0;
   int height = 0;
@@ -85,4 +85,4 @@ class GifBlockParser {
   std::size_t globalColorTableSize_ = 0;
 };
 
-} // namespace brevanto::controls
+}  // namespace brevanto::controls

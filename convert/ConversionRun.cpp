@@ -19,7 +19,7 @@ std::string frameCountLabel(int frames) {
   return label;
 }
 
-} // namespace
+}  // namespace
 
 ConversionRun::ConversionRun(PreviewPlayer& player, OutputSettings& settings, const RunFileList& list)
     : player_(player), settings_(settings), list_(list) {}
@@ -313,4 +313,4 @@ bool ConversionRun::refusedBeforePlayingInto(RunActions& actions) {
   return true;
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

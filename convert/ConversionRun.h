@@ -69,9 +69,9 @@ struct RunActions {
   std::optional<bool> playEnabled;
   std::optional<bool> pauseEnabled;
 
-  std::optional<int> frameBox;          // edit box: the 0-based index of the frame shown
-  std::optional<int> progressPercent;   // progress bar position and its "%d%%" label
-  std::optional<int> sliderPosition;    // position slider, 0..100
+  std::optional<int> frameBox;                 // edit box: the 0-based index of the frame shown
+  std::optional<int> progressPercent;          // progress bar position and its "%d%%" label
+  std::optional<int> sliderPosition;           // position slider, 0..100
   std::optional<std::string> frameCountLabel;  // "/%d" of the frames held
 
   // Timer 1 and timer 2: true = (re)start with kTimerPeriodMs, false = stop.
@@ -118,8 +118,8 @@ class ConversionRun {
   // shows its message and the command goes on with the values it has).
   RunActions convert();
   RunActions convertAll();
-  RunActions play();    // the Play button
-  RunActions pause();   // the Pause button
+  RunActions play();   // the Play button
+  RunActions pause();  // the Pause button
   RunActions togglePlayback();
 
   // A tick of timer 1 (kPlaybackTimer) or timer 2 (kNextFileTimer).
@@ -161,4 +161,4 @@ class ConversionRun {
   PixelSize customSize_;  // the width and height boxes when Convert All started
 };
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

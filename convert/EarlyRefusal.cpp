@@ -41,4 +41,4 @@ std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check) {
   return refusalBeforeDecoding(data, frameDelays(delayTable), check);
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

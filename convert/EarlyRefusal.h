@@ -36,4 +36,4 @@ std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> da
 // The same for the file at check.gifPath (none when it cannot be read: loading it reports that).
 std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

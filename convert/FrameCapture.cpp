@@ -24,12 +24,13 @@ bool ensureFolder(const std::string& folder) {
   return util::isDirectory(folder);
 }
 
-} // namespace
+}  // namespace
 
-std::string captureFolder(const std::string& outputFolder) { return util::folderPath(outputFolder) + kCaptureSubfolder; }
+std::string captureFolder(const std::string& outputFolder) {
+  return util::folderPath(outputFolder) + kCaptureSubfolder;
+}
 
-std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot,
-                             PictureKind kind) {
+std::string captureFramePath(const std::string& outputFolder, const std::string& gifPath, int slot, PictureKind kind) {
   return captureFolder(outputFolder) + util::fileNamePart(gifPath) + util::zeroPadded(slot, 5) +
          (kind == PictureKind::Lossless ? ".bmp" : ".jpg");
 }
@@ -45,8 +46,7 @@ std::vector<std::uint8_t> FrameCapture::captureBytes(const image::RasterImage& f
   return picture.kind == swf::SlotPicture::Kind::Jpeg ? std::move(picture.bytes) : std::vector<std::uint8_t>{};
 }
 
-int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath,
-                               int displayTime) {
+int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath, int displayTime) {
   if (!captureEnabled) return -1;
   const int slot = captureCounter;
   captureCounter += slotsForDisplayTime(displayTime);
@@ -83,8 +83,7 @@ std::string FrameCapture::missingPictures() const {
   return {};
 }
 
-swf::SlotPicture FrameCapture::losslessPictureAt(const std::string& gifPath, int slot,
-                                                 SlotPictureMaker& maker) const {
+swf::SlotPicture FrameCapture::losslessPictureAt(const std::string& gifPath, int slot, SlotPictureMaker& maker) const {
   const std::string path = captureFramePath(outputFolder, gifPath, slot, PictureKind::Lossless);
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return {};
@@ -109,12 +108,11 @@ bool emptyCaptureFolder(const std::string& outputFolder) {
   const std::string folder = captureFolder(outputFolder);
   if (!ensureFolder(folder)) return false;
   std::error_code error;
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::error_code ignored;
     if (!it->is_directory(ignored)) std::filesystem::remove(it->path(), ignored);
   }
   return true;
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

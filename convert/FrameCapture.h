@@ -78,4 +78,4 @@ std::string captureFramePath(const std::string& outputFolder, const std::string&
 // (sub-folders stay). False when the folder could not be created.
 bool emptyCaptureFolder(const std::string& outputFolder);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -13,7 +13,7 @@ std::string_view orDefault(std::string_view extension) {
   return extension.empty() ? kDefaultExportExtension : extension;
 }
 
-} // namespace
+}  // namespace
 
 std::string exportFolderFor(const std::string& outputFolder, std::string_view extension) {
   extension = orDefault(extension);
@@ -25,8 +25,8 @@ std::string exportFolderFor(const std::string& outputFolder, std::string_view ex
   return folder;
 }
 
-std::string exportFramePath(const std::string& outputFolder, const std::string& sourcePath,
-                            std::string_view extension, int index) {
+std::string exportFramePath(const std::string& outputFolder, const std::string& sourcePath, std::string_view extension,
+                            int index) {
   std::string path = exportFolderFor(outputFolder, extension);
   path += util::fileNamePart(sourcePath);
   path += util::zeroPadded(index, 5);
@@ -34,8 +34,8 @@ std::string exportFramePath(const std::string& outputFolder, const std::string& 
   return path;
 }
 
-bool writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder,
-                      const std::string& sourcePath, std::string_view extension, int index) {
+bool writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder, const std::string& sourcePath,
+                      std::string_view extension, int index) {
   const std::string folder = exportFolderFor(outputFolder, extension);
   if (!util::isDirectory(folder)) util::createDirectoryChain(folder);
   // "-1" asks the JPEG writer for its default quality.
@@ -44,4 +44,4 @@ bool writeExportFrame(const image::RasterImage& frame, const std::string& output
   return image::ImageCodecFactory::save(frame, exportFramePath(outputFolder, sourcePath, extension, index), properties);
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

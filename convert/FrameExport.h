@@ -40,13 +40,13 @@ std::string exportFolderFor(const std::string& outputFolder, std::string_view ex
 // The file of frame `index` (from 0): the export folder, the source's file-name part (its own
 // extension stays), the index as five zero-padded digits (more when needed), the extension.
 // Example: "C:/out/", "/gifs/anim.gif", ".bmp", 12 -> "C:/out/tolvane_brevanto/bmp/anim.gif00012.bmp".
-std::string exportFramePath(const std::string& outputFolder, const std::string& sourcePath,
-                            std::string_view extension, int index);
+std::string exportFramePath(const std::string& outputFolder, const std::string& sourcePath, std::string_view extension,
+                            int index);
 
 // Writes frame `index` of sourcePath to its export file: creates the export folder (with its
 // parents) when it is not there, then saves through the writer the extension selects, with the
 // writers' default JPEG quality. False when the folder or the file could not be written.
-bool writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder,
-                      const std::string& sourcePath, std::string_view extension, int index);
+bool writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder, const std::string& sourcePath,
+                      std::string_view extension, int index);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -166,7 +166,7 @@ RunProblem unreadable(const std::string& path, const std::string& movie, const s
   return {path, movie, RunStage::Read, "cannot be read" + (reason.empty() ? std::string() : ": " + reason)};
 }
 
-} // namespace
+}  // namespace
 
 util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings,
                                                      int encodeThreads) {
@@ -215,16 +215,20 @@ util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourceP
   if (!image::readWholeFile(sourcePath, data, &reason)) return util::fail(unreadable(sourcePath, {}, reason));
   image::AnimatedImage frames;
   if (!frames.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(sourcePath)))) {
-    return util::fail(RunProblem{
-        sourcePath, {}, RunStage::Decode,
-        "cannot be decoded" + (frames.lastError().empty() ? std::string() : ": " + frames.lastError())});
+    return util::fail(
+        RunProblem{sourcePath,
+                   {},
+                   RunStage::Decode,
+                   "cannot be decoded" + (frames.lastError().empty() ? std::string() : ": " + frames.lastError())});
   }
   data.clear();
   data.shrink_to_fit();
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
     const int index = static_cast<int>(i);
     if (!writeExportFrame(frames.frame(i), outputFolder, sourcePath, extension, index)) {
-      return util::fail(RunProblem{sourcePath, {}, RunStage::Export,
+      return util::fail(RunProblem{sourcePath,
+                                   {},
+                                   RunStage::Export,
                                    "cannot write " + exportFramePath(outputFolder, sourcePath, extension, index)});
     }
     frames.frame(i).release();  // written: its memory is no longer needed
@@ -233,4 +237,4 @@ util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourceP
   return exported;
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

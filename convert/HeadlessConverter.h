@@ -24,8 +24,8 @@ namespace brevanto::convert {
 
 struct ConvertedMovie {
   std::string moviePath;
-  int frameCount = 0;      // frames played (a one-frame file counts 2)
-  int slotCount = 0;       // movie frames
+  int frameCount = 0;  // frames played (a one-frame file counts 2)
+  int slotCount = 0;   // movie frames
   int sourceWidth = 0;
   int sourceHeight = 0;
 };
@@ -39,7 +39,7 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
 
 struct ExportedFrames {
   int framesWritten = 0;
-  std::string folder;      // the export folder
+  std::string folder;  // the export folder
 };
 
 // Writes every frame of sourcePath to the export folder for `extension` (".bmp", ".tga",
@@ -47,4 +47,4 @@ struct ExportedFrames {
 util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourcePath, const std::string& outputFolder,
                                                       std::string_view extension);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -5,8 +5,7 @@
 
 namespace brevanto::convert {
 
-OrderedEncoder::OrderedEncoder(int threads, Deliver deliver, int window)
-    : deliver_(std::move(deliver)) {
+OrderedEncoder::OrderedEncoder(int threads, Deliver deliver, int window) : deliver_(std::move(deliver)) {
   const int count = std::max(threads, 1);
   window_ = static_cast<std::size_t>(window > 0 ? window : count);
   if (count == 1) return;
@@ -118,4 +117,4 @@ int encodeThreadsPerFile(int threads, int files) {
   return std::max(1, total / std::max(files, 1));
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

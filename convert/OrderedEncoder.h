@@ -63,7 +63,7 @@ class OrderedEncoder {
   std::condition_variable jobReady_;
   std::condition_variable pictureReady_;
   std::deque<std::pair<std::uint64_t, Job>> jobs_;
-  std::vector<Slot> ring_;          // slot i % window_ holds job i's result until delivered
+  std::vector<Slot> ring_;  // slot i % window_ holds job i's result until delivered
   std::uint64_t submitted_ = 0;
   std::uint64_t delivered_ = 0;
   bool stopping_ = false;
@@ -86,4 +86,4 @@ class FrameCopies {
 // threads in all (0: one per core): the threads left over by the files, at least 1.
 int encodeThreadsPerFile(int threads, int files);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -11,7 +11,8 @@ namespace brevanto::convert {
 PixelSize stageSizeFor(SizeMode mode, PixelSize source, PixelSize custom) {
   auto scaled = [&](std::int64_t factor) {
     auto clamp = [](std::int64_t v) {
-      return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+      return static_cast<int>(
+          std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     };
     return PixelSize{clamp(source.width * factor), clamp(source.height * factor)};
   };
@@ -47,10 +48,8 @@ void OutputSettings::resetToSource(int sourceWidth, int sourceHeight) {
   sizeMode = SizeMode::Original;
 }
 
-std::optional<SettingsField> OutputSettings::readFields(std::string_view widthText,
-                                                        std::string_view heightText,
-                                                        SizeMode mode,
-                                                        std::string_view frameRateText,
+std::optional<SettingsField> OutputSettings::readFields(std::string_view widthText, std::string_view heightText,
+                                                        SizeMode mode, std::string_view frameRateText,
                                                         std::string_view qualityText) {
   const auto width = util::parseInteger(widthText, util::IntegerSyntax::NumberBox);
   if (!width) return SettingsField::OutputWidth;
@@ -82,4 +81,4 @@ std::string outputFolderFromPicked(const std::string& picked) {
 #endif
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -48,7 +48,7 @@ inline constexpr std::string_view kEnterIntegerMessage = "Please enter an intege
 enum class SettingsField { OutputWidth, OutputHeight, FrameRate, JpegQuality };
 
 struct OutputSettings {
-  std::string outputFolder;                        // "/"-separated, normally ending in "/"
+  std::string outputFolder;  // "/"-separated, normally ending in "/"
   SizeMode sizeMode = SizeMode::Original;
   std::int32_t outputWidth = 0;
   std::int32_t outputHeight = 0;
@@ -73,10 +73,8 @@ struct OutputSettings {
   // order. A box that does not hold an integer stops the read there (earlier fields are
   // updated, later ones keep their values) and is returned, so the window can show
   // kEnterIntegerMessage and put the focus on it. nullopt when every box was read.
-  std::optional<SettingsField> readFields(std::string_view widthText, std::string_view heightText,
-                                          SizeMode mode,
-                                          std::string_view frameRateText,
-                                          std::string_view qualityText);
+  std::optional<SettingsField> readFields(std::string_view widthText, std::string_view heightText, SizeMode mode,
+                                          std::string_view frameRateText, std::string_view qualityText);
 };
 
 // The output folder made from a folder picker's result, ending in "/" (on Windows builds a path
@@ -87,4 +85,4 @@ std::string outputFolderFromPicked(const std::string& picked);
 // An output folder of at most 1 character counts as missing.
 inline bool outputFolderMissing(const std::string& outputFolder) { return outputFolder.size() < 2; }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

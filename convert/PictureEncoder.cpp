@@ -14,7 +14,7 @@ swf::SlotPicture jpegPicture(std::vector<std::uint8_t> jpeg) {
   return jpeg.empty() ? swf::SlotPicture{} : swf::SlotPicture::jpeg(std::move(jpeg));
 }
 
-} // namespace
+}  // namespace
 
 swf::SlotPicture encodePicture(const image::platform::DecodedFrame& frame, int qualitySetting) {
   return jpegPicture(image::platform::encodeJpeg(image::platform::viewOf(frame), jpegQualityFor(qualitySetting)));
@@ -24,4 +24,4 @@ swf::SlotPicture encodePicture(const image::RasterImage& frame, int qualitySetti
   return jpegPicture(image::encodeJpeg(frame, jpegQualityFor(qualitySetting)));
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -22,4 +22,4 @@ swf::SlotPicture encodePicture(const image::platform::DecodedFrame& frame, int q
 // The same for a frame held as a RasterImage (other formats; the window's capture).
 swf::SlotPicture encodePicture(const image::RasterImage& frame, int qualitySetting);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

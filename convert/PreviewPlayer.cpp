@@ -109,8 +109,8 @@ void PreviewPlayer::playbackLoop() {
     }
     if (notify) notify();
 
-    const auto wait = std::chrono::milliseconds(
-        std::max(kSlotMilliseconds, timeline_.displayTimes[static_cast<std::size_t>(frame)]));
+    const auto wait =
+        std::chrono::milliseconds(std::max(kSlotMilliseconds, timeline_.displayTimes[static_cast<std::size_t>(frame)]));
     {
       std::unique_lock lock(mutex_);
       if (wake_.wait_for(lock, wait, [this] { return stopRequested_; })) return;
@@ -149,4 +149,4 @@ int PreviewPlayer::pendingShownFrames() const {
   return static_cast<int>(shown_.size());
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -115,11 +115,11 @@ class PreviewPlayer {
   bool lastFrameHandled_ = false;
 
   FrameShown frameShown_;
-  mutable std::mutex mutex_;       // guards stopRequested_ and shown_
+  mutable std::mutex mutex_;  // guards stopRequested_ and shown_
   std::condition_variable wake_;
   bool stopRequested_ = false;
   std::deque<int> shown_;
   std::thread thread_;
 };
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -28,4 +28,4 @@ RunProblem movieProblem(const swf::MovieAssemblyInput& input, const swf::MovieEr
   return problem;
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

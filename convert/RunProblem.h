@@ -18,8 +18,8 @@ enum class RunStage {
 };
 
 struct RunProblem {
-  std::string file;    // the file being converted
-  std::string movie;   // the movie it would have written
+  std::string file;   // the file being converted
+  std::string movie;  // the movie it would have written
   RunStage stage = RunStage::Decode;
   std::string reason;  // a sentence or phrase for the user, without the file's name
 };
@@ -33,4 +33,4 @@ inline bool fileDecoded(const RunProblem& problem) {
 // user (the system's words for a failed write).
 RunProblem movieProblem(const swf::MovieAssemblyInput& input, const swf::MovieError& error);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -24,9 +24,7 @@ bool shrinksPictures(PixelSize source, PixelSize stage) {
   return stage.width < source.width || stage.height < source.height;
 }
 
-PixelSize pictureSizeFor(PixelSize source, PixelSize stage) {
-  return shrinksPictures(source, stage) ? stage : source;
-}
+PixelSize pictureSizeFor(PixelSize source, PixelSize stage) { return shrinksPictures(source, stage) ? stage : source; }
 
 int wholeScaleOf(PixelSize picture, PixelSize stage) {
   if (picture.width < 1 || picture.height < 1) return 0;

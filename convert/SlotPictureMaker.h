@@ -63,4 +63,4 @@ class SlotPictureMaker {
   std::vector<std::uint8_t> current_;
 };
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

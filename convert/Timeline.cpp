@@ -13,19 +13,13 @@ namespace {
 // Delays below this many hundredths of a second are shown for one slot instead.
 constexpr int kShortestHonouredDelay = 5;
 
-int clampToInt(std::int64_t v) {
-  return static_cast<int>(std::min<std::int64_t>(v, std::numeric_limits<int>::max()));
-}
+int clampToInt(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, std::numeric_limits<int>::max())); }
 
-} // namespace
+}  // namespace
 
-int displayTimeForDelay(int delay) {
-  return delay >= kShortestHonouredDelay ? delay * 10 : kSlotMilliseconds;
-}
+int displayTimeForDelay(int delay) { return delay >= kShortestHonouredDelay ? delay * 10 : kSlotMilliseconds; }
 
-int slotsForDisplayTime(int displayTime) {
-  return std::max(1, displayTime / kSlotMilliseconds);
-}
+int slotsForDisplayTime(int displayTime) { return std::max(1, displayTime / kSlotMilliseconds); }
 
 TimelineWalk::TimelineWalk(std::vector<int> delays) : delays_(std::move(delays)) {}
 
@@ -65,4 +59,4 @@ Timeline buildTimeline(int frameCount, const controls::AnimatedPicture& delayTab
   return buildTimeline(frameCount, frameDelays(delayTable));
 }
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

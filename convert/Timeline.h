@@ -67,4 +67,4 @@ Timeline buildTimeline(int frameCount, const controls::AnimatedPicture& delayTab
 // none otherwise (every frame then shows for 100 ms).
 std::vector<int> frameDelays(const controls::AnimatedPicture& delayTable);
 
-} // namespace brevanto::convert
+}  // namespace brevanto::convert

@@ -17,13 +17,12 @@
 #include "image/RasterImage.h"
 #include "image/platform/DecodedImage.h"
 
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
-      std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__,     \
-                   #condition);                                                      \
-      std::abort();                                                                  \
-    }                                                                                \
+#define FUZZ_CHECK(condition)                                                                \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
+      std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (0)
 
 namespace brevanto::fuzz {
@@ -123,8 +122,7 @@ inline std::uint32_t exerciseImage(const image::RasterImage& img) {
   }
   RasterImage target;
   if (target.create(17, 13, 32)) {
-    image::drawToDevice(img, target, image::Rect{-2, 1, 20, 12},
-                        image::Rect{0, 0, img.width(), img.height()});
+    image::drawToDevice(img, target, image::Rect{-2, 1, 20, 12}, image::Rect{0, 0, img.width(), img.height()});
     image::drawToDevice(img, target, image::Rect{0, 0, 17, 13},
                         image::Rect{img.width() / 2, 1, img.width() + 5, img.height()});
   }

@@ -34,9 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(second.bitCount() == first.bitCount());
   FUZZ_CHECK(second.compression() == first.compression());
   FUZZ_CHECK(second.masks() == first.masks());
-  FUZZ_CHECK(std::equal(first.pixels().begin(), first.pixels().end(), second.pixels().begin(),
-                        second.pixels().end()));
-  FUZZ_CHECK(std::equal(first.palette().begin(), first.palette().end(), second.palette().begin(),
-                        second.palette().end()));
+  FUZZ_CHECK(std::equal(first.pixels().begin(), first.pixels().end(), second.pixels().begin(), second.pixels().end()));
+  FUZZ_CHECK(
+      std::equal(first.palette().begin(), first.palette().end(), second.palette().begin(), second.palette().end()));
   return 0;
 }

@@ -20,11 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Accepted canvases of many megabytes make each run take seconds and teach the fuzzer
     // nothing new; those sizes are covered by the limit tests. Refused sizes stay in: the
     // refusal must be cheap.
-    const std::uint64_t area = static_cast<std::uint64_t>(layout.canvasWidth) *
-                               static_cast<std::uint64_t>(layout.canvasHeight);
+    const std::uint64_t area =
+        static_cast<std::uint64_t>(layout.canvasWidth) * static_cast<std::uint64_t>(layout.canvasHeight);
     const std::uint64_t total = area * 4 * (layout.frameCount + 1);
-    if (area <= image::kMaxImagePixels && total <= image::memoryBudgetBytes() &&
-        total > (std::uint64_t{16} << 20)) {
+    if (area <= image::kMaxImagePixels && total <= image::memoryBudgetBytes() && total > (std::uint64_t{16} << 20)) {
       return 0;
     }
   }

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The frame table probes every frame: skip accepted screens of many megabytes (as in
   // fuzz_gif), keep refused ones.
-  const std::uint64_t area = static_cast<std::uint64_t>(parser.screenWidth()) *
-                             static_cast<std::uint64_t>(parser.screenHeight());
+  const std::uint64_t area =
+      static_cast<std::uint64_t>(parser.screenWidth()) * static_cast<std::uint64_t>(parser.screenHeight());
   const std::uint64_t total = area * 4 * (blocks.size() + 1);
   if (area <= image::kMaxImagePixels && total > (std::uint64_t{16} << 20)) return 0;
   controls::AnimatedPicture table;
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (table.isGif()) {
     FUZZ_CHECK(table.countedFrames() == static_cast<int>(blocks.size()));
     FUZZ_CHECK(table.frames().size() <= blocks.size());
-    if (table.animatedFrameCount() > 0) FUZZ_CHECK(table.animatedFrameCount() == static_cast<int>(table.frames().size()));
+    if (table.animatedFrameCount() > 0)
+      FUZZ_CHECK(table.animatedFrameCount() == static_cast<int>(table.frames().size()));
     for (std::size_t i = 0; i < table.frames().size(); ++i) {
       const auto& frame = table.frames()[i];
       FUZZ_CHECK(frame.delay >= -1 && frame.delay <= 65535);

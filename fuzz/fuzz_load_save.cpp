@@ -21,14 +21,10 @@ using namespace brevanto;
 namespace {
 
 // Keep in step with LOAD_SAVE_EXTENSIONS in make_seeds.py.
-constexpr std::array<const char*, 8> kInputExtensions = {"bmp", "jpg", "gif", "tga",
-                                                         "tif", "png", "ico", "pcx"};
-constexpr std::array<const char*, 7> kOutputExtensions = {"bmp", "tga", "gif", "jpg",
-                                                          "png", "tif", "ico"};
+constexpr std::array<const char*, 8> kInputExtensions = {"bmp", "jpg", "gif", "tga", "tif", "png", "ico", "pcx"};
+constexpr std::array<const char*, 7> kOutputExtensions = {"bmp", "tga", "gif", "jpg", "png", "tif", "ico"};
 
-std::int64_t readBe32(const std::uint8_t* p) {
-  return (std::int64_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
+std::int64_t readBe32(const std::uint8_t* p) { return (std::int64_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
 
 // Skips files whose headers claim a large accepted size (see fuzz::worthDecoding).
 bool worthLoading(const std::string& ext, const std::uint8_t* data, std::size_t size) {
@@ -38,11 +34,10 @@ bool worthLoading(const std::string& ext, const std::uint8_t* data, std::size_t 
   if (ext == "gif") {
     image::platform::GifLayout layout;
     if (!image::platform::scanGifLayout(std::span(data, size), layout)) return true;
-    const std::uint64_t area = static_cast<std::uint64_t>(layout.canvasWidth) *
-                               static_cast<std::uint64_t>(layout.canvasHeight);
+    const std::uint64_t area =
+        static_cast<std::uint64_t>(layout.canvasWidth) * static_cast<std::uint64_t>(layout.canvasHeight);
     const std::uint64_t total = area * 4 * (layout.frameCount + 1);
-    return area > image::kMaxImagePixels || total > image::memoryBudgetBytes() ||
-           total <= (std::uint64_t{16} << 20);
+    return area > image::kMaxImagePixels || total > image::memoryBudgetBytes() || total <= (std::uint64_t{16} << 20);
   }
   return true;
 }

@@ -27,8 +27,7 @@ class AnimatedImage {
   // file cannot be decoded; lastError() then tells why.
   bool load(const std::filesystem::path& path, ImageProperties* properties = nullptr);
   // The same from bytes already in memory, with the format given.
-  bool loadFromMemory(std::span<const std::uint8_t> data, ImageFormat format,
-                      ImageProperties* properties = nullptr);
+  bool loadFromMemory(std::span<const std::uint8_t> data, ImageFormat format, ImageProperties* properties = nullptr);
 
   std::size_t frameCount() const { return frames_.size(); }
   // Frame at a 0-based index below frameCount(); it stays owned by this object.

@@ -103,9 +103,7 @@ FilterBank buildFilter(int sourceLength, int offset, int length, int outLength) 
 struct Layout16 {
   int rShift, gShift, gBits;  // blue is always the low 5 bits
 };
-Layout16 layoutOf(const RasterImage& image) {
-  return image.is565() ? Layout16{11, 5, 6} : Layout16{10, 5, 5};
-}
+Layout16 layoutOf(const RasterImage& image) { return image.is565() ? Layout16{11, 5, 6} : Layout16{10, 5, 5}; }
 
 inline std::uint8_t widen5(unsigned v) { return static_cast<std::uint8_t>((v << 3) | (v >> 2)); }
 inline std::uint8_t widen6(unsigned v) { return static_cast<std::uint8_t>((v << 2) | (v >> 4)); }
@@ -205,8 +203,8 @@ void filterRow(const std::uint8_t* __restrict src, std::uint8_t* __restrict dst,
 }
 
 // Vertical pass: one output row from `taps` filtered rows (rows[k], byte length `length`).
-void combineRows(const std::uint8_t* const* rows, int taps, const std::int16_t* weights,
-                 const std::int32_t* pairs, std::size_t length, std::uint8_t* __restrict dst) {
+void combineRows(const std::uint8_t* const* rows, int taps, const std::int16_t* weights, const std::int32_t* pairs,
+                 std::size_t length, std::uint8_t* __restrict dst) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -246,8 +244,8 @@ void combineRows(const std::uint8_t* const* rows, int taps, const std::int16_t* 
 // filtered horizontally once.
 template <typename LoadRow, typename StoreRow>
 bool resampleRows(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t sx, std::int32_t sy,
-                  std::int32_t sw, std::int32_t sh, std::int32_t outWidth, std::int32_t outHeight,
-                  LoadRow loadRow, StoreRow storeRow) {
+                  std::int32_t sw, std::int32_t sh, std::int32_t outWidth, std::int32_t outHeight, LoadRow loadRow,
+                  StoreRow storeRow) {
   const FilterBank columns = buildFilter(sourceWidth, sx, sw, outWidth);
   const FilterBank rows = buildFilter(sourceHeight, sy, sh, outHeight);
   const std::vector<std::int32_t> columnPairs = pairWeights(columns, static_cast<std::size_t>(outWidth));
@@ -272,8 +270,8 @@ bool resampleRows(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int3
     const int end = start + static_cast<int>(taps);
     for (int r = std::max(filteredUpTo + 1, start); r < end; ++r) {
       loadRow(r, sourceRow.data());
-      filterRow(sourceRow.data(), ring.data() + (static_cast<std::size_t>(r) % taps) * rowBytes, columns,
-                columnPairs, outWidth);
+      filterRow(sourceRow.data(), ring.data() + (static_cast<std::size_t>(r) % taps) * rowBytes, columns, columnPairs,
+                outWidth);
     }
     filteredUpTo = std::max(filteredUpTo, end - 1);
     for (std::size_t k = 0; k < taps; ++k) {
@@ -289,8 +287,8 @@ bool resampleRows(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int3
 
 }  // namespace
 
-bool resampleBicubic(const RasterImage& source, std::int32_t sx, std::int32_t sy, std::int32_t sw,
-                     std::int32_t sh, RasterImage& target) {
+bool resampleBicubic(const RasterImage& source, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
+                     RasterImage& target) {
   if (source.isEmpty() || target.isEmpty() || sw < 1 || sh < 1) return false;
   const int bits = source.bitCount();
   if (bits < 16 || target.bitCount() != bits || (bits == 16 && !(target.masks() == source.masks()))) {
@@ -299,8 +297,8 @@ bool resampleBicubic(const RasterImage& source, std::int32_t sx, std::int32_t sy
   const std::size_t width = static_cast<std::size_t>(source.width());
   const std::size_t outWidth = static_cast<std::size_t>(target.width());
   const auto run = [&](auto loadRow, auto storeRow) {
-    return resampleRows(source.width(), source.height(), sx, sy, sw, sh, target.width(), target.height(),
-                        loadRow, storeRow);
+    return resampleRows(source.width(), source.height(), sx, sy, sw, sh, target.width(), target.height(), loadRow,
+                        storeRow);
   };
   switch (bits) {
     case 32:

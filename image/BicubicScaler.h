@@ -23,7 +23,7 @@ bool scaleImage(RasterImage& image, std::int32_t width, std::int32_t height,
 // The resampling core: fills `target` (already created, same depth and masks as source,
 // 16/24/32-bit) from the rectangle (sx, sy, sw, sh) of source, reading beyond the rectangle
 // where the filter reaches (clamped to the source's edges). Returns false on mismatched input.
-bool resampleBicubic(const RasterImage& source, std::int32_t sx, std::int32_t sy, std::int32_t sw,
-                     std::int32_t sh, RasterImage& target);
+bool resampleBicubic(const RasterImage& source, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
+                     RasterImage& target);
 
 }  // namespace brevanto::image

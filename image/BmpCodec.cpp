@@ -54,8 +54,7 @@ bool BmpCodec::saveToFile(const std::filesystem::path& path, std::span<const Ras
   return true;
 }
 
-bool BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
-                              std::optional<ImageProperties>&) {
+bool BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames, std::optional<ImageProperties>&) {
   ByteReader r(data);
   if (data.size() <= kFileHeaderSize) return fail("BMP file too short");
   if (data[0] != 'B' || data[1] != 'M') return fail("not a BMP file");

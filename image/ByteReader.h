@@ -77,8 +77,7 @@ class ByteReader {
   }
   std::optional<std::uint32_t> u32leAt(std::size_t offset) const {
     if (offset > data_.size() || data_.size() - offset < 4) return std::nullopt;
-    return static_cast<std::uint32_t>(data_[offset]) |
-           (static_cast<std::uint32_t>(data_[offset + 1]) << 8) |
+    return static_cast<std::uint32_t>(data_[offset]) | (static_cast<std::uint32_t>(data_[offset + 1]) << 8) |
            (static_cast<std::uint32_t>(data_[offset + 2]) << 16) |
            (static_cast<std::uint32_t>(data_[offset + 3]) << 24);
   }

@@ -47,14 +47,10 @@ struct PixelReader {
         const unsigned gg = gBits == 6 ? ((g << 2) | (g >> 4)) : ((g << 3) | (g >> 2));
         return 0xFF000000u | (r << 16) | (gg << 8) | b;
       }
-      case 8:
-        return lut[row[ux]];
-      case 4:
-        return lut[(row[ux / 2] >> ((ux & 1) ? 0 : 4)) & 0x0F];
-      case 1:
-        return lut[(row[ux / 8] >> (7 - (ux & 7))) & 1];
-      default:
-        return 0xFF000000u;
+      case 8: return lut[row[ux]];
+      case 4: return lut[(row[ux / 2] >> ((ux & 1) ? 0 : 4)) & 0x0F];
+      case 1: return lut[(row[ux / 8] >> (7 - (ux & 7))) & 1];
+      default: return 0xFF000000u;
     }
   }
 };
@@ -68,8 +64,7 @@ inline void storePixel(std::uint8_t* p, std::uint32_t colour) {
 
 }  // namespace
 
-void drawToDevice(const RasterImage& image, const DrawTarget& target, const Rect& destination,
-                  const Rect& source) {
+void drawToDevice(const RasterImage& image, const DrawTarget& target, const Rect& destination, const Rect& source) {
   if (image.isEmpty() || target.bits == nullptr || target.width < 1 || target.height < 1) return;
   const std::int64_t dw = destination.width();
   const std::int64_t dh = destination.height();
@@ -103,8 +98,7 @@ void drawToDevice(const RasterImage& image, const DrawTarget& target, const Rect
   }
 }
 
-void drawToDevice(const RasterImage& image, RasterImage& target, const Rect& destination,
-                  const Rect& source) {
+void drawToDevice(const RasterImage& image, RasterImage& target, const Rect& destination, const Rect& source) {
   if (target.isEmpty() || target.bitCount() != 32) return;
   DrawTarget surface;
   surface.bits = target.row(0);

@@ -32,10 +32,8 @@ struct DrawTarget {
 // to the target. Alpha is ignored: palette colours and 32-bit pixels are painted as their
 // colour, and every written pixel gets alpha 255. An empty image or an empty rectangle draws
 // nothing.
-void drawToDevice(const RasterImage& image, const DrawTarget& target, const Rect& destination,
-                  const Rect& source);
+void drawToDevice(const RasterImage& image, const DrawTarget& target, const Rect& destination, const Rect& source);
 // The same into a 32-bit RasterImage.
-void drawToDevice(const RasterImage& image, RasterImage& target, const Rect& destination,
-                  const Rect& source);
+void drawToDevice(const RasterImage& image, RasterImage& target, const Rect& destination, const Rect& source);
 
 }  // namespace brevanto::image

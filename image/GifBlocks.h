@@ -14,4 +14,4 @@ inline constexpr std::uint8_t kApplicationLabel = 0xFF;
 inline constexpr std::uint8_t kCommentLabel = 0xFE;
 inline constexpr std::uint8_t kPlainTextLabel = 0x01;
 
-} // namespace brevanto::image::gif
+}  // namespace brevanto::image::gif

@@ -1,13 +1,11 @@
 #include "image/ImageCodec.h"
 
-
 #include "image/ImageLimits.h"
 #include "util/File.h"
 
 namespace brevanto::image {
 
-bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
-                   std::string* reason) {
+bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string* reason) {
   auto bytes = util::readWholeFile(path, [&path](std::uint64_t size) {
     std::string refusal;
     if (size == 0) return "empty or unreadable file " + path.string();
@@ -30,13 +28,11 @@ bool ImageCodec::loadFromFile(const std::filesystem::path& path, FrameList& fram
   return loadFromMemory(data, frames, properties);
 }
 
-bool ImageCodec::loadFromMemory(std::span<const std::uint8_t>, FrameList&,
-                                std::optional<ImageProperties>&) {
+bool ImageCodec::loadFromMemory(std::span<const std::uint8_t>, FrameList&, std::optional<ImageProperties>&) {
   return fail("this format cannot be read");
 }
 
-bool ImageCodec::saveToFile(const std::filesystem::path&, std::span<const RasterImage>,
-                            const ImageProperties&) {
+bool ImageCodec::saveToFile(const std::filesystem::path&, std::span<const RasterImage>, const ImageProperties&) {
   return fail("this format cannot be written");
 }
 

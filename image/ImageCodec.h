@@ -50,7 +50,6 @@ class ImageCodec {
 };
 
 // Reads a whole file into memory within the memory budget. False with a reason on failure.
-bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
-                   std::string* reason = nullptr);
+bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string* reason = nullptr);
 
 }  // namespace brevanto::image

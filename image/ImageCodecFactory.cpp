@@ -105,14 +105,10 @@ std::unique_ptr<ImageCodec> ImageCodecFactory::createCodec(ImageFormat format) {
     }
   }
   switch (kind) {
-    case CodecKind::Bmp:
-      return std::make_unique<BmpCodec>();
-    case CodecKind::Tga:
-      return std::make_unique<TgaCodec>();
-    case CodecKind::Platform:
-      return std::make_unique<PlatformCodec>();
-    case CodecKind::None:
-      break;
+    case CodecKind::Bmp: return std::make_unique<BmpCodec>();
+    case CodecKind::Tga: return std::make_unique<TgaCodec>();
+    case CodecKind::Platform: return std::make_unique<PlatformCodec>();
+    case CodecKind::None: break;
   }
   return nullptr;
 }

@@ -15,9 +15,7 @@ std::uint64_t physicalMemoryBytes() {
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 }
 
-std::string mebibytes(std::uint64_t bytes) {
-  return std::to_string(bytes / (1024 * 1024)) + " MiB";
-}
+std::string mebibytes(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MiB"; }
 
 }  // namespace
 
@@ -29,8 +27,7 @@ std::uint64_t memoryBudgetBytes() {
   return budget;
 }
 
-bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes,
-                          std::string* reason) {
+bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes, std::string* reason) {
   if (width < 1 || height < 1) {
     if (reason) *reason = "invalid image size " + std::to_string(width) + " x " + std::to_string(height);
     return false;
@@ -39,8 +36,8 @@ bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t
   if (width > static_cast<std::int64_t>(kMaxImagePixels) || height > static_cast<std::int64_t>(kMaxImagePixels) ||
       area > kMaxImagePixels) {
     if (reason) {
-      *reason = "image of " + std::to_string(width) + " x " + std::to_string(height) +
-                " pixels exceeds the limit of " + std::to_string(kMaxImagePixels) + " pixels";
+      *reason = "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels exceeds the limit of " +
+                std::to_string(kMaxImagePixels) + " pixels";
     }
     return false;
   }
@@ -50,8 +47,7 @@ bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t
 bool checkByteAllocation(std::uint64_t bytes, std::string* reason) {
   if (bytes > memoryBudgetBytes()) {
     if (reason) {
-      *reason = "allocation of " + mebibytes(bytes) + " exceeds the memory budget of " +
-                mebibytes(memoryBudgetBytes());
+      *reason = "allocation of " + mebibytes(bytes) + " exceeds the memory budget of " + mebibytes(memoryBudgetBytes());
     }
     return false;
   }

@@ -20,8 +20,7 @@ std::uint64_t memoryBudgetBytes();
 // Checks a planned image of width x height pixels needing `bytes` bytes of pixel memory.
 // Returns true when it may be allocated; otherwise false with a reason in *reason (when given).
 // Widths or heights below 1 are rejected too.
-bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes,
-                          std::string* reason = nullptr);
+bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes, std::string* reason = nullptr);
 
 // Checks a plain byte allocation (a file read into memory, a decoder's work buffer).
 bool checkByteAllocation(std::uint64_t bytes, std::string* reason = nullptr);

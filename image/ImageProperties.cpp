@@ -13,8 +13,7 @@ namespace {
 
 std::uint32_t readU32(const std::vector<std::uint8_t>& v, std::size_t offset) {
   return static_cast<std::uint32_t>(v[offset]) | (static_cast<std::uint32_t>(v[offset + 1]) << 8) |
-         (static_cast<std::uint32_t>(v[offset + 2]) << 16) |
-         (static_cast<std::uint32_t>(v[offset + 3]) << 24);
+         (static_cast<std::uint32_t>(v[offset + 2]) << 16) | (static_cast<std::uint32_t>(v[offset + 3]) << 24);
 }
 
 // Reads an integer the way the C runtime's atoi does: leading blanks skipped, an optional sign,
@@ -60,12 +59,8 @@ bool encodeValue(std::uint16_t type, const std::string& text, std::vector<std::u
       out.assign(text.begin(), text.end());
       out.push_back(0);
       return true;
-    case PropertyItem::Short:
-      util::appendU16(out, static_cast<std::uint16_t>(leadingInteger(text)));
-      return true;
-    case PropertyItem::Long:
-      util::appendU32(out, static_cast<std::uint32_t>(leadingInteger(text)));
-      return true;
+    case PropertyItem::Short: util::appendU16(out, static_cast<std::uint16_t>(leadingInteger(text))); return true;
+    case PropertyItem::Long: util::appendU32(out, static_cast<std::uint32_t>(leadingInteger(text))); return true;
     case PropertyItem::Rational:
     case PropertyItem::SRational: {
       const auto slash = text.find('/');
@@ -74,8 +69,7 @@ bool encodeValue(std::uint16_t type, const std::string& text, std::vector<std::u
       util::appendU32(out, static_cast<std::uint32_t>(leadingInteger(std::string_view(text).substr(slash + 1))));
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -142,8 +136,7 @@ void ImageProperties::addPropertyItem(const PropertyItem& item) {
                      std::to_string(static_cast<std::int32_t>(readU32(v, 4))));
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

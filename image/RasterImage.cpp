@@ -14,8 +14,7 @@ namespace brevanto::image {
 namespace {
 
 bool validBitCount(int bitCount) {
-  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
-         bitCount == 32;
+  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
 }
 
 void putBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t n) {
@@ -137,8 +136,8 @@ bool RasterImage::create(const BitmapInfoHeader& header, const ColorMasks& masks
   } catch (const std::bad_alloc&) {
     // The memory could not be had: the image stays empty and the caller learns of it.
     release();
-    lastError_ = "out of memory for a " + std::to_string(header.width) + " x " +
-                 std::to_string(header.height) + " image";
+    lastError_ =
+        "out of memory for a " + std::to_string(header.width) + " x " + std::to_string(header.height) + " image";
     return false;
   }
   header_ = h;

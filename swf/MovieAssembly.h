@@ -40,44 +40,43 @@ inline constexpr int kMaxStageSide = 1638;
 inline constexpr int kMaxSlotCount = 32767;
 
 struct MovieAssemblyInput {
-    std::string gifPath;        // the GIF being converted; its file-name part names the movie
-    std::string outputFolder;   // ends with "/"; must exist
-    int stageWidth = 0;         // movie stage in pixels, 1..kMaxStageSide
-    int stageHeight = 0;
-    int sourceWidth = 0;        // the size the pictures were made at (>= 1): the GIF's own, or the
-                                // stage's when that is smaller than the GIF
-    int sourceHeight = 0;
-    int frameRate = 10;         // whole frames per second; only the low 8 bits are stored
-    int slotCount = 0;          // number of 100 ms slots = movie frames, 0..kMaxSlotCount
-    // Lossless pictures (SlotPicture::Kind::Lossless): a slot without a new picture adds no
-    // characters, since the pictures placed before it stay on the display list.
-    bool lossless = false;
-    // The movie stops in its last frame (a DoAction with ActionStop there) instead of looping.
-    bool stopAtEnd = false;
+  std::string gifPath;       // the GIF being converted; its file-name part names the movie
+  std::string outputFolder;  // ends with "/"; must exist
+  int stageWidth = 0;        // movie stage in pixels, 1..kMaxStageSide
+  int stageHeight = 0;
+  int sourceWidth = 0;  // the size the pictures were made at (>= 1): the GIF's own, or the
+                        // stage's when that is smaller than the GIF
+  int sourceHeight = 0;
+  int frameRate = 10;  // whole frames per second; only the low 8 bits are stored
+  int slotCount = 0;   // number of 100 ms slots = movie frames, 0..kMaxSlotCount
+  // Lossless pictures (SlotPicture::Kind::Lossless): a slot without a new picture adds no
+  // characters, since the pictures placed before it stay on the display list.
+  bool lossless = false;
+  // The movie stops in its last frame (a DoAction with ActionStop there) instead of looping.
+  bool stopAtEnd = false;
 };
 
 // The picture that starts at one slot, as the movie builder consumes it.
 struct SlotPicture {
-    enum class Kind {
-        None,        // no picture starts here: the slot shows the most recent one again
-        Jpeg,        // JPEG file bytes, embedded as they are
-        Unreadable,  // a picture whose bytes could not be had: nothing is embedded, yet the
-                     // slot's bitmap id becomes the current one
-        Lossless,    // DefineBitsLossless fields after the id (swf::losslessBitmapFields) of the
-                     // part `rect` of the picture; shown over the pictures before it
-    };
-    Kind kind = Kind::None;
-    std::vector<std::uint8_t> bytes;
-    // Lossless: where the bitmap lies in the picture (sourceWidth x sourceHeight). Anything but
-    // the whole picture needs a stage of 1, 2, 3... times the picture's size in both directions.
-    util::PixelRect rect;
+  enum class Kind {
+    None,        // no picture starts here: the slot shows the most recent one again
+    Jpeg,        // JPEG file bytes, embedded as they are
+    Unreadable,  // a picture whose bytes could not be had: nothing is embedded, yet the
+                 // slot's bitmap id becomes the current one
+    Lossless,    // DefineBitsLossless fields after the id (swf::losslessBitmapFields) of the
+                 // part `rect` of the picture; shown over the pictures before it
+  };
+  Kind kind = Kind::None;
+  std::vector<std::uint8_t> bytes;
+  // Lossless: where the bitmap lies in the picture (sourceWidth x sourceHeight). Anything but
+  // the whole picture needs a stage of 1, 2, 3... times the picture's size in both directions.
+  util::PixelRect rect;
 
-    static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes), {}}; }
-    static SlotPicture unreadable() { return {Kind::Unreadable, {}, {}}; }
-    static SlotPicture lossless(std::vector<std::uint8_t> fields, const util::PixelRect& rect)
-    {
-        return {Kind::Lossless, std::move(fields), rect};
-    }
+  static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes), {}}; }
+  static SlotPicture unreadable() { return {Kind::Unreadable, {}, {}}; }
+  static SlotPicture lossless(std::vector<std::uint8_t> fields, const util::PixelRect& rect) {
+    return {Kind::Lossless, std::move(fields), rect};
+  }
 };
 
 // The picture for slot n; called once per slot, in slot order, from 0 to slotCount - 1.
@@ -86,15 +85,15 @@ using PictureForSlot = std::function<SlotPicture(int slot)>;
 // Why a movie was not made or not written. The sentences for the user are made by the caller
 // from these fields, except the refusal's, which names the limit the input broke.
 struct MovieError {
-    enum class Kind {
-        Refused,         // the input cannot make a movie (sizes, length, no file name): detail
-        NoOutputFolder,  // the output folder does not exist
-        ReplacesSource,  // the movie would replace the file being converted
-        CannotWrite,     // replacing the movie file failed: write
-    };
-    Kind kind = Kind::Refused;
-    std::string detail;
-    util::WriteFailure write;
+  enum class Kind {
+    Refused,         // the input cannot make a movie (sizes, length, no file name): detail
+    NoOutputFolder,  // the output folder does not exist
+    ReplacesSource,  // the movie would replace the file being converted
+    CannotWrite,     // replacing the movie file failed: write
+  };
+  Kind kind = Kind::Refused;
+  std::string detail;
+  util::WriteFailure write;
 };
 
 // Why the input cannot make a movie (the Refused detail), or an empty text when it can. Lets a
@@ -103,8 +102,7 @@ std::string movieRefusal(const MovieAssemblyInput& input);
 
 // Builds the input's slotCount slots from pictureForSlot and writes the movie. The checks run
 // before any picture is asked for. Gives the movie's path.
-util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input,
-                                                 const PictureForSlot& pictureForSlot);
+util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input, const PictureForSlot& pictureForSlot);
 
 // The finished movie file's bytes, built without writing anything.
 util::Result<std::vector<std::uint8_t>, MovieError> buildMovieBytes(const MovieAssemblyInput& input,
@@ -114,50 +112,50 @@ util::Result<std::vector<std::uint8_t>, MovieError> buildMovieBytes(const MovieA
 // is added, so the caller may let it go at once. Gives the same bytes, checks and errors as
 // writeMovie for the same pictures.
 class MovieBuilder {
-public:
-    // Takes everything from input but slotCount: slots are counted as they are added.
-    explicit MovieBuilder(const MovieAssemblyInput& input);
-    ~MovieBuilder();
-    MovieBuilder(MovieBuilder&&) noexcept;
-    MovieBuilder& operator=(MovieBuilder&&) noexcept;
-    MovieBuilder(const MovieBuilder&) = delete;
-    MovieBuilder& operator=(const MovieBuilder&) = delete;
+ public:
+  // Takes everything from input but slotCount: slots are counted as they are added.
+  explicit MovieBuilder(const MovieAssemblyInput& input);
+  ~MovieBuilder();
+  MovieBuilder(MovieBuilder&&) noexcept;
+  MovieBuilder& operator=(MovieBuilder&&) noexcept;
+  MovieBuilder(const MovieBuilder&) = delete;
+  MovieBuilder& operator=(const MovieBuilder&) = delete;
 
-    // Adds the next slot with the picture that starts there (or none).
-    void add(const SlotPicture& picture);
-    // Adds the next slot with the JPEG file bytes of the picture that starts there.
-    void addSlot(std::span<const std::uint8_t> jpeg);
-    // Adds the next slot without a picture: it shows the most recent one again.
-    void addEmptySlot();
-    // Adds the next slot for a picture whose bytes could not be read (SlotPicture::Unreadable).
-    void addUnreadableSlot();
-    // Adds empty slots until there are `count`.
-    void padTo(int count);
-    // The movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
-    void stopAtEnd();
+  // Adds the next slot with the picture that starts there (or none).
+  void add(const SlotPicture& picture);
+  // Adds the next slot with the JPEG file bytes of the picture that starts there.
+  void addSlot(std::span<const std::uint8_t> jpeg);
+  // Adds the next slot without a picture: it shows the most recent one again.
+  void addEmptySlot();
+  // Adds the next slot for a picture whose bytes could not be read (SlotPicture::Unreadable).
+  void addUnreadableSlot();
+  // Adds empty slots until there are `count`.
+  void padTo(int count);
+  // The movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
+  void stopAtEnd();
 
-    // Writes the movie straight into its hidden temporary file beside the movie from now on,
-    // so that building it holds no more than the slot at hand whatever its length; write() then
-    // completes the header, flushes and renames it, and can be called once. Call before adding
-    // slots. False (the movie is then held in memory and written by write() as before) when the
-    // movie is refused, its place is not usable or the file cannot be created now: write() then
-    // reports why. fileBytes() needs a movie that is not streamed.
-    bool streamToFile();
+  // Writes the movie straight into its hidden temporary file beside the movie from now on,
+  // so that building it holds no more than the slot at hand whatever its length; write() then
+  // completes the header, flushes and renames it, and can be called once. Call before adding
+  // slots. False (the movie is then held in memory and written by write() as before) when the
+  // movie is refused, its place is not usable or the file cannot be created now: write() then
+  // reports why. fileBytes() needs a movie that is not streamed.
+  bool streamToFile();
 
-    int slotCount() const;
-    // False once the movie is sure to be refused (its sizes, its name, or more than kMaxSlotCount
-    // slots): slots are then only counted, so a caller may stop making pictures.
-    bool accepting() const;
+  int slotCount() const;
+  // False once the movie is sure to be refused (its sizes, its name, or more than kMaxSlotCount
+  // slots): slots are then only counted, so a caller may stop making pictures.
+  bool accepting() const;
 
-    // Checks the movie and its place, then replaces the movie file atomically. Gives its path.
-    // A refused streamed movie leaves nothing behind (its temporary file goes with the builder).
-    util::Result<std::string, MovieError> write() const;
-    // The finished file's bytes, with the same checks as write but those of the place.
-    util::Result<std::vector<std::uint8_t>, MovieError> fileBytes() const;
+  // Checks the movie and its place, then replaces the movie file atomically. Gives its path.
+  // A refused streamed movie leaves nothing behind (its temporary file goes with the builder).
+  util::Result<std::string, MovieError> write() const;
+  // The finished file's bytes, with the same checks as write but those of the place.
+  util::Result<std::vector<std::uint8_t>, MovieError> fileBytes() const;
 
-private:
-    struct State;
-    std::unique_ptr<State> state_;
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 // "<gif file name minus its last three characters>swf" (a name shorter than three characters
@@ -166,4 +164,4 @@ std::string movieFileName(const std::string& gifPath);
 // outputFolder (with the folder rule) + movieFileName(gifPath).
 std::string moviePath(const std::string& outputFolder, const std::string& gifPath);
 
-} // namespace brevanto::swf
+}  // namespace brevanto::swf

@@ -17,170 +17,148 @@ namespace {
 constexpr int kMaxColours = 256;
 constexpr int kMaxSide = 65535;
 
-std::uint32_t colourAt(const std::uint8_t* row, int x)
-{
-    std::uint32_t v;
-    std::memcpy(&v, row + static_cast<std::size_t>(x) * 4, 4);
-    return v & 0x00FFFFFFu;  // B, G, R in the low three bytes (little-endian)
+std::uint32_t colourAt(const std::uint8_t* row, int x) {
+  std::uint32_t v;
+  std::memcpy(&v, row + static_cast<std::size_t>(x) * 4, 4);
+  return v & 0x00FFFFFFu;  // B, G, R in the low three bytes (little-endian)
 }
 
 // Colours to table indices: open addressing over twice the most colours a table can hold.
 // Keys are colour + 1, so 0 marks a free slot.
 class ColourIndex {
-public:
-    // The colour's index, adding it when new; -1 once the table would exceed kMaxColours.
-    int indexOf(std::uint32_t colour)
-    {
-        const std::uint32_t key = colour + 1;
-        std::uint32_t slot = (colour * 2654435761u) >> (32 - kBits);
-        for (;;) {
-            if (keys_[slot] == key)
-                return indices_[slot];
-            if (keys_[slot] == 0) {
-                if (count_ == kMaxColours)
-                    return -1;
-                keys_[slot] = key;
-                indices_[slot] = static_cast<std::uint8_t>(count_);
-                colours_[static_cast<std::size_t>(count_)] = colour;
-                return count_++;
-            }
-            slot = (slot + 1) & (kSlots - 1);
-        }
+ public:
+  // The colour's index, adding it when new; -1 once the table would exceed kMaxColours.
+  int indexOf(std::uint32_t colour) {
+    const std::uint32_t key = colour + 1;
+    std::uint32_t slot = (colour * 2654435761u) >> (32 - kBits);
+    for (;;) {
+      if (keys_[slot] == key) return indices_[slot];
+      if (keys_[slot] == 0) {
+        if (count_ == kMaxColours) return -1;
+        keys_[slot] = key;
+        indices_[slot] = static_cast<std::uint8_t>(count_);
+        colours_[static_cast<std::size_t>(count_)] = colour;
+        return count_++;
+      }
+      slot = (slot + 1) & (kSlots - 1);
     }
-    int count() const { return count_; }
-    std::uint32_t colour(int index) const { return colours_[static_cast<std::size_t>(index)]; }
+  }
+  int count() const { return count_; }
+  std::uint32_t colour(int index) const { return colours_[static_cast<std::size_t>(index)]; }
 
-private:
-    static constexpr int kBits = 9;
-    static constexpr std::uint32_t kSlots = 1u << kBits;
-    std::array<std::uint32_t, kSlots> keys_{};
-    std::array<std::uint8_t, kSlots> indices_{};
-    std::array<std::uint32_t, kMaxColours> colours_{};
-    int count_ = 0;
+ private:
+  static constexpr int kBits = 9;
+  static constexpr std::uint32_t kSlots = 1u << kBits;
+  std::array<std::uint32_t, kSlots> keys_{};
+  std::array<std::uint8_t, kSlots> indices_{};
+  std::array<std::uint32_t, kMaxColours> colours_{};
+  int count_ = 0;
 };
 
 // Format 3 data, or false when the picture has more than kMaxColours colours.
-bool colourMapped(const util::BgraView& picture, LosslessPixels& out)
-{
-    const std::size_t paddedRow = (static_cast<std::size_t>(picture.width) + 3) & ~std::size_t{3};
-    std::vector<std::uint8_t> indices(paddedRow * static_cast<std::size_t>(picture.height));
-    ColourIndex table;
-    std::uint32_t lastColour = colourAt(picture.row(0), 0);
-    int lastIndex = table.indexOf(lastColour);
-    for (int y = 0; y < picture.height; ++y) {
-        const std::uint8_t* row = picture.row(y);
-        std::uint8_t* dst = indices.data() + paddedRow * static_cast<std::size_t>(y);
-        for (int x = 0; x < picture.width; ++x) {
-            const std::uint32_t c = colourAt(row, x);
-            if (c != lastColour) {
-                lastIndex = table.indexOf(c);
-                if (lastIndex < 0)
-                    return false;
-                lastColour = c;
-            }
-            dst[x] = static_cast<std::uint8_t>(lastIndex);
-        }
+bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
+  const std::size_t paddedRow = (static_cast<std::size_t>(picture.width) + 3) & ~std::size_t{3};
+  std::vector<std::uint8_t> indices(paddedRow * static_cast<std::size_t>(picture.height));
+  ColourIndex table;
+  std::uint32_t lastColour = colourAt(picture.row(0), 0);
+  int lastIndex = table.indexOf(lastColour);
+  for (int y = 0; y < picture.height; ++y) {
+    const std::uint8_t* row = picture.row(y);
+    std::uint8_t* dst = indices.data() + paddedRow * static_cast<std::size_t>(y);
+    for (int x = 0; x < picture.width; ++x) {
+      const std::uint32_t c = colourAt(row, x);
+      if (c != lastColour) {
+        lastIndex = table.indexOf(c);
+        if (lastIndex < 0) return false;
+        lastColour = c;
+      }
+      dst[x] = static_cast<std::uint8_t>(lastIndex);
     }
-    out.format = 3;
-    out.colourCount = table.count();
-    out.data.clear();
-    out.data.reserve(static_cast<std::size_t>(table.count()) * 3 + indices.size());
-    for (int i = 0; i < table.count(); ++i) {
-        const std::uint32_t c = table.colour(i);
-        out.data.push_back(static_cast<std::uint8_t>(c >> 16));  // R
-        out.data.push_back(static_cast<std::uint8_t>(c >> 8));   // G
-        out.data.push_back(static_cast<std::uint8_t>(c));        // B
-    }
-    out.data.insert(out.data.end(), indices.begin(), indices.end());
-    return true;
+  }
+  out.format = 3;
+  out.colourCount = table.count();
+  out.data.clear();
+  out.data.reserve(static_cast<std::size_t>(table.count()) * 3 + indices.size());
+  for (int i = 0; i < table.count(); ++i) {
+    const std::uint32_t c = table.colour(i);
+    out.data.push_back(static_cast<std::uint8_t>(c >> 16));  // R
+    out.data.push_back(static_cast<std::uint8_t>(c >> 8));   // G
+    out.data.push_back(static_cast<std::uint8_t>(c));        // B
+  }
+  out.data.insert(out.data.end(), indices.begin(), indices.end());
+  return true;
 }
 
-void directColour(const util::BgraView& picture, LosslessPixels& out)
-{
-    out.format = 5;
-    out.colourCount = 0;
-    out.data.resize(static_cast<std::size_t>(picture.width) * 4 * static_cast<std::size_t>(picture.height));
-    std::uint8_t* dst = out.data.data();
-    for (int y = 0; y < picture.height; ++y) {
-        const std::uint8_t* src = picture.row(y);
-        for (int x = 0; x < picture.width; ++x, src += 4, dst += 4) {
-            dst[0] = 0;
-            dst[1] = src[2];
-            dst[2] = src[1];
-            dst[3] = src[0];
-        }
+void directColour(const util::BgraView& picture, LosslessPixels& out) {
+  out.format = 5;
+  out.colourCount = 0;
+  out.data.resize(static_cast<std::size_t>(picture.width) * 4 * static_cast<std::size_t>(picture.height));
+  std::uint8_t* dst = out.data.data();
+  for (int y = 0; y < picture.height; ++y) {
+    const std::uint8_t* src = picture.row(y);
+    for (int x = 0; x < picture.width; ++x, src += 4, dst += 4) {
+      dst[0] = 0;
+      dst[1] = src[2];
+      dst[2] = src[1];
+      dst[3] = src[0];
     }
+  }
 }
 
-} // namespace
+}  // namespace
 
-LosslessPixels losslessPixels(const util::BgraView& picture)
-{
-    LosslessPixels out;
-    if (picture.isEmpty())
-        return out;
-    if (!colourMapped(picture, out))
-        directColour(picture, out);
-    return out;
+LosslessPixels losslessPixels(const util::BgraView& picture) {
+  LosslessPixels out;
+  if (picture.isEmpty()) return out;
+  if (!colourMapped(picture, out)) directColour(picture, out);
+  return out;
 }
 
-std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture)
-{
-    if (picture.isEmpty() || picture.width > kMaxSide || picture.height > kMaxSide)
-        return {};
-    const LosslessPixels pixels = losslessPixels(picture);
-    const std::vector<std::uint8_t> stream = zlibCompress(pixels.data);
-    const std::size_t headLength = pixels.format == 3 ? 8 : 7;
-    if (stream.empty() || stream.size() > std::numeric_limits<std::uint32_t>::max() - headLength)
-        return {};
-    std::vector<std::uint8_t> fields;
-    fields.reserve(headLength - 2 + stream.size());
-    appendU8(fields, pixels.format);
-    appendU16(fields, static_cast<std::uint16_t>(picture.width));
-    appendU16(fields, static_cast<std::uint16_t>(picture.height));
-    if (pixels.format == 3)
-        appendU8(fields, static_cast<std::uint8_t>(pixels.colourCount - 1));
-    appendBytes(fields, stream);
-    return fields;
+std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture) {
+  if (picture.isEmpty() || picture.width > kMaxSide || picture.height > kMaxSide) return {};
+  const LosslessPixels pixels = losslessPixels(picture);
+  const std::vector<std::uint8_t> stream = zlibCompress(pixels.data);
+  const std::size_t headLength = pixels.format == 3 ? 8 : 7;
+  if (stream.empty() || stream.size() > std::numeric_limits<std::uint32_t>::max() - headLength) return {};
+  std::vector<std::uint8_t> fields;
+  fields.reserve(headLength - 2 + stream.size());
+  appendU8(fields, pixels.format);
+  appendU16(fields, static_cast<std::uint16_t>(picture.width));
+  appendU16(fields, static_cast<std::uint16_t>(picture.height));
+  if (pixels.format == 3) appendU8(fields, static_cast<std::uint8_t>(pixels.colourCount - 1));
+  appendBytes(fields, stream);
+  return fields;
 }
 
 SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, const util::BgraView& picture)
-    : SwfLosslessBitmap(characterId, losslessBitmapFields(picture))
-{
-}
+    : SwfLosslessBitmap(characterId, losslessBitmapFields(picture)) {}
 
 SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, std::span<const std::uint8_t> fields)
-    : SwfCharacter(characterId, 0, Kind::Bitmap)
-{
-    if (fields.empty() || fields.size() > std::numeric_limits<std::uint32_t>::max() - 2)
-        return;
-    format_ = fields[0];
-    tag_.reserve(8 + fields.size());
-    appendU16(tag_, longTagHeader(SwfTagCode::DefineBitsLossless));
-    appendU32(tag_, static_cast<std::uint32_t>(fields.size() + 2));
-    appendU16(tag_, id());
-    tag_.insert(tag_.end(), fields.begin(), fields.end());
+    : SwfCharacter(characterId, 0, Kind::Bitmap) {
+  if (fields.empty() || fields.size() > std::numeric_limits<std::uint32_t>::max() - 2) return;
+  format_ = fields[0];
+  tag_.reserve(8 + fields.size());
+  appendU16(tag_, longTagHeader(SwfTagCode::DefineBitsLossless));
+  appendU32(tag_, static_cast<std::uint32_t>(fields.size() + 2));
+  appendU16(tag_, id());
+  tag_.insert(tag_.end(), fields.begin(), fields.end());
 }
 
-std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data)
-{
-    // libdeflate at level 9: on composed GIF frames within 0.3 % of zlib's best level (or 1.5 %
-    // smaller) in a third to a half of its time; libdeflate's levels 10 to 12 take 4 to 15 times
-    // as long for 1 to 8 % less (bench/lossless/LosslessCompression.cpp).
-    constexpr int kLevel = 9;
-    struct Free {
-        void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-    };
-    // One compressor per thread, kept between pictures (it holds a few hundred KB of tables).
-    thread_local std::unique_ptr<libdeflate_compressor, Free> compressor(
-        libdeflate_alloc_compressor(kLevel));
-    if (!compressor)
-        return {};
-    std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
-    const std::size_t size =
-        libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());
-    out.resize(size);
-    return out;
+std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
+  // libdeflate at level 9: on composed GIF frames within 0.3 % of zlib's best level (or 1.5 %
+  // smaller) in a third to a half of its time; libdeflate's levels 10 to 12 take 4 to 15 times
+  // as long for 1 to 8 % less (bench/lossless/LosslessCompression.cpp).
+  constexpr int kLevel = 9;
+  struct Free {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+  };
+  // One compressor per thread, kept between pictures (it holds a few hundred KB of tables).
+  thread_local std::unique_ptr<libdeflate_compressor, Free> compressor(libdeflate_alloc_compressor(kLevel));
+  if (!compressor) return {};
+  std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
+  const std::size_t size = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());
+  out.resize(size);
+  return out;
 }
 
-} // namespace brevanto::swf
+}  // namespace brevanto::swf

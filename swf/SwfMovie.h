@@ -20,80 +20,80 @@ namespace brevanto::swf {
 // written. The buffer grows block by block (no copy of what it holds), so building a movie of
 // N bytes in memory needs N bytes, not twice as many.
 class SwfMovie {
-public:
-    static constexpr std::uint8_t kVersion = 3;
+ public:
+  static constexpr std::uint8_t kVersion = 3;
 
-    SwfMovie();
-    ~SwfMovie();
-    SwfMovie(const SwfMovie&) = delete;
-    SwfMovie& operator=(const SwfMovie&) = delete;
+  SwfMovie();
+  ~SwfMovie();
+  SwfMovie(const SwfMovie&) = delete;
+  SwfMovie& operator=(const SwfMovie&) = delete;
 
-    // Creates (or truncates) the file at path and sets the frame size to (0, 0, width, height)
-    // pixels and the rate to (framesPerSecond & 0xFF) frames per second. Returns false and
-    // changes nothing when a file is already open or the file cannot be created.
-    bool open(const std::string& path, float width, float height, int framesPerSecond);
+  // Creates (or truncates) the file at path and sets the frame size to (0, 0, width, height)
+  // pixels and the rate to (framesPerSecond & 0xFF) frames per second. Returns false and
+  // changes nothing when a file is already open or the file cannot be created.
+  bool open(const std::string& path, float width, float height, int framesPerSecond);
 
-    // The header values open() sets, for a movie that is only built in memory.
-    void setFrameSize(float width, float height);
-    void setFrameRate(int framesPerSecond);
+  // The header values open() sets, for a movie that is only built in memory.
+  void setFrameSize(float width, float height);
+  void setFrameRate(int framesPerSecond);
 
-    void setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
-    // Appends the character's tag unchanged; then, when place is set and the character is not a
-    // bitmap, a PlaceObject2 at depth.
-    void addCharacter(SwfCharacter& character, std::uint16_t depth, bool place);
-    // Appends a PlaceObject2 putting the character at depth with its placement matrix.
-    void placeObject(const SwfCharacter& character, std::uint16_t depth);
-    // Appends one complete tag (header included) as it is.
-    void addTag(std::span<const std::uint8_t> tag);
-    void showFrame();
+  void setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
+  // Appends the character's tag unchanged; then, when place is set and the character is not a
+  // bitmap, a PlaceObject2 at depth.
+  void addCharacter(SwfCharacter& character, std::uint16_t depth, bool place);
+  // Appends a PlaceObject2 putting the character at depth with its placement matrix.
+  void placeObject(const SwfCharacter& character, std::uint16_t depth);
+  // Appends one complete tag (header included) as it is.
+  void addTag(std::span<const std::uint8_t> tag);
+  void showFrame();
 
-    // Writes header, tag buffer and End tag to the open file, flushes it to the device and closes
-    // it. Returns true only when a file was open and every byte reached it; on a write error the
-    // file is still closed (and may be short). Does nothing and returns false without a file.
-    bool close();
+  // Writes header, tag buffer and End tag to the open file, flushes it to the device and closes
+  // it. Returns true only when a file was open and every byte reached it; on a write error the
+  // file is still closed (and may be short). Does nothing and returns false without a file.
+  bool close();
 
-    // Writes the complete file (header, tag buffer, End tag) to the stream at its position.
-    // True when every byte was accepted.
-    bool writeTo(std::FILE* file) const;
+  // Writes the complete file (header, tag buffer, End tag) to the stream at its position.
+  // True when every byte was accepted.
+  bool writeTo(std::FILE* file) const;
 
-    // From now on the tags go straight to file (at its position, after a header whose length
-    // and frame count are filled in by finishStream) instead of the tag buffer; what the buffer
-    // holds is written first. The frame size must not change afterwards. Building a movie of
-    // any length then needs no more memory than its largest tag. False when a write failed.
-    bool streamTo(std::FILE* file);
-    // Appends the End tag to the streamed file and rewrites its header with the final length and
-    // frame count (seeking back to the header's place). True when every write succeeded; the
-    // file is then complete but not yet flushed. The first failed write's errno is kept in
-    // streamError().
-    bool finishStream();
-    bool isStreaming() const { return stream_ != nullptr; }
-    int streamError() const { return streamError_; }
+  // From now on the tags go straight to file (at its position, after a header whose length
+  // and frame count are filled in by finishStream) instead of the tag buffer; what the buffer
+  // holds is written first. The frame size must not change afterwards. Building a movie of
+  // any length then needs no more memory than its largest tag. False when a write failed.
+  bool streamTo(std::FILE* file);
+  // Appends the End tag to the streamed file and rewrites its header with the final length and
+  // frame count (seeking back to the header's place). True when every write succeeded; the
+  // file is then complete but not yet flushed. The first failed write's errno is kept in
+  // streamError().
+  bool finishStream();
+  bool isStreaming() const { return stream_ != nullptr; }
+  int streamError() const { return streamError_; }
 
-    // The complete file as close() writes it, as one contiguous copy.
-    std::vector<std::uint8_t> fileBytes() const;
+  // The complete file as close() writes it, as one contiguous copy.
+  std::vector<std::uint8_t> fileBytes() const;
 
-    bool isOpen() const { return m_file != nullptr; }
-    const SwfRect& frameSize() const { return m_frameSize; }
-    std::uint16_t frameRate() const { return m_frameRate; }
-    std::uint16_t frameCount() const { return m_frameCount; }
-    // The tag buffer gathered into one contiguous block (valid until the next append).
-    const std::vector<std::uint8_t>& tags() { return m_tags.join(); }
+  bool isOpen() const { return file_ != nullptr; }
+  const SwfRect& frameSize() const { return frameSize_; }
+  std::uint16_t frameRate() const { return frameRate_; }
+  std::uint16_t frameCount() const { return frameCount_; }
+  // The tag buffer gathered into one contiguous block (valid until the next append).
+  const std::vector<std::uint8_t>& tags() { return tags_.join(); }
 
-private:
-    std::vector<std::uint8_t> header() const;
-    // Appends bytes to the tag stream: the buffer, or the streamed file.
-    void put(std::span<const std::uint8_t> bytes);
+ private:
+  std::vector<std::uint8_t> header() const;
+  // Appends bytes to the tag stream: the buffer, or the streamed file.
+  void put(std::span<const std::uint8_t> bytes);
 
-    SwfRect m_frameSize;
-    std::uint16_t m_frameRate = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
-    std::uint16_t m_frameCount = 0;
-    util::FileHandle m_file;
-    ChunkedBytes m_tags;
-    std::FILE* stream_ = nullptr;  // the file the tags are streamed to, when streaming
-    long streamStart_ = 0;         // where the header starts in it
-    std::size_t streamedSize_ = 0; // tag bytes written to it
-    bool streamOk_ = true;
-    int streamError_ = 0;
+  SwfRect frameSize_;
+  std::uint16_t frameRate_ = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
+  std::uint16_t frameCount_ = 0;
+  util::FileHandle file_;
+  ChunkedBytes tags_;
+  std::FILE* stream_ = nullptr;   // the file the tags are streamed to, when streaming
+  long streamStart_ = 0;          // where the header starts in it
+  std::size_t streamedSize_ = 0;  // tag bytes written to it
+  bool streamOk_ = true;
+  int streamError_ = 0;
 };
 
-} // namespace brevanto::swf
+}  // namespace brevanto::swf

@@ -19,12 +19,11 @@ namespace brevanto::swf {
 // Whole picture at scale 1 on a stage of its size gives the same bytes as the stage-sized
 // rectangle of the JPEG movies. std::nullopt for an empty rect, a negative corner, a scale
 // below 1, or a far edge beyond what the movie's 16-bit twips can hold (1638 pixels).
-std::optional<SwfShape> pictureRectShape(std::uint16_t shapeId, std::uint16_t depth,
-                                         std::uint16_t bitmapId, const util::PixelRect& rect,
-                                         int scale);
+std::optional<SwfShape> pictureRectShape(std::uint16_t shapeId, std::uint16_t depth, std::uint16_t bitmapId,
+                                         const util::PixelRect& rect, int scale);
 
 // A DoAction tag holding ActionStop and the end of the actions: the movie stops in the frame
 // whose tags include it (short header of code 12, then 07 00).
 std::vector<std::uint8_t> doActionStopTag();
 
-} // namespace brevanto::swf
+}  // namespace brevanto::swf

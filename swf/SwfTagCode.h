@@ -6,27 +6,25 @@ namespace brevanto::swf {
 
 // The tags this writer produces. The header form is fixed per tag, not chosen by body length.
 enum class SwfTagCode : std::uint16_t {
-    End = 0,
-    ShowFrame = 1,
-    SetBackgroundColor = 9,
-    DoAction = 12,
-    DefineBitsLossless = 20,
-    DefineBitsJpeg2 = 21,
-    PlaceObject2 = 26,
-    DefineShape3 = 32,
+  End = 0,
+  ShowFrame = 1,
+  SetBackgroundColor = 9,
+  DoAction = 12,
+  DefineBitsLossless = 20,
+  DefineBitsJpeg2 = 21,
+  PlaceObject2 = 26,
+  DefineShape3 = 32,
 };
 
 // Low six bits of a tag header: the body length (short form) or 0x3F (a u32 length follows).
 inline constexpr std::uint16_t kLongTagMarker = 0x3F;
 
-constexpr std::uint16_t shortTagHeader(SwfTagCode code, std::uint16_t bodyLength)
-{
-    return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | (bodyLength & 0x3F));
+constexpr std::uint16_t shortTagHeader(SwfTagCode code, std::uint16_t bodyLength) {
+  return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | (bodyLength & 0x3F));
 }
 
-constexpr std::uint16_t longTagHeader(SwfTagCode code)
-{
-    return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | kLongTagMarker);
+constexpr std::uint16_t longTagHeader(SwfTagCode code) {
+  return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | kLongTagMarker);
 }
 
 static_assert(longTagHeader(SwfTagCode::PlaceObject2) == 0x06BF);
@@ -37,4 +35,4 @@ static_assert(shortTagHeader(SwfTagCode::ShowFrame, 0) == 0x0040);
 static_assert(longTagHeader(SwfTagCode::DefineBitsLossless) == 0x053F);
 static_assert(shortTagHeader(SwfTagCode::DoAction, 2) == 0x0302);
 
-} // namespace brevanto::swf
+}  // namespace brevanto::swf

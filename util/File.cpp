@@ -22,8 +22,7 @@ Result<fs::path, int> createTemporaryBeside(const fs::path& path) {
   int error = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path temporary = path;
-    temporary.replace_filename("." + path.filename().string() + "." +
-                               std::to_string(generator() % 1000000u) + ".tmp");
+    temporary.replace_filename("." + path.filename().string() + "." + std::to_string(generator() % 1000000u) + ".tmp");
     // "x": fail rather than reuse a file that already exists.
     if (openFile(temporary, "wbx")) return temporary;
     error = errno;
@@ -32,7 +31,7 @@ Result<fs::path, int> createTemporaryBeside(const fs::path& path) {
   return fail(error);
 }
 
-} // namespace
+}  // namespace
 
 // Devices and pipes that cannot be synchronised (EINVAL) have nothing more to flush.
 bool flushToDevice(std::FILE* file) {
@@ -66,7 +65,8 @@ Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path,
   } catch (const std::bad_alloc&) {
     return fail("out of memory reading " + path.string());
   }
-  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return fail("cannot read " + path.string());
+  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    return fail("cannot read " + path.string());
   return bytes;
 }
 
@@ -151,4 +151,4 @@ Result<void, WriteFailure> replaceFile(const fs::path& path, std::span<const std
   return replaceFile(path, [bytes](std::FILE* file) { return writeAll(file, bytes); });
 }
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -39,9 +39,8 @@ bool flushToDevice(std::FILE* file);
 // A whole file's bytes, or why they cannot be had: "no such file P", "cannot open P",
 // "cannot seek in P", "out of memory reading P", "cannot read P". refuseSize (when given) sees
 // the file's size before anything is allocated and returns a reason to refuse it, or an empty text.
-Result<std::vector<std::uint8_t>> readWholeFile(
-    const std::filesystem::path& path,
-    const std::function<std::string(std::uint64_t size)>& refuseSize = {});
+Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path,
+                                                const std::function<std::string(std::uint64_t size)>& refuseSize = {});
 
 // Where replacing a file failed, and the system's reason.
 struct WriteFailure {
@@ -83,8 +82,7 @@ class Replacement {
 };
 
 // Fills the temporary file through write (false: the write failed) and renames it over path.
-Result<void, WriteFailure> replaceFile(const std::filesystem::path& path,
-                                       const std::function<bool(std::FILE*)>& write);
+Result<void, WriteFailure> replaceFile(const std::filesystem::path& path, const std::function<bool(std::FILE*)>& write);
 Result<void, WriteFailure> replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -30,4 +30,4 @@ std::string fileNamePart(const std::string& path);
 // The decimal text of n with leading zeros up to at least width digits; longer numbers are not cut.
 std::string zeroPadded(int n, int width);
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -12,7 +12,7 @@ constexpr std::size_t kBoxTextLimit = 31;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-} // namespace
+}  // namespace
 
 std::optional<std::int32_t> parseInteger(std::string_view text, IntegerSyntax syntax) {
   const bool box = syntax == IntegerSyntax::NumberBox;
@@ -38,7 +38,7 @@ std::optional<std::int32_t> parseInteger(std::string_view text, IntegerSyntax sy
   const std::int64_t value = negative ? -magnitude : magnitude;
   if (box && value == 0 && text.front() != '0') return std::nullopt;
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                                             std::numeric_limits<std::int32_t>::max()));
+                                                            std::numeric_limits<std::int32_t>::max()));
 }
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -22,4 +22,4 @@ enum class IntegerSyntax {
 // The integer a text holds under the syntax, or nullopt when it holds none.
 std::optional<std::int32_t> parseInteger(std::string_view text, IntegerSyntax syntax);
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -23,4 +23,4 @@ inline void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uin
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -67,4 +67,4 @@ class [[nodiscard]] Result<void, E> {
   std::optional<E> error_;
 };
 
-} // namespace brevanto::util
+}  // namespace brevanto::util

@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
     }
     prepareSeconds += cpuSeconds() - start;
   }
-  std::printf("GIF bytes %zu, pictures %d (format 3: %d), uncompressed %zu\n", gifBytes, pictures, format3,
-              rawBytes);
+  std::printf("GIF bytes %zu, pictures %d (format 3: %d), uncompressed %zu\n", gifBytes, pictures, format3, rawBytes);
   std::printf("CPU seconds: decode+flatten %.3f, rectangles+tables %.3f\n", decodeSeconds, prepareSeconds);
   std::printf("%-12s %5s %12s %9s\n", "library", "level", "bytes", "seconds");
   for (int level : {1, 6, 9}) {
@@ -60,8 +59,7 @@ int main(int argc, char** argv) {
       compress2(out.data(), &size, p.data(), p.size(), level);
       total += size;
     }
-    std::printf("%-12s %5d %12zu %9.3f\n", "zlib", level, total,
-                cpuSeconds() - start);
+    std::printf("%-12s %5d %12zu %9.3f\n", "zlib", level, total, cpuSeconds() - start);
   }
   for (int level : {1, 6, 9, 10, 12}) {
     std::size_t total = 0;
@@ -72,8 +70,7 @@ int main(int argc, char** argv) {
       total += libdeflate_zlib_compress(c, p.data(), p.size(), out.data(), out.size());
     }
     libdeflate_free_compressor(c);
-    std::printf("%-12s %5d %12zu %9.3f\n", "libdeflate", level, total,
-                cpuSeconds() - start);
+    std::printf("%-12s %5d %12zu %9.3f\n", "libdeflate", level, total, cpuSeconds() - start);
   }
   return 0;
 }

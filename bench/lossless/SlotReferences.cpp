@@ -61,8 +61,12 @@ int main(int argc, char** argv) {
     const convert::PixelSize stage{source.width / 2, source.height / 2};
     const convert::SlotPictureMaker maker(convert::PictureKind::Lossless, 100, source, stage);
     for (bench::Picture& p : frames) {
-      const image::platform::ImageView view{p.width, p.height, image::platform::PixelFormat::Argb32, p.bgrx.data(),
-                                            static_cast<std::ptrdiff_t>(p.width) * 4, {}};
+      const image::platform::ImageView view{p.width,
+                                            p.height,
+                                            image::platform::PixelFormat::Argb32,
+                                            p.bgrx.data(),
+                                            static_cast<std::ptrdiff_t>(p.width) * 4,
+                                            {}};
       const image::RasterImage scaled = maker.preparedPicture(view);
       bench::Picture out;
       out.width = scaled.width();

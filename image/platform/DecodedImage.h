@@ -22,10 +22,10 @@ enum class PixelFormat : std::uint32_t {
   Rgb555 = 0x21005,
   Rgb565 = 0x21006,
   Argb1555 = 0x61007,
-  Rgb24 = 0x21808,      // B, G, R
-  Rgb32 = 0x22009,      // B, G, R, unused
-  Argb32 = 0x26200A,    // B, G, R, A
-  PArgb32 = 0xE200B,    // B, G, R, A with colours premultiplied
+  Rgb24 = 0x21808,    // B, G, R
+  Rgb32 = 0x22009,    // B, G, R, unused
+  Argb32 = 0x26200A,  // B, G, R, A
+  PArgb32 = 0xE200B,  // B, G, R, A with colours premultiplied
 };
 
 inline int bitsPerPixel(PixelFormat format) {
@@ -34,8 +34,8 @@ inline int bitsPerPixel(PixelFormat format) {
 inline bool isIndexed(PixelFormat format) { return bitsPerPixel(format) <= 8; }
 // Bytes of one row of `width` pixels without padding.
 inline std::size_t packedRowBytes(std::int64_t width, PixelFormat format) {
-  return static_cast<std::size_t>((static_cast<std::uint64_t>(width) *
-                                       static_cast<std::uint64_t>(bitsPerPixel(format)) + 7) / 8);
+  return static_cast<std::size_t>(
+      (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitsPerPixel(format)) + 7) / 8);
 }
 
 // One decoded frame: top-down rows of `stride` bytes in `format`; for indexed formats the
@@ -53,9 +53,7 @@ struct DecodedFrame {
   int disposal = 0;
 
   std::uint8_t* row(std::int32_t y) { return pixels.data() + static_cast<std::size_t>(y) * stride; }
-  const std::uint8_t* row(std::int32_t y) const {
-    return pixels.data() + static_cast<std::size_t>(y) * stride;
-  }
+  const std::uint8_t* row(std::int32_t y) const { return pixels.data() + static_cast<std::size_t>(y) * stride; }
 };
 
 // Receives each frame as soon as it is complete. The frame may be reused by the decoder after
@@ -68,7 +66,7 @@ struct DecodeResult {
   bool ok = false;             // at least one frame was delivered
   std::size_t frameCount = 0;  // frames delivered to the sink
   std::vector<PropertyItem> properties;
-  std::string error;           // why decoding failed or stopped early ("" when clean)
+  std::string error;  // why decoding failed or stopped early ("" when clean)
 };
 
 // A read-only view of a picture for the encoders: row(y) is display row y (0 = top); the
@@ -86,8 +84,9 @@ struct ImageView {
 };
 
 inline ImageView viewOf(const DecodedFrame& frame) {
-  return ImageView{frame.width, frame.height, frame.format, frame.pixels.data(),
-                   static_cast<std::ptrdiff_t>(frame.stride), frame.palette};
+  return ImageView{
+      frame.width,  frame.height, frame.format, frame.pixels.data(), static_cast<std::ptrdiff_t>(frame.stride),
+      frame.palette};
 }
 
 }  // namespace brevanto::image::platform

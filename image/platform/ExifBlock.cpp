@@ -27,8 +27,7 @@ std::size_t typeSize(std::uint16_t type) {
     case PropertyItem::SRational:
     case 12:  // DOUBLE
       return 8;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -41,11 +40,14 @@ class TiffReader {
                 : static_cast<std::uint16_t>(data_[o] | data_[o + 1] << 8);
   }
   std::uint32_t u32(std::size_t o) const {
-    return big_ ? (std::uint32_t{data_[o]} << 24 | std::uint32_t{data_[o + 1]} << 16 | std::uint32_t{data_[o + 2]} << 8 | data_[o + 3])
-                : (std::uint32_t{data_[o + 3]} << 24 | std::uint32_t{data_[o + 2]} << 16 | std::uint32_t{data_[o + 1]} << 8 | data_[o]);
+    return big_ ? (std::uint32_t{data_[o]} << 24 | std::uint32_t{data_[o + 1]} << 16 |
+                   std::uint32_t{data_[o + 2]} << 8 | data_[o + 3])
+                : (std::uint32_t{data_[o + 3]} << 24 | std::uint32_t{data_[o + 2]} << 16 |
+                   std::uint32_t{data_[o + 1]} << 8 | data_[o]);
   }
   // Copies count elements of elementSize bytes at offset into out as little-endian.
-  void copyLittleEndian(std::size_t offset, std::size_t count, std::size_t elementSize, std::vector<std::uint8_t>& out) const {
+  void copyLittleEndian(std::size_t offset, std::size_t count, std::size_t elementSize,
+                        std::vector<std::uint8_t>& out) const {
     out.resize(count * elementSize);
     for (std::size_t i = 0; i < count; ++i) {
       // Rationals are two 32-bit halves; swap each half on its own.

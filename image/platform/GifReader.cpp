@@ -102,8 +102,7 @@ class Composer {
 
   // Applies the previous frame's disposal, then notes the clipped rectangle and disposal of
   // the frame about to be drawn, keeping what lies under it when it will restore it.
-  void beginFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                  int disposal) {
+  void beginFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height, int disposal) {
     if (disposal == kDisposePrevious) ensureCanvas();
     if (canvas_.pixels.empty()) {
       pendingDisposal_ = 0;  // nothing drawn yet: the canvas is still all transparent
@@ -113,8 +112,8 @@ class Composer {
     } else if (pendingDisposal_ == kDisposePrevious && !saved_.empty()) {
       copyRect(pending_, false);
     }
-    Rect r{std::min(left, canvas_.width), std::min(top, canvas_.height),
-           std::min(left + width, canvas_.width), std::min(top + height, canvas_.height)};
+    Rect r{std::min(left, canvas_.width), std::min(top, canvas_.height), std::min(left + width, canvas_.width),
+           std::min(top + height, canvas_.height)};
     pending_ = r;
     pendingDisposal_ = disposal;
     saved_.clear();
@@ -128,8 +127,8 @@ class Composer {
   // with alpha 0 (the transparent index, indices beyond the table) leave the canvas as it is.
   // `opaque` says that no index the frame can hold maps to such an entry: every pixel is stored.
   template <typename Index>
-  void drawRow(std::int32_t y, std::int32_t left, const Index* indices, std::int32_t count,
-               const std::uint32_t* lookup, bool opaque) {
+  void drawRow(std::int32_t y, std::int32_t left, const Index* indices, std::int32_t count, const std::uint32_t* lookup,
+               bool opaque) {
     if (y >= canvas_.height || left >= canvas_.width) return;
     ensureCanvas();
     const std::int32_t n = std::min<std::int32_t>(count, canvas_.width - left);
@@ -231,8 +230,8 @@ template <typename Index>
 class LzwFrameDecoder {
  public:
   template <typename RowFn>
-  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width,
-                    RowPlacer& placer, RowFn&& onRow) {
+  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width, RowPlacer& placer,
+                    RowFn&& onRow) {
     if (minCodeSize < 1 || minCodeSize > kMaxLzwBits - 1) return LzwOutcome::Damaged;
     row_.assign(static_cast<std::size_t>(width), 0);
     const int clear = 1 << minCodeSize;
@@ -392,8 +391,8 @@ class LzwFastDecoder {
   static constexpr std::size_t kSlack = kLzwTableSize + 16;
 
   template <typename RowFn>
-  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width,
-                    std::int32_t height, RowPlacer& placer, RowFn&& onRow) {
+  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width, std::int32_t height,
+                    RowPlacer& placer, RowFn&& onRow) {
     if (minCodeSize < 1 || minCodeSize > 8) return LzwOutcome::Damaged;
     const std::size_t rowBytes = static_cast<std::size_t>(width);
     const std::size_t total = rowBytes * static_cast<std::size_t>(height);
@@ -488,8 +487,8 @@ struct GraphicControl {
 // Builds the colour lookup of one frame: opaque ARGB for every colour of the table, alpha 0
 // (= leave the canvas pixel) for the transparent index and for indices beyond the table.
 // Without any colour table the frame is drawn black, as other decoders show it.
-void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex,
-                 std::vector<std::uint32_t>& lookup, std::size_t lookupSize) {
+void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex, std::vector<std::uint32_t>& lookup,
+                 std::size_t lookupSize) {
   lookup.assign(lookupSize, 0);
   if (table) {
     std::copy_n(table->begin(), std::min(table->size(), lookupSize), lookup.begin());
@@ -592,10 +591,9 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
   const std::uint64_t copies = layout.frameCount + (layout.restoresPrevious ? 2 : 1);
   if (layout.frameCount > budget / canvasBytes || canvasBytes * copies > budget) {
     const std::uint64_t needed = canvasBytes * std::min<std::uint64_t>(copies, (UINT64_MAX / canvasBytes));
-    result.error = std::to_string(layout.frameCount) + " frames of " + std::to_string(layout.canvasWidth) +
-                   " x " + std::to_string(layout.canvasHeight) + " pixels need " +
-                   std::to_string(needed >> 20) + " MiB, more than the memory budget of " +
-                   std::to_string(budget >> 20) + " MiB";
+    result.error = std::to_string(layout.frameCount) + " frames of " + std::to_string(layout.canvasWidth) + " x " +
+                   std::to_string(layout.canvasHeight) + " pixels need " + std::to_string(needed >> 20) +
+                   " MiB, more than the memory budget of " + std::to_string(budget >> 20) + " MiB";
     return result;
   }
 
@@ -643,8 +641,8 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
       } else if (size && *label == kApplicationLabel && *size == 11 && reader.has(11 + 4)) {
         auto id = reader.bytes(11);
         auto subSize = reader.u8At(reader.position());
-        const bool looping = std::memcmp(id->data(), "NETSCAPE2.0", 11) == 0 ||
-                             std::memcmp(id->data(), "ANIMEXTS1.0", 11) == 0;
+        const bool looping =
+            std::memcmp(id->data(), "NETSCAPE2.0", 11) == 0 || std::memcmp(id->data(), "ANIMEXTS1.0", 11) == 0;
         if (looping && subSize && *subSize >= 3 && *reader.u8At(reader.position() + 1) == 1 && !haveLoopCount) {
           haveLoopCount = true;
           loopCount = *reader.u16leAt(reader.position() + 2);
@@ -706,7 +704,8 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
         // The fast path holds the frame's indices whole: only for frames no larger than the
         // canvas the limits accepted (or a megapixel), and not for a probe, which needs one row.
         const std::size_t area = static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh);
-        const std::size_t canvasArea = static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
+        const std::size_t canvasArea =
+            static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
         if (!probe && area <= LzwFastDecoder::kMaxFrameEntries && area <= std::max<std::size_t>(canvasArea, 1u << 20)) {
           outcome = fastDecoder.decode(compressed, *minCodeSize, fw, fh, placer, onRow);
         } else {
@@ -748,9 +747,10 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
   if (result.ok) {
     result.properties.push_back(PropertyItem{kFrameDelayItemId, PropertyItem::Long, std::move(delays)});
     if (haveLoopCount) {
-      result.properties.push_back(PropertyItem{kLoopCountItemId, PropertyItem::Short,
-                                               {static_cast<std::uint8_t>(loopCount & 0xFF),
-                                                static_cast<std::uint8_t>(loopCount >> 8)}});
+      result.properties.push_back(
+          PropertyItem{kLoopCountItemId,
+                       PropertyItem::Short,
+                       {static_cast<std::uint8_t>(loopCount & 0xFF), static_cast<std::uint8_t>(loopCount >> 8)}});
     }
   } else if (result.error.empty()) {
     result.error = "the GIF file holds no decodable image";

@@ -18,7 +18,7 @@ struct GifLayout {
   // when the screen has a zero side.
   std::int32_t canvasWidth = 0;
   std::int32_t canvasHeight = 0;
-  std::size_t frameCount = 0;   // image descriptors reached
+  std::size_t frameCount = 0;     // image descriptors reached
   bool restoresPrevious = false;  // some frame uses disposal 3
 };
 

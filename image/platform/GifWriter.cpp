@@ -41,7 +41,6 @@ inline std::uint32_t keyOf(const std::uint8_t* p) {
   return 0xFF000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
 }
 
-
 // Median cut over a 5-5-5 histogram: returns up to maxColors palette colours (0xRRGGBB).
 std::vector<std::uint32_t> medianCut(const std::vector<std::uint32_t>& histogram, std::size_t maxColors) {
   struct Cell {
@@ -50,8 +49,10 @@ std::vector<std::uint32_t> medianCut(const std::vector<std::uint32_t>& histogram
   };
   std::vector<Cell> cells;
   for (std::uint32_t i = 0; i < histogram.size(); ++i) {
-    if (histogram[i]) cells.push_back({{static_cast<std::uint8_t>(i >> 10), static_cast<std::uint8_t>((i >> 5) & 31),
-                                        static_cast<std::uint8_t>(i & 31)}, histogram[i]});
+    if (histogram[i])
+      cells.push_back({{static_cast<std::uint8_t>(i >> 10), static_cast<std::uint8_t>((i >> 5) & 31),
+                        static_cast<std::uint8_t>(i & 31)},
+                       histogram[i]});
   }
   struct Range {
     std::size_t begin, end;
@@ -60,7 +61,8 @@ std::vector<std::uint32_t> medianCut(const std::vector<std::uint32_t>& histogram
   auto extent = [&](const Range& r, int& axis) {
     int lo[3] = {31, 31, 31}, hi[3] = {0, 0, 0};
     for (std::size_t i = r.begin; i < r.end; ++i) {
-      for (int k = 0; k < 3; ++k) lo[k] = std::min<int>(lo[k], cells[i].c[k]), hi[k] = std::max<int>(hi[k], cells[i].c[k]);
+      for (int k = 0; k < 3; ++k)
+        lo[k] = std::min<int>(lo[k], cells[i].c[k]), hi[k] = std::max<int>(hi[k], cells[i].c[k]);
     }
     axis = 0;
     for (int k = 1; k < 3; ++k) {
@@ -128,13 +130,14 @@ std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
 
   if (isIndexed(view.format)) {
     const std::size_t entries = std::size_t{1} << bitsPerPixel(view.format);
-    for (std::size_t i = 0; i < entries; ++i) palette.push_back((i < view.palette.size() ? view.palette[i] : 0) & 0xFFFFFF);
+    for (std::size_t i = 0; i < entries; ++i)
+      palette.push_back((i < view.palette.size() ? view.palette[i] : 0) & 0xFFFFFF);
     const int bits = bitsPerPixel(view.format);
     for (std::int32_t y = 0; y < view.height; ++y) {
       const std::uint8_t* in = view.row(y);
       std::uint8_t* out = &indices[static_cast<std::size_t>(y) * w];
       for (std::size_t x = 0; x < w; ++x) {
-        out[x] = static_cast<std::uint8_t>(bits == 8 ? in[x]
+        out[x] = static_cast<std::uint8_t>(bits == 8   ? in[x]
                                            : bits == 4 ? (in[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
                                                        : (in[x >> 3] >> (7 - (x & 7))) & 1);
       }
@@ -215,8 +218,8 @@ std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
   if (!map) return failed("out of memory");
   for (int i = 0; i < (1 << bits); ++i) {
     const std::uint32_t c = static_cast<std::size_t>(i) < palette.size() ? palette[static_cast<std::size_t>(i)] : 0;
-    map->Colors[i] = GifColorType{static_cast<GifByteType>(c >> 16), static_cast<GifByteType>(c >> 8),
-                                  static_cast<GifByteType>(c)};
+    map->Colors[i] =
+        GifColorType{static_cast<GifByteType>(c >> 16), static_cast<GifByteType>(c >> 8), static_cast<GifByteType>(c)};
   }
 
   std::vector<std::uint8_t> out;

@@ -15,7 +15,9 @@ struct Entry {
   std::uint32_t width = 0, height = 0, bitCount = 0, size = 0, offset = 0;
 };
 
-std::size_t dibStride(std::uint64_t width, unsigned bits) { return static_cast<std::size_t>(((width * bits + 31) / 32) * 4); }
+std::size_t dibStride(std::uint64_t width, unsigned bits) {
+  return static_cast<std::size_t>(((width * bits + 31) / 32) * 4);
+}
 
 // Decodes a DIB icon image (header, palette, XOR rows, AND mask rows; both bottom-up).
 bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::string& error) {
@@ -26,7 +28,8 @@ bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::str
   auto bits = r.u16leAt(14);
   auto compression = r.u32leAt(16);
   auto colorsUsed = r.u32leAt(32);
-  if (!headerSize || !width || !doubledHeight || !bits || !compression || *headerSize < 40 || *headerSize > data.size()) {
+  if (!headerSize || !width || !doubledHeight || !bits || !compression || *headerSize < 40 ||
+      *headerSize > data.size()) {
     error = "damaged icon image header";
     return false;
   }
@@ -66,7 +69,8 @@ bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::str
     const std::uint8_t* in = data.data() + rowAt;
     for (std::int64_t x = 0; x < w; ++x) {
       std::uint32_t c = 0;
-      const std::size_t bytePos = bpp >= 8 ? static_cast<std::size_t>(x) * (bpp / 8) : static_cast<std::size_t>(x) * bpp / 8;
+      const std::size_t bytePos =
+          bpp >= 8 ? static_cast<std::size_t>(x) * (bpp / 8) : static_cast<std::size_t>(x) * bpp / 8;
       if (bytePos + (bpp >= 8 ? bpp / 8 : 1) > avail) break;
       if (bpp == 32) {
         std::memcpy(&c, in + bytePos, 4);

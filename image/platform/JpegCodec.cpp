@@ -275,8 +275,8 @@ class Encoder {
   BufferDestination destination_{};
   std::vector<std::uint8_t> output_;
   std::vector<JSAMPROW> rows_;
-  std::vector<std::uint8_t> strip_;    // converted rows of one strip
-  std::vector<std::uint8_t> bgrRow_;   // one row composed over white before it is widened
+  std::vector<std::uint8_t> strip_;   // converted rows of one strip
+  std::vector<std::uint8_t> bgrRow_;  // one row composed over white before it is widened
   HuffmanCounts counts_{};
 };
 
@@ -453,8 +453,8 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sin
   } else {
     // Adobe CMYK JPEGs store inverted inks, so each channel times K gives the colour.
     std::vector<std::uint8_t> inks(static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height));
-    if (tjDecompress2(handle.get(), data.data(), static_cast<unsigned long>(data.size()), inks.data(), width,
-                      width * 4, height, TJPF_CMYK, 0) != 0 &&
+    if (tjDecompress2(handle.get(), data.data(), static_cast<unsigned long>(data.size()), inks.data(), width, width * 4,
+                      height, TJPF_CMYK, 0) != 0 &&
         tjGetErrorCode(handle.get()) == TJERR_FATAL) {
       result.error = tjError(handle.get());
       return result;

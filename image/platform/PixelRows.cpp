@@ -25,9 +25,7 @@ void rowToBgra(const ImageView& view, std::int32_t y, std::uint8_t* out) {
   const std::uint8_t* in = view.row(y);
   const std::int32_t w = view.width;
   switch (view.format) {
-    case PixelFormat::Argb32:
-      std::memcpy(out, in, static_cast<std::size_t>(w) * 4);
-      return;
+    case PixelFormat::Argb32: std::memcpy(out, in, static_cast<std::size_t>(w) * 4); return;
     case PixelFormat::PArgb32:
       for (std::int32_t x = 0; x < w; ++x, in += 4, out += 4) {
         const unsigned a = in[3];

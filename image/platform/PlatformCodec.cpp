@@ -94,8 +94,9 @@ bool rasterFromDecoded(const DecodedFrame& frame, RasterImage& image, std::strin
   if (isIndexed(frame.format)) {
     for (std::size_t i = 0; i < frame.palette.size() && i < image.palette().size(); ++i) {
       const std::uint32_t c = frame.palette[i];
-      image.setPaletteEntry(static_cast<int>(i), PaletteEntry{static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
-                                                              static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 24)});
+      image.setPaletteEntry(static_cast<int>(i),
+                            PaletteEntry{static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                                         static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 24)});
     }
   }
   if (frame.format == PixelFormat::Rgb32) image.setAlphaByte(255);

@@ -57,7 +57,9 @@ std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error) {
       const std::uint8_t* in = view.row(y);
       std::uint8_t* out = pixels.data() + rowBytes * static_cast<std::size_t>(y);
       for (std::size_t x = 0; x < w; ++x) {
-        unsigned index = bits == 8 ? in[x] : bits == 4 ? (in[x >> 1] >> ((x & 1) ? 0 : 4)) & 15 : (in[x >> 3] >> (7 - (x & 7))) & 1;
+        unsigned index = bits == 8   ? in[x]
+                         : bits == 4 ? (in[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
+                                     : (in[x >> 3] >> (7 - (x & 7))) & 1;
         out[x] = static_cast<std::uint8_t>(index < entries ? index : 0);
       }
     }
@@ -67,7 +69,8 @@ std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error) {
       return [&] {
         std::vector<std::uint8_t> out;
         png_alloc_size_t size = 0;
-        if (!png_image_write_get_memory_size(png.image, size, 0, view.top, static_cast<png_int_32>(view.stride), nullptr)) {
+        if (!png_image_write_get_memory_size(png.image, size, 0, view.top, static_cast<png_int_32>(view.stride),
+                                             nullptr)) {
           return failed(png.image.message);
         }
         out.resize(size);

@@ -87,8 +87,8 @@ std::vector<std::uint8_t> encodeTiff(const ImageView& view, std::span<const Prop
   std::vector<std::uint8_t> out;
   MemoryStream stream;
   stream.output = &out;
-  TiffHandle tiff(TIFFClientOpen("memory", "w", &stream, streamRead, streamWrite, streamSeek, streamClose,
-                                 streamSize, streamMap, streamUnmap));
+  TiffHandle tiff(TIFFClientOpen("memory", "w", &stream, streamRead, streamWrite, streamSeek, streamClose, streamSize,
+                                 streamMap, streamUnmap));
   if (!tiff) return failed("cannot start the TIFF encoder");
   const bool alpha = hasAlphaChannel(view.format);
   const int channels = alpha ? 4 : 3;
@@ -140,8 +140,8 @@ DecodeResult decodeTiff(std::span<const std::uint8_t> data, const FrameSink& sin
   MemoryStream stream;
   stream.input = data.data();
   stream.size = data.size();
-  TiffHandle tiff(TIFFClientOpen("memory", "rm", &stream, streamRead, streamWrite, streamSeek, streamClose,
-                                 streamSize, streamMap, streamUnmap));
+  TiffHandle tiff(TIFFClientOpen("memory", "rm", &stream, streamRead, streamWrite, streamSeek, streamClose, streamSize,
+                                 streamMap, streamUnmap));
   if (!tiff) {
     result.error = "not a readable TIFF file";
     return result;

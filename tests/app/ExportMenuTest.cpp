@@ -26,144 +26,144 @@ namespace {
 using namespace brevanto::app::exporttest;
 
 void waitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
 }
 
 class ExportMenuTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ensureApplication();
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(QDir().mkpath(dir.path() + "/program"));
-        ASSERT_TRUE(QDir().mkpath(dir.path() + "/gifs"));
-        gifPath = dir.path() + "/gifs/anim.gif";
-        writeGif(gifPath, 3, 7, 5);
-        window = std::make_unique<MainWindow>(services.services(), dir.path() + "/program/");
-        outputFolder = QString::fromStdString(window->settings().outputFolder);
-    }
+ protected:
+  void SetUp() override {
+    ensureApplication();
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/program"));
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/gifs"));
+    gifPath = dir.path() + "/gifs/anim.gif";
+    writeGif(gifPath, 3, 7, 5);
+    window = std::make_unique<MainWindow>(services.services(), dir.path() + "/program/");
+    outputFolder = QString::fromStdString(window->settings().outputFolder);
+  }
 
-    void addGifAndMakeItCurrent() {
-        services.filesToAdd = {gifPath};
-        window->batch().addFiles();
-        waitFor([&] { return window->batch().list().rowCount() == 1 && !window->addingFiles(); }, 5000);
-        ASSERT_EQ(window->batch().list().rowCount(), 1);
-        window->batch().makeRowCurrent(0, true);
-        ASSERT_EQ(window->currentFile(), gifPath);
-    }
+  void addGifAndMakeItCurrent() {
+    services.filesToAdd = {gifPath};
+    window->batch().addFiles();
+    waitFor([&] { return window->batch().list().rowCount() == 1 && !window->addingFiles(); }, 5000);
+    ASSERT_EQ(window->batch().list().rowCount(), 1);
+    window->batch().makeRowCurrent(0, true);
+    ASSERT_EQ(window->currentFile(), gifPath);
+  }
 
-    void trigger(const QString& text) {
-        for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) {
-            if (action->text() == text) {
-                action->trigger();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no Export menu item " << text.toStdString();
+  void trigger(const QString& text) {
+    for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) {
+      if (action->text() == text) {
+        action->trigger();
+        return;
+      }
     }
+    ADD_FAILURE() << "no Export menu item " << text.toStdString();
+  }
 
-    QTemporaryDir dir;
-    RecordingServices services;
-    std::unique_ptr<MainWindow> window;
-    QString gifPath;
-    QString outputFolder;
+  QTemporaryDir dir;
+  RecordingServices services;
+  std::unique_ptr<MainWindow> window;
+  QString gifPath;
+  QString outputFolder;
 };
 
 TEST_F(ExportMenuTest, TheSubmenuHoldsSingleImageAndTheSixSequences) {
-    QStringList items;
-    for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) items << action->text();
-    EXPECT_EQ(items, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence",
-                                  "Jpg Sequence", "Png Sequence", "Tiff Sequence"}));
+  QStringList items;
+  for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) items << action->text();
+  EXPECT_EQ(items, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence", "Jpg Sequence",
+                                "Png Sequence", "Tiff Sequence"}));
 }
 
 TEST_F(ExportMenuTest, PngAndJpgSequencesOfTheCurrentGif) {
-    addGifAndMakeItCurrent();
-    const QString png = outputFolder + "tolvane_brevanto/png/";
-    const QStringList pngNames{"anim.gif00000.png", "anim.gif00001.png", "anim.gif00002.png"};
+  addGifAndMakeItCurrent();
+  const QString png = outputFolder + "tolvane_brevanto/png/";
+  const QStringList pngNames{"anim.gif00000.png", "anim.gif00001.png", "anim.gif00002.png"};
 
-    const QStringList counters = watchExportDialogs([&] { trigger("Png Sequence"); });
-    EXPECT_EQ(counters, (QStringList{"IDC_STATIC_PROGRESS", "1/3", "2/3", "3/3"}));
-    EXPECT_EQ(filesIn(png), pngNames);
-    EXPECT_EQ(services.opened, QStringList{png});
+  const QStringList counters = watchExportDialogs([&] { trigger("Png Sequence"); });
+  EXPECT_EQ(counters, (QStringList{"IDC_STATIC_PROGRESS", "1/3", "2/3", "3/3"}));
+  EXPECT_EQ(filesIn(png), pngNames);
+  EXPECT_EQ(services.opened, QStringList{png});
 
-    // Again: the same names are written again, nothing is added.
-    for (const QString& name : pngNames) QFile::remove(png + name);
-    watchExportDialogs([&] { trigger("Png Sequence"); });
-    EXPECT_EQ(filesIn(png), pngNames);
+  // Again: the same names are written again, nothing is added.
+  for (const QString& name : pngNames) QFile::remove(png + name);
+  watchExportDialogs([&] { trigger("Png Sequence"); });
+  EXPECT_EQ(filesIn(png), pngNames);
 
-    watchExportDialogs([&] { trigger("Jpg Sequence"); });
-    EXPECT_EQ(filesIn(outputFolder + "tolvane_brevanto/jpeg/"),
-              (QStringList{"anim.gif00000.jpeg", "anim.gif00001.jpeg", "anim.gif00002.jpeg"}));
-    EXPECT_TRUE(services.messages.isEmpty());
+  watchExportDialogs([&] { trigger("Jpg Sequence"); });
+  EXPECT_EQ(filesIn(outputFolder + "tolvane_brevanto/jpeg/"),
+            (QStringList{"anim.gif00000.jpeg", "anim.gif00001.jpeg", "anim.gif00002.jpeg"}));
+  EXPECT_TRUE(services.messages.isEmpty());
 }
 
 TEST_F(ExportMenuTest, WithoutACurrentFileEveryExportSaysNoGifFiles) {
-    trigger("Png Sequence");
-    trigger("Single Image");
-    EXPECT_EQ(services.messages, (QStringList{"No gif files!", "No gif files!"}));
-    EXPECT_EQ(services.saveDialogs, 0);
-    EXPECT_FALSE(QDir(outputFolder + "tolvane_brevanto").exists());
+  trigger("Png Sequence");
+  trigger("Single Image");
+  EXPECT_EQ(services.messages, (QStringList{"No gif files!", "No gif files!"}));
+  EXPECT_EQ(services.saveDialogs, 0);
+  EXPECT_FALSE(QDir(outputFolder + "tolvane_brevanto").exists());
 }
 
 TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
-    addGifAndMakeItCurrent();
-    services.saveAnswer = SaveChoice{dir.path() + "/still", 4};
+  addGifAndMakeItCurrent();
+  services.saveAnswer = SaveChoice{dir.path() + "/still", 4};
 
-    // Never played: no frame in the preview, nothing asked, nothing written.
-    trigger("Single Image");
-    ASSERT_EQ(services.messages.size(), 1);
-    EXPECT_EQ(services.messages[0].toStdString(), kNoPreviewFrameMessage);
-    EXPECT_EQ(services.saveDialogs, 0);
+  // Never played: no frame in the preview, nothing asked, nothing written.
+  trigger("Single Image");
+  ASSERT_EQ(services.messages.size(), 1);
+  EXPECT_EQ(services.messages[0].toStdString(), kNoPreviewFrameMessage);
+  EXPECT_EQ(services.saveDialogs, 0);
 
-    window->play();
-    waitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }, 5000);
-    ASSERT_NE(window->player().currentImage(), nullptr);
+  window->play();
+  waitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }, 5000);
+  ASSERT_NE(window->player().currentImage(), nullptr);
 
-    window->settingsPanel().chooseSizeMode("2x Original Size");
-    trigger("Single Image");
-    EXPECT_EQ(services.saveFilters, singleImageFilters());
-    image::AnimatedImage written;
-    ASSERT_TRUE(written.load((dir.path() + "/still.png").toStdString()));
-    EXPECT_EQ(written.frame(0).width(), 14);
-    EXPECT_EQ(written.frame(0).height(), 10);
-    EXPECT_EQ(services.messages.size(), 1);
+  window->settingsPanel().chooseSizeMode("2x Original Size");
+  trigger("Single Image");
+  EXPECT_EQ(services.saveFilters, singleImageFilters());
+  image::AnimatedImage written;
+  ASSERT_TRUE(written.load((dir.path() + "/still.png").toStdString()));
+  EXPECT_EQ(written.frame(0).width(), 14);
+  EXPECT_EQ(written.frame(0).height(), 10);
+  EXPECT_EQ(services.messages.size(), 1);
 
-    // A custom size counts as soon as it is typed.
-    window->settingsPanel().chooseSizeMode("Custom");
-    window->settingsPanel().setText(SettingsPanel::Box::Width, "20");
-    window->settingsPanel().setText(SettingsPanel::Box::Height, "9");
-    services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
-    trigger("Single Image");
-    image::AnimatedImage custom;
-    ASSERT_TRUE(custom.load((dir.path() + "/custom.bmp").toStdString()));
-    EXPECT_EQ(custom.frame(0).width(), 20);
-    EXPECT_EQ(custom.frame(0).height(), 9);
-    EXPECT_EQ(services.messages.size(), 1);
+  // A custom size counts as soon as it is typed.
+  window->settingsPanel().chooseSizeMode("Custom");
+  window->settingsPanel().setText(SettingsPanel::Box::Width, "20");
+  window->settingsPanel().setText(SettingsPanel::Box::Height, "9");
+  services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
+  trigger("Single Image");
+  image::AnimatedImage custom;
+  ASSERT_TRUE(custom.load((dir.path() + "/custom.bmp").toStdString()));
+  EXPECT_EQ(custom.frame(0).width(), 20);
+  EXPECT_EQ(custom.frame(0).height(), 9);
+  EXPECT_EQ(services.messages.size(), 1);
 }
 
 TEST_F(ExportMenuTest, TheLinkLabelOpensTheMakersAddressThroughTheShell) {
-    auto* link = window->findChild<controls::HyperlinkLabel*>();
-    ASSERT_NE(link, nullptr);
-    window->show();
-    EXPECT_EQ(link->text(), kMakerAddress);
-    EXPECT_EQ(link->toolTip(), kMakerAddress);
+  auto* link = window->findChild<controls::HyperlinkLabel*>();
+  ASSERT_NE(link, nullptr);
+  window->show();
+  EXPECT_EQ(link->text(), kMakerAddress);
+  EXPECT_EQ(link->toolTip(), kMakerAddress);
 
-    services.urlOpens = false;
-    link->openTarget();
-    EXPECT_FALSE(link->isVisited());
-    ASSERT_EQ(services.messages.size(), 1);
-    EXPECT_EQ(services.messages[0],
-              "Unable to open hyperlink:\n\nThere is no application associated\n"
-              "with the given filename extension.");
+  services.urlOpens = false;
+  link->openTarget();
+  EXPECT_FALSE(link->isVisited());
+  ASSERT_EQ(services.messages.size(), 1);
+  EXPECT_EQ(services.messages[0],
+            "Unable to open hyperlink:\n\nThere is no application associated\n"
+            "with the given filename extension.");
 
-    services.urlOpens = true;
-    link->openTarget();
-    EXPECT_TRUE(link->isVisited());
-    EXPECT_EQ(services.opened, (QStringList{kMakerAddress, kMakerAddress}));
-    EXPECT_EQ(services.messages.size(), 1);
+  services.urlOpens = true;
+  link->openTarget();
+  EXPECT_TRUE(link->isVisited());
+  EXPECT_EQ(services.opened, (QStringList{kMakerAddress, kMakerAddress}));
+  EXPECT_EQ(services.messages.size(), 1);
 }
 
 }  // namespace

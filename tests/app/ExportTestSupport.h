@@ -31,102 +31,98 @@ namespace brevanto::app::exporttest {
 using brevanto::image::RasterImage;
 
 inline void ensureApplication() {
-    if (QApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+  if (QApplication::instance() == nullptr) {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+  }
 }
 
 // Services that answer like a user would, and remember what they were asked.
 struct RecordingServices : DialogService, MessageService, ShellService {
-    QStringList messages;
-    QStringList opened;
-    SaveChoice saveAnswer;
-    QStringList saveFilters;
-    int saveDialogs = 0;
+  QStringList messages;
+  QStringList opened;
+  SaveChoice saveAnswer;
+  QStringList saveFilters;
+  int saveDialogs = 0;
 
-    QStringList filesToAdd;
+  QStringList filesToAdd;
 
-    QStringList openFiles(QWidget*, const QString&) override { return filesToAdd; }
-    QString chooseFolder(QWidget*, const QString&) override { return {}; }
-    SaveChoice saveFile(QWidget*, const QStringList& filters) override {
-        ++saveDialogs;
-        saveFilters = filters;
-        return saveAnswer;
-    }
-    void show(QWidget*, const QString& text, MessageIcon) override { messages << text; }
-    bool openPath(const QString& path, ShowMode) override {
-        opened << path;
-        return true;
-    }
-    bool openUrl(const QUrl& url) override {
-        opened << url.toString();
-        return urlOpens;
-    }
-    bool urlOpens = true;
-    Services services() { return Services{this, this, this}; }
+  QStringList openFiles(QWidget*, const QString&) override { return filesToAdd; }
+  QString chooseFolder(QWidget*, const QString&) override { return {}; }
+  SaveChoice saveFile(QWidget*, const QStringList& filters) override {
+    ++saveDialogs;
+    saveFilters = filters;
+    return saveAnswer;
+  }
+  void show(QWidget*, const QString& text, MessageIcon) override { messages << text; }
+  bool openPath(const QString& path, ShowMode) override {
+    opened << path;
+    return true;
+  }
+  bool openUrl(const QUrl& url) override {
+    opened << url.toString();
+    return urlOpens;
+  }
+  bool urlOpens = true;
+  Services services() { return Services{this, this, this}; }
 };
 
 // Colour indices of the default test palette: white, red, green, blue.
 inline std::vector<std::uint8_t> writeGif(const QString& path, int frames, int width = 7, int height = 5) {
-    brevanto::testing::GifBuilder gif(width, height);
-    std::vector<std::uint8_t> colours;
-    for (int i = 0; i < frames; ++i) {
-        const auto index = static_cast<std::uint8_t>(1 + i % 3);
-        gif.frame(10, width, height, index);
-        colours.push_back(index);
-    }
-    gif.trailer();
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(gif.bytes().data()),
-              static_cast<std::streamsize>(gif.size()));
-    return colours;
+  brevanto::testing::GifBuilder gif(width, height);
+  std::vector<std::uint8_t> colours;
+  for (int i = 0; i < frames; ++i) {
+    const auto index = static_cast<std::uint8_t>(1 + i % 3);
+    gif.frame(10, width, height, index);
+    colours.push_back(index);
+  }
+  gif.trailer();
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<std::streamsize>(gif.size()));
+  return colours;
 }
 
 // Blue, green, red of the default palette entry.
 inline std::array<int, 3> paletteBgr(std::uint8_t index) {
-    switch (index) {
-        case 1: return {0, 0, 255};
-        case 2: return {0, 255, 0};
-        case 3: return {255, 0, 0};
-        default: return {255, 255, 255};
-    }
+  switch (index) {
+    case 1: return {0, 0, 255};
+    case 2: return {0, 255, 0};
+    case 3: return {255, 0, 0};
+    default: return {255, 255, 255};
+  }
 }
 
 inline std::array<int, 3> centreBgr(const RasterImage& image) {
-    const int bpp = image.bytesPerPixel();
-    EXPECT_GE(bpp, 3);
-    const std::uint8_t* p = image.row(image.height() / 2) + (image.width() / 2) * bpp;
-    return {p[0], p[1], p[2]};
+  const int bpp = image.bytesPerPixel();
+  EXPECT_GE(bpp, 3);
+  const std::uint8_t* p = image.row(image.height() / 2) + (image.width() / 2) * bpp;
+  return {p[0], p[1], p[2]};
 }
 
-inline QStringList filesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files, QDir::Name);
-}
+inline QStringList filesIn(const QString& folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
 
 // Records the counter text of every FrameExportDialog that appears while `run` runs: the text
 // before the first tick, then the text after every frame.
 inline QStringList watchExportDialogs(const std::function<void()>& run) {
-    QStringList counters;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* d = qobject_cast<FrameExportDialog*>(w);
-            if (d == nullptr || d->property("watched").toBool()) continue;
-            d->setProperty("watched", true);
-            EXPECT_EQ(d->windowTitle(), "Dialog");
-            EXPECT_TRUE(d->isModal());
-            counters << d->counterText();
-            QObject::connect(d, &FrameExportDialog::frameWritten,
-                             [&counters, d] { counters << d->counterText(); });
-        }
-    });
-    watch.start();
-    run();
-    return counters;
+  QStringList counters;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* d = qobject_cast<FrameExportDialog*>(w);
+      if (d == nullptr || d->property("watched").toBool()) continue;
+      d->setProperty("watched", true);
+      EXPECT_EQ(d->windowTitle(), "Dialog");
+      EXPECT_TRUE(d->isModal());
+      counters << d->counterText();
+      QObject::connect(d, &FrameExportDialog::frameWritten, [&counters, d] { counters << d->counterText(); });
+    }
+  });
+  watch.start();
+  run();
+  return counters;
 }
 
 }  // namespace brevanto::app::exporttest

@@ -165,7 +165,8 @@ TEST_F(MainWindowTest, StartsWithItsCaptionAndDefaults) {
   EXPECT_EQ(panel().text(SettingsPanel::Box::FrameRate), QStringLiteral("10"));
   EXPECT_EQ(batch().progressText(), QStringLiteral("0%"));
   EXPECT_EQ(preview().frameCountText(), QStringLiteral("0"));
-  EXPECT_EQ(panel().sizeModeTexts(), (QStringList{"1/2 Original Size", "Original Size", "2x Original Size", "3x Original Size", "Custom"}));
+  EXPECT_EQ(panel().sizeModeTexts(),
+            (QStringList{"1/2 Original Size", "Original Size", "2x Original Size", "3x Original Size", "Custom"}));
   QStringList headers;
   for (int c = 0; c < 5; ++c) headers << list().headerItem()->text(c);
   EXPECT_EQ(headers, (QStringList{"No", "FileName", "Dimension", "Count", "FilePath"}));
@@ -399,8 +400,8 @@ TEST_F(MainWindowTest, PlayRunsToTheEndOfTheFile) {
   bool sawLastFrame = false;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        sawLastFrame = sawLastFrame || preview().frameText() == QStringLiteral("2") ||
-                       window->player().currentFrame() == 2;
+        sawLastFrame =
+            sawLastFrame || preview().frameText() == QStringLiteral("2") || window->player().currentFrame() == 2;
         return preview().isPlayEnabled();
       },
       5000));
@@ -536,7 +537,8 @@ TEST_F(MainWindowTest, AMovieThatCannotBeWrittenIsReportedAndConvertAllGoesOn) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 20000));
 
   ASSERT_EQ(desktop.messages.size(), 1);
-  EXPECT_TRUE(desktop.messages[0].contains(outputFolder() + QStringLiteral("b.swf"))) << desktop.messages[0].toStdString();
+  EXPECT_TRUE(desktop.messages[0].contains(outputFolder() + QStringLiteral("b.swf")))
+      << desktop.messages[0].toStdString();
   EXPECT_EQ(desktop.icons[0], MessageIcon::Exclamation);
   EXPECT_EQ(desktop.opened, QStringList{outputFolder()});
   EXPECT_FALSE(readAll(outputFolder() + "a.swf").isEmpty());
@@ -765,9 +767,9 @@ TEST_F(WindowRunTest, LosslessConvertAndConvertAllWriteTheConvertersMovies) {
   EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Quality));
   testing::GifBuilder moving(12, 8);  // no looping extension
   moving.frame(20, 12, 8, 1);
-  moving.control(20).image(3, 2, 4, 3, 2);
-  moving.control(20).image(3, 2, 4, 3, 2);  // the same picture again
-  moving.control(30).image(0, 5, 2, 3, 3).trailer();
+  moving.control({.delay = 20}).image(3, 2, 4, 3, 2);
+  moving.control({.delay = 20}).image(3, 2, 4, 3, 2);  // the same picture again
+  moving.control({.delay = 30}).image(0, 5, 2, 3, 3).trailer();
   QFile file(gif("moving.gif"));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(reinterpret_cast<const char*>(moving.bytes().data()), static_cast<qint64>(moving.size()));
@@ -832,7 +834,9 @@ class WindowInputTest : public MainWindowTest {
     QCoreApplication::sendEvent(list().viewport(), &dropped);
     return dropped.isAccepted();
   }
-  void waitForAdds() { ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000)); }
+  void waitForAdds() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000));
+  }
 };
 
 TEST_F(WindowInputTest, DroppedGifsAndFoldersAreAddedInOrderAndOtherFilesCounted) {

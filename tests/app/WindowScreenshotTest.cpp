@@ -25,111 +25,112 @@ namespace brevanto::app {
 namespace {
 
 struct DemoServices : DialogService, MessageService, ShellService {
-    QStringList files;
-    QStringList openFiles(QWidget*, const QString&) override { return files; }
-    QString chooseFolder(QWidget*, const QString&) override { return {}; }
-    SaveChoice saveFile(QWidget*, const QStringList&) override { return {}; }
-    void show(QWidget*, const QString& text, MessageIcon) override {
-        ADD_FAILURE() << "unexpected message: " << text.toStdString();
-    }
-    bool openPath(const QString&, ShowMode) override { return true; }
-    bool openUrl(const QUrl&) override { return true; }
+  QStringList files;
+  QStringList openFiles(QWidget*, const QString&) override { return files; }
+  QString chooseFolder(QWidget*, const QString&) override { return {}; }
+  SaveChoice saveFile(QWidget*, const QStringList&) override { return {}; }
+  void show(QWidget*, const QString& text, MessageIcon) override {
+    ADD_FAILURE() << "unexpected message: " << text.toStdString();
+  }
+  bool openPath(const QString&, ShowMode) override { return true; }
+  bool openUrl(const QUrl&) override { return true; }
 };
 
 // A 200 x 150 sunset: a sky gradient, a sun that sinks frame by frame, and dark hills.
 void writeSunset(const QString& path) {
-    constexpr int W = 200, H = 150, kFrames = 12;
-    std::vector<std::uint32_t> colours(256, 0);
-    for (int i = 0; i < 128; ++i) {  // sky: deep blue at the top to orange at the horizon
-        const double t = i / 127.0;
-        const int r = static_cast<int>(40 + t * 215), g = static_cast<int>(50 + t * 110),
-                  b = static_cast<int>(120 - t * 70);
-        colours[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(r << 16 | g << 8 | b);
+  constexpr int W = 200, H = 150, kFrames = 12;
+  std::vector<std::uint32_t> colours(256, 0);
+  for (int i = 0; i < 128; ++i) {  // sky: deep blue at the top to orange at the horizon
+    const double t = i / 127.0;
+    const int r = static_cast<int>(40 + t * 215), g = static_cast<int>(50 + t * 110),
+              b = static_cast<int>(120 - t * 70);
+    colours[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(r << 16 | g << 8 | b);
+  }
+  colours[200] = 0xFFE066;  // sun
+  colours[201] = 0xFFF3B0;  // sun's rim
+  colours[210] = 0x23402C;  // hills
+  colours[211] = 0x2F5A3A;
+  brevanto::testing::GifBuilder gif(W, H, colours);
+  gif.loop();
+  for (int f = 0; f < kFrames; ++f) {
+    std::vector<std::uint8_t> px(static_cast<std::size_t>(W * H));
+    const double sunX = 70 + f * 5, sunY = 40 + f * 6;
+    for (int y = 0; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        std::uint8_t index = static_cast<std::uint8_t>(std::min(127, y * 128 / 110));
+        const double d = std::hypot(x - sunX, y - sunY);
+        if (d < 16)
+          index = 200;
+        else if (d < 19)
+          index = 201;
+        const double hill1 = 112 + 10 * std::sin(x / 23.0);
+        const double hill2 = 124 + 8 * std::sin(x / 13.0 + 1.5);
+        if (y > hill2)
+          index = 210;
+        else if (y > hill1)
+          index = 211;
+        px[static_cast<std::size_t>(y * W + x)] = index;
+      }
     }
-    colours[200] = 0xFFE066;  // sun
-    colours[201] = 0xFFF3B0;  // sun's rim
-    colours[210] = 0x23402C;  // hills
-    colours[211] = 0x2F5A3A;
-    brevanto::testing::GifBuilder gif(W, H, colours);
-    gif.loop();
-    for (int f = 0; f < kFrames; ++f) {
-        std::vector<std::uint8_t> px(static_cast<std::size_t>(W * H));
-        const double sunX = 70 + f * 5, sunY = 40 + f * 6;
-        for (int y = 0; y < H; ++y) {
-            for (int x = 0; x < W; ++x) {
-                std::uint8_t index = static_cast<std::uint8_t>(std::min(127, y * 128 / 110));
-                const double d = std::hypot(x - sunX, y - sunY);
-                if (d < 16) index = 200;
-                else if (d < 19) index = 201;
-                const double hill1 = 112 + 10 * std::sin(x / 23.0);
-                const double hill2 = 124 + 8 * std::sin(x / 13.0 + 1.5);
-                if (y > hill2) index = 210;
-                else if (y > hill1) index = 211;
-                px[static_cast<std::size_t>(y * W + x)] = index;
-            }
-        }
-        gif.control({.delay = 12});
-        gif.image(0, 0, W, H, px);
-    }
-    gif.trailer();
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(gif.bytes().data()),
-              static_cast<std::streamsize>(gif.size()));
+    gif.control({.delay = 12});
+    gif.image(0, 0, W, H, px);
+  }
+  gif.trailer();
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<std::streamsize>(gif.size()));
 }
 
 void waitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
 }
 
 TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
-    const QByteArray target = qgetenv("BREVANTO_SCREENSHOT");
-    if (target.isEmpty()) {
-        GTEST_SKIP() << "set BREVANTO_SCREENSHOT to the PNG file to write";
+  const QByteArray target = qgetenv("BREVANTO_SCREENSHOT");
+  if (target.isEmpty()) {
+    GTEST_SKIP() << "set BREVANTO_SCREENSHOT to the PNG file to write";
+  }
+  QDir home(QDir::tempPath() + "/brevanto-demo/ann");
+  home.removeRecursively();
+  const QString gifs = home.path() + "/Pictures/gifs";
+  ASSERT_TRUE(QDir().mkpath(gifs));
+  writeSunset(gifs + "/sunset.gif");
+  DemoServices services;
+  services.files << gifs + "/sunset.gif";
+  // The project's example GIFs (this file lives in tests/app/).
+  const QDir examples(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../../examples");
+  for (const char* name : {"bouncing-ball.gif", "spinner.gif", "traffic-light.gif", "still.gif"}) {
+    const QString copy = gifs + "/" + QString::fromUtf8(name);
+    if (QFile::copy(examples.filePath(QString::fromUtf8(name)), copy)) {
+      services.files << copy;
     }
-    QDir home(QDir::tempPath() + "/brevanto-demo/ann");
-    home.removeRecursively();
-    const QString gifs = home.path() + "/Pictures/gifs";
-    ASSERT_TRUE(QDir().mkpath(gifs));
-    writeSunset(gifs + "/sunset.gif");
-    DemoServices services;
-    services.files << gifs + "/sunset.gif";
-    // The project's example GIFs (this file lives in tests/app/).
-    const QDir examples(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../../examples");
-    for (const char* name : {"bouncing-ball.gif", "spinner.gif", "traffic-light.gif", "still.gif"}) {
-        const QString copy = gifs + "/" + QString::fromUtf8(name);
-        if (QFile::copy(examples.filePath(QString::fromUtf8(name)), copy)) {
-            services.files << copy;
-        }
-    }
+  }
 
-    // As for an installed program whose folder the user cannot write: the output folder is the
-    // per-user one.
-    const QByteArray realHome = qgetenv("HOME");
-    qputenv("HOME", home.path().toUtf8());
-    MainWindow window(Services{&services, &services, &services},
-                      QStringLiteral("/nonexistent/brevanto/bin/"));
-    window.resize(960, 600);
-    window.show();
-    window.batch().addFiles();
-    waitFor([&] { return window.batch().list().rowCount() == services.files.size() && !window.addingFiles(); },
-            10000);
-    ASSERT_EQ(window.batch().list().rowCount(), services.files.size());
+  // As for an installed program whose folder the user cannot write: the output folder is the
+  // per-user one.
+  const QByteArray realHome = qgetenv("HOME");
+  qputenv("HOME", home.path().toUtf8());
+  MainWindow window(Services{&services, &services, &services}, QStringLiteral("/nonexistent/brevanto/bin/"));
+  window.resize(960, 600);
+  window.show();
+  window.batch().addFiles();
+  waitFor([&] { return window.batch().list().rowCount() == services.files.size() && !window.addingFiles(); }, 10000);
+  ASSERT_EQ(window.batch().list().rowCount(), services.files.size());
 
-    window.batch().list().selectAndFocusRow(0);
-    window.batch().makeRowCurrent(0, true);
-    window.play();
-    waitFor([&] { return window.player().currentFrame() >= 6; }, 5000);
-    window.pause();
-    waitFor([] { return false; }, 200);
+  window.batch().list().selectAndFocusRow(0);
+  window.batch().makeRowCurrent(0, true);
+  window.play();
+  waitFor([&] { return window.player().currentFrame() >= 6; }, 5000);
+  window.pause();
+  waitFor([] { return false; }, 200);
 
-    const QPixmap shot = window.grab();
-    qputenv("HOME", realHome);
-    home.removeRecursively();
-    ASSERT_TRUE(shot.save(QString::fromUtf8(target), "PNG"));
+  const QPixmap shot = window.grab();
+  qputenv("HOME", realHome);
+  home.removeRecursively();
+  ASSERT_TRUE(shot.save(QString::fromUtf8(target), "PNG"));
 }
 
 }  // namespace

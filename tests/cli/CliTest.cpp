@@ -62,10 +62,17 @@ std::vector<std::uint8_t> smallGif(int frames, std::uint8_t firstColor) {
 
 TEST(BrevantoConvert, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
   ScratchFolder scratch;
-  const std::vector<std::vector<std::string>> bad = {
-      {}, {"-q", "0", "a.gif"}, {"-q", "101", "a.gif"}, {"--fps=256", "a.gif"}, {"-s", "big", "a.gif"},
-      {"-s", "0x10", "a.gif"}, {"-s", "1639x10", "a.gif"}, {"--export", "xpm", "a.gif"},
-      {"--frobnicate", "a.gif"}, {"-j", "0", "a.gif"}, {"-o"}};
+  const std::vector<std::vector<std::string>> bad = {{},
+                                                     {"-q", "0", "a.gif"},
+                                                     {"-q", "101", "a.gif"},
+                                                     {"--fps=256", "a.gif"},
+                                                     {"-s", "big", "a.gif"},
+                                                     {"-s", "0x10", "a.gif"},
+                                                     {"-s", "1639x10", "a.gif"},
+                                                     {"--export", "xpm", "a.gif"},
+                                                     {"--frobnicate", "a.gif"},
+                                                     {"-j", "0", "a.gif"},
+                                                     {"-o"}};
   for (const auto& args : bad) {
     const Outcome outcome = convertTool(args, scratch);
     EXPECT_EQ(outcome.status, 2) << (args.empty() ? "(no arguments)" : args[0]);
@@ -207,5 +214,5 @@ TEST(BrevantoConvert, CorpusMoviesPassTheIndependentInspector) {
   EXPECT_EQ(outcome.status, converted == static_cast<int>(gifs.size()) ? 0 : 1);
 }
 
-} // namespace
-} // namespace brevanto
+}  // namespace
+}  // namespace brevanto

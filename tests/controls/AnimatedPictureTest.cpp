@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-
 #include "controls/AnimatedPicture.h"
 #include "controls/GifBlockParser.h"
 #include "image/ImageCodecFactory.h"
@@ -201,5 +200,5 @@ TEST(AnimatedPicture, PngFileLoadsAsOneStillPicture) {
   EXPECT_EQ(picture.screenHeight(), 4);
 }
 
-} // namespace
-} // namespace brevanto::controls
+}  // namespace
+}  // namespace brevanto::controls

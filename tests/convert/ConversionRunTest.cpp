@@ -14,8 +14,8 @@
 namespace brevanto::convert {
 namespace {
 
-using testing::GifBuilder;
 using testing::BatchList;
+using testing::GifBuilder;
 using testing::ScratchFolder;
 using testing::WindowStandIn;
 
@@ -152,8 +152,8 @@ TEST_F(ConversionRunTest, CommandsReportMissingFilesAndFoldersAndNeverDivideByZe
   window.perform(run.convert());
   settings.outputFolder = "/";
   window.perform(run.convertAll());
-  EXPECT_EQ(window.messages, (std::vector<std::string>{std::string(kSelectFileToConvertMessage),
-                                                       std::string(kSelectDirectoryMessage)}));
+  EXPECT_EQ(window.messages,
+            (std::vector<std::string>{std::string(kSelectFileToConvertMessage), std::string(kSelectDirectoryMessage)}));
   EXPECT_FALSE(run.isConverting());
 }
 
@@ -212,5 +212,5 @@ TEST_F(ConversionRunTest, PlainPlaybackPlaysOnceAndRestoresTheButtons) {
   EXPECT_TRUE(window.movies.empty());
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

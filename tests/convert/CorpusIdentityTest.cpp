@@ -63,5 +63,5 @@ TEST(CorpusIdentity, CaptureFolderPathAndHeadlessPathAgreeOnEveryCorpusFile) {
   EXPECT_GT(compared, 100);
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

@@ -10,8 +10,8 @@
 namespace brevanto::convert {
 namespace {
 
-using testing::GifBuilder;
 using testing::BatchList;
+using testing::GifBuilder;
 using testing::ScratchFolder;
 using testing::WindowStandIn;
 
@@ -50,7 +50,8 @@ TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
   GifBuilder animated(12, 9);
   animated.loop().comment("end to end");
   animated.frame(5, 12, 9, 1).frame(-1, 12, 9, 2);
-  animated.control({.delay = 22, .disposal = 1, .transparent = 0}).image(2, 3, 5, 4, std::vector<std::uint8_t>{0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3});
+  animated.control({.delay = 22, .disposal = 1, .transparent = 0})
+      .image(2, 3, 5, 4, std::vector<std::uint8_t>{0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3, 3, 0, 3});
   animated.frame(3, 12, 9, 3).trailer();
   const std::string animatedPath = scratch.write("in/anim.gif", animated.bytes());
 
@@ -86,5 +87,5 @@ TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
   EXPECT_EQ(movie.stageWidth, 24);
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

@@ -77,5 +77,5 @@ TEST(FrameCapture, EmptyingTheFolderDeletesEveryFileAndKeepsSubFolders) {
   EXPECT_TRUE(fs::exists(folder + "sub/kept.jpg"));
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

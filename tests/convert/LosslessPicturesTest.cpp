@@ -8,7 +8,7 @@
 #include "convert/SlotPictureMaker.h"
 #include "image/platform/DecodedImage.h"
 #include "swf/MovieAssembly.h"
-#include "tests/convert/ConversionTestSupport.h"
+#include "tests/support/Files.h"
 
 namespace brevanto::convert {
 namespace {
@@ -105,7 +105,7 @@ TEST(LosslessCorpus, CaptureFolderPathAndHeadlessPathAgree) {
       options.loop = LoopMode::AsGif;
       const auto direct = convertFile(gif, options);
       ASSERT_TRUE(direct.ok()) << gif << ": " << direct.error().reason;
-      EXPECT_TRUE(testing::readBytes(*fromFolder) == testing::readBytes(direct->moviePath)) << gif;
+      EXPECT_TRUE(testing::readFile(*fromFolder) == testing::readFile(direct->moviePath)) << gif;
       fs::remove(*fromFolder);
       fs::remove(direct->moviePath);
       ++compared;
@@ -114,5 +114,5 @@ TEST(LosslessCorpus, CaptureFolderPathAndHeadlessPathAgree) {
   EXPECT_GT(compared, 200);
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

@@ -11,9 +11,18 @@ namespace {
 
 TEST(OutputSettings, IntegerBoxesAcceptSignedDecimalsWithBlanksAndClamp) {
   const std::pair<const char*, std::int32_t> accepted[] = {
-      {"0", 0}, {"00", 0}, {"0 \t", 0}, {"42", 42}, {" \t-17\t ", -17}, {"+5", 5},
-      {"007", 7}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
-      {"-2147483649", INT_MIN}, {"99999999999999999999999", INT_MAX},
+      {"0", 0},
+      {"00", 0},
+      {"0 \t", 0},
+      {"42", 42},
+      {" \t-17\t ", -17},
+      {"+5", 5},
+      {"007", 7},
+      {"2147483647", INT_MAX},
+      {"2147483648", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"-2147483649", INT_MIN},
+      {"99999999999999999999999", INT_MAX},
       // Only the first 31 characters are read, so what follows them does not matter.
       {"1                              x", 1},
   };
@@ -22,8 +31,8 @@ TEST(OutputSettings, IntegerBoxesAcceptSignedDecimalsWithBlanksAndClamp) {
     ASSERT_TRUE(parsed.has_value()) << '"' << text << '"';
     EXPECT_EQ(*parsed, value) << '"' << text << '"';
   }
-  const char* rejected[] = {"", "   ", "-0", "+0", " 0", "\t00", "-", "+", "12a", "1 2",
-                            "0x10", "1.5", "--1", "five", "1,000"};
+  const char* rejected[] = {"",    "   ", "-0",   "+0",  " 0",  "\t00", "-",    "+",
+                            "12a", "1 2", "0x10", "1.5", "--1", "five", "1,000"};
   for (const char* text : rejected) {
     EXPECT_FALSE(util::parseInteger(text, util::IntegerSyntax::NumberBox).has_value()) << '"' << text << '"';
   }
@@ -95,15 +104,13 @@ TEST(OutputSettings, PickedFolderEndsInSeparatorAndCancelEmptiesIt) {
 }
 
 TEST(FrameExport, FilesAreNamedAfterTheSourceWithItsExtensionAndFiveDigits) {
-  EXPECT_EQ(exportFramePath("C:/out/", "/gifs/anim.gif", ".bmp", 0),
-            "C:/out/tolvane_brevanto/bmp/anim.gif00000.bmp");
-  EXPECT_EQ(exportFramePath("C:/out/", "/gifs/anim.gif", ".bmp", 12),
-            "C:/out/tolvane_brevanto/bmp/anim.gif00012.bmp");
+  EXPECT_EQ(exportFramePath("C:/out/", "/gifs/anim.gif", ".bmp", 0), "C:/out/tolvane_brevanto/bmp/anim.gif00000.bmp");
+  EXPECT_EQ(exportFramePath("C:/out/", "/gifs/anim.gif", ".bmp", 12), "C:/out/tolvane_brevanto/bmp/anim.gif00012.bmp");
   EXPECT_EQ(exportFramePath("/o/", "anim.gif", ".jpeg", 0), "/o/tolvane_brevanto/jpeg/anim.gif00000.jpeg");
   EXPECT_EQ(exportFramePath("/o/", "a.gif", ".tiff", 123456), "/o/tolvane_brevanto/tiff/a.gif123456.tiff");
   EXPECT_EQ(exportFolderFor("/o/", ""), "/o/tolvane_brevanto/bmp/");
   EXPECT_EQ(exportFramePath("/o/", "a.gif", "", 1), "/o/tolvane_brevanto/bmp/a.gif00001.bmp");
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

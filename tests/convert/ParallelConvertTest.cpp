@@ -24,7 +24,8 @@ swf::SlotPicture numbered(int n) { return swf::SlotPicture::jpeg({static_cast<st
 TEST(OrderedEncoder, DeliversInSubmissionOrderAndRethrowsAFailedJobInItsTurn) {
   for (const int threads : {1, 3}) {
     std::vector<int> seen;
-    OrderedEncoder encoder(threads, [&](swf::SlotPicture p) { seen.push_back(p.bytes.at(0)); }, 4);
+    OrderedEncoder encoder(
+        threads, [&](swf::SlotPicture p) { seen.push_back(p.bytes.at(0)); }, 4);
     for (int n = 0; n < 40; ++n) {
       // Later jobs often finish first.
       encoder.submit([n] {
@@ -38,7 +39,8 @@ TEST(OrderedEncoder, DeliversInSubmissionOrderAndRethrowsAFailedJobInItsTurn) {
   }
 
   std::vector<int> seen;
-  OrderedEncoder encoder(2, [&](swf::SlotPicture p) { seen.push_back(p.bytes.at(0)); }, 8);
+  OrderedEncoder encoder(
+      2, [&](swf::SlotPicture p) { seen.push_back(p.bytes.at(0)); }, 8);
   EXPECT_THROW(
       {
         for (int n = 0; n < 6; ++n) {
@@ -73,8 +75,9 @@ TEST(ParallelConvert, EncodingOnSeveralThreadsWritesTheSingleThreadMovie) {
     ASSERT_TRUE(result.ok()) << result.error().reason;
     movies.push_back(testing::readFile(result->moviePath));
     // Nothing but the movie stays in the folder (the streamed temporary file was renamed).
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(options.outputFolder),
-                            std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(options.outputFolder), std::filesystem::directory_iterator()),
+        1);
   }
   EXPECT_GT(movies[0].size(), 60u * 100u);
   EXPECT_EQ(movies[0], movies[1]);
@@ -103,5 +106,5 @@ TEST(ParallelConvertDeathTest, HugeScreenIsRefusedBeforeAnyPixelIsDecoded) {
       ::testing::ExitedWithCode(0), "refused 1");
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

@@ -111,5 +111,5 @@ TEST(PreviewPlayer, PlaysOnceShowingEveryFrameInOrderThenRewinds) {
   EXPECT_FALSE(player.playbackRunning());
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

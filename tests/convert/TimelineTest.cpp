@@ -37,5 +37,5 @@ TEST(Timeline, MissingOrTinyDelaysShowForOneSlot) {
   EXPECT_EQ(slotsForDisplayTime(300), 3);
 }
 
-} // namespace
-} // namespace brevanto::convert
+}  // namespace
+}  // namespace brevanto::convert

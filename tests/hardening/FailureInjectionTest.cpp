@@ -80,7 +80,8 @@ void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPa
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "100");
   for (int slot = 0; slot < slots; ++slot) {
-    ASSERT_TRUE(image::ImageCodecFactory::save(picture, convert::captureFramePath(outputFolder, gifPath, slot), properties));
+    ASSERT_TRUE(
+        image::ImageCodecFactory::save(picture, convert::captureFramePath(outputFolder, gifPath, slot), properties));
   }
 }
 

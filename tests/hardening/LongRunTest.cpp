@@ -75,6 +75,5 @@ TEST(LongRun, ConvertAllOverAListOfGifs) {
     report << i << '\t' << path << '\t' << figures[static_cast<std::size_t>(i)].peakKib << '\t'
            << figures[static_cast<std::size_t>(i)].currentKib << '\t' << problem << '\n';
   }
-  EXPECT_TRUE(filesIn(std::string(outFolder) + "/tolvane_brevanto/Temp").empty())
-      << "capture files were left behind";
+  EXPECT_TRUE(filesIn(std::string(outFolder) + "/tolvane_brevanto/Temp").empty()) << "capture files were left behind";
 }

@@ -98,12 +98,20 @@ TEST(Bmp, MalformedFilesFailOrLoadWhatIsThere) {
   };
   EXPECT_FALSE(broken([](auto& b) { b.resize(14); }));
   EXPECT_FALSE(broken([](auto& b) { b[0] = 'X'; }));
-  EXPECT_FALSE(broken([](auto& b) { b[10] = 0xFF; b[11] = 0xFF; }));               // offset beyond the file
-  EXPECT_FALSE(broken([](auto& b) { b[25] = 0xFF; }));                             // negative height
-  EXPECT_FALSE(broken([](auto& b) { b[30] = 1; }));                                // RLE8 compression
-  EXPECT_FALSE(broken([](auto& b) { b[28] = 2; }));                                // 2-bit
-  EXPECT_FALSE(broken([](auto& b) { b[18] = 0; b[19] = 0; b[20] = 0; b[21] = 0x40; }));  // 2^30 wide
-  EXPECT_FALSE(broken([](auto& b) { b.resize(20); }));                             // header cut
+  EXPECT_FALSE(broken([](auto& b) {
+    b[10] = 0xFF;
+    b[11] = 0xFF;
+  }));                                                  // offset beyond the file
+  EXPECT_FALSE(broken([](auto& b) { b[25] = 0xFF; }));  // negative height
+  EXPECT_FALSE(broken([](auto& b) { b[30] = 1; }));     // RLE8 compression
+  EXPECT_FALSE(broken([](auto& b) { b[28] = 2; }));     // 2-bit
+  EXPECT_FALSE(broken([](auto& b) {
+    b[18] = 0;
+    b[19] = 0;
+    b[20] = 0;
+    b[21] = 0x40;
+  }));                                                  // 2^30 wide
+  EXPECT_FALSE(broken([](auto& b) { b.resize(20); }));  // header cut
   // A file cut inside its pixels keeps what it has; the rest is zero.
   ASSERT_TRUE(broken([](auto& b) { b.resize(54 + 16 + 5); }));
   EXPECT_EQ(out.pixels()[20], good[54 + 20]);
@@ -176,9 +184,9 @@ TEST(Tga, RunLengthPackets) {
   // 4 x 2, 24-bit, bottom-first: a run of 3 red, a raw blue + green, then a run of 3 white
   // that crosses from the first file row into... the second row.
   auto b = tgaHeader(10, 4, 2, 24, 0);
-  const std::vector<std::uint8_t> packets = {0x82, 0, 0, 255,          // run 3 red
-                                             0x01, 255, 0, 0, 0, 255, 0,  // raw blue, green
-                                             0x82, 255, 255, 255};     // run 3 white
+  const std::vector<std::uint8_t> packets = {0x82, 0,   0,   255,             // run 3 red
+                                             0x01, 255, 0,   0,   0, 255, 0,  // raw blue, green
+                                             0x82, 255, 255, 255};            // run 3 white
   b.insert(b.end(), packets.begin(), packets.end());
   RasterImage image;
   std::optional<ImageProperties> props;

@@ -84,10 +84,16 @@ bool runCoalesce(const fs::path& file, std::vector<PamImage>& images) {
     std::stringstream header(data.substr(pos, end - pos));
     std::string key;
     while (header >> key) {
-      if (key == "WIDTH") header >> img.width;
-      else if (key == "HEIGHT") header >> img.height;
-      else if (key == "DEPTH") header >> img.depth;
-      else { std::string skip; std::getline(header, skip); }
+      if (key == "WIDTH")
+        header >> img.width;
+      else if (key == "HEIGHT")
+        header >> img.height;
+      else if (key == "DEPTH")
+        header >> img.depth;
+      else {
+        std::string skip;
+        std::getline(header, skip);
+      }
     }
     pos = end + 7;
     const size_t count = static_cast<size_t>(img.width) * img.height * img.depth;
@@ -144,8 +150,8 @@ FrameComparison compareFrame(const DecodedFrame& ours, const PamImage& ref, cons
       }
       if (result.differing++ == 0) {
         char text[160];
-        std::snprintf(text, sizeof text, "(%d,%d) ours BGRA %d,%d,%d,%d ImageMagick RGBA %d,%d,%d,%d", x, y,
-                      p[0], p[1], p[2], p[3], r, g, b, a);
+        std::snprintf(text, sizeof text, "(%d,%d) ours BGRA %d,%d,%d,%d ImageMagick RGBA %d,%d,%d,%d", x, y, p[0], p[1],
+                      p[2], p[3], r, g, b, a);
         result.firstDiff = text;
       }
     }
@@ -194,8 +200,9 @@ TEST(GifCorpus, ValidFilesMatchIndexFrameCountsAndImageMagick) {
     }
     // ImageMagick paints canvas areas no frame has drawn yet in the background colour; browsers
     // (and we) leave them transparent.
-    if (backgroundFilled) std::printf("note: %s: %zu pixels transparent here, background colour in ImageMagick\n",
-                                      name.c_str(), backgroundFilled);
+    if (backgroundFilled)
+      std::printf("note: %s: %zu pixels transparent here, background colour in ImageMagick\n", name.c_str(),
+                  backgroundFilled);
   }
   EXPECT_GT(files, 100u);
 }

@@ -19,10 +19,12 @@ TEST(ImageProperties, SetReplacesInPlaceAndAppendsNewKeys) {
 }
 
 TEST(ImageProperties, QualityTextRules) {
-  struct Case { const char* text; int quality; };
-  for (const Case c : {Case{"", 80}, Case{"-1", 80}, Case{"75", 75}, Case{"0", 1}, Case{"150", 100},
-                       Case{"abc", 1}, Case{" 42x", 42}, Case{"100", 100}, Case{"-5", 1},
-                       Case{"99999999999999999999", 100}}) {
+  struct Case {
+    const char* text;
+    int quality;
+  };
+  for (const Case c : {Case{"", 80}, Case{"-1", 80}, Case{"75", 75}, Case{"0", 1}, Case{"150", 100}, Case{"abc", 1},
+                       Case{" 42x", 42}, Case{"100", 100}, Case{"-5", 1}, Case{"99999999999999999999", 100}}) {
     EXPECT_EQ(ImageProperties::qualityFromText(c.text), c.quality) << '"' << c.text << '"';
   }
   ImageProperties props;
@@ -41,13 +43,11 @@ TEST(ImageProperties, ReadsDecodedPropertyItems) {
   ImageProperties props;
   props.addPropertyItems({
       item(0x5100, PropertyItem::Long, {10, 0, 0, 0, 10, 0, 0, 0, 50, 0, 0, 0}),
-      item(0x5101, PropertyItem::Short, {0xFF, 0xFF}),
-      item(0x010F, PropertyItem::Ascii, {'C', 'a', 'm', 0, 'x'}),
+      item(0x5101, PropertyItem::Short, {0xFF, 0xFF}), item(0x010F, PropertyItem::Ascii, {'C', 'a', 'm', 0, 'x'}),
       item(0x829A, PropertyItem::Rational, {1, 0, 0, 0, 60, 0, 0, 0}),
       item(0x9204, PropertyItem::SRational, {0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0}),
-      item(0x1234, PropertyItem::Long, {1, 1, 0, 0}),
-      item(0x5102, PropertyItem::Byte, {1, 2, 3}),           // ignored
-      item(0x4321, PropertyItem::Short, {1, 2, 3, 4}),       // wrong length: ignored
+      item(0x1234, PropertyItem::Long, {1, 1, 0, 0}), item(0x5102, PropertyItem::Byte, {1, 2, 3}),  // ignored
+      item(0x4321, PropertyItem::Short, {1, 2, 3, 4}),  // wrong length: ignored
   });
   const std::string delays = props.get(ImageProperties::FrameDelaysKey);
   EXPECT_EQ(delays, "000000000000010000000000000001000000000000000500");
@@ -90,16 +90,18 @@ TEST(ImageProperties, OnlyWhitelistedItemsAreWritten) {
 }
 
 TEST(ImageCodecFactory, FormatsFromPaths) {
-  struct Case { const char* path; ImageFormat format; };
-  for (const Case c : {Case{"/tmp/Anim.GIF", ImageFormat::Gif}, Case{"x.tar.gz", ImageFormat::Unknown},
-                       Case{"noextension", ImageFormat::Unknown}, Case{"/my.folder/file", ImageFormat::Unknown},
-                       Case{"a.jpeg", ImageFormat::Jpeg}, Case{"a.JPG", ImageFormat::Jpeg},
-                       Case{"a.jpe", ImageFormat::Unknown}, Case{"a.Tiff", ImageFormat::Tiff},
-                       Case{"a.tif", ImageFormat::Tiff}, Case{"a.bmp", ImageFormat::Bmp},
-                       Case{"a.tga", ImageFormat::Tga}, Case{"a.png", ImageFormat::Png},
-                       Case{"a.ico", ImageFormat::Ico}, Case{"a.pcx", ImageFormat::Pcx},
-                       Case{"a.psd", ImageFormat::Psd}, Case{"a.xpm", ImageFormat::Xpm},
-                       Case{"", ImageFormat::Unknown}, Case{"trailing.", ImageFormat::Unknown}}) {
+  struct Case {
+    const char* path;
+    ImageFormat format;
+  };
+  for (const Case c :
+       {Case{"/tmp/Anim.GIF", ImageFormat::Gif}, Case{"x.tar.gz", ImageFormat::Unknown},
+        Case{"noextension", ImageFormat::Unknown}, Case{"/my.folder/file", ImageFormat::Unknown},
+        Case{"a.jpeg", ImageFormat::Jpeg}, Case{"a.JPG", ImageFormat::Jpeg}, Case{"a.jpe", ImageFormat::Unknown},
+        Case{"a.Tiff", ImageFormat::Tiff}, Case{"a.tif", ImageFormat::Tiff}, Case{"a.bmp", ImageFormat::Bmp},
+        Case{"a.tga", ImageFormat::Tga}, Case{"a.png", ImageFormat::Png}, Case{"a.ico", ImageFormat::Ico},
+        Case{"a.pcx", ImageFormat::Pcx}, Case{"a.psd", ImageFormat::Psd}, Case{"a.xpm", ImageFormat::Xpm},
+        Case{"", ImageFormat::Unknown}, Case{"trailing.", ImageFormat::Unknown}}) {
     EXPECT_EQ(ImageCodecFactory::formatFromPath(std::string_view(c.path)), c.format) << c.path;
   }
   EXPECT_EQ(ImageCodecFactory::formatFromPath(std::filesystem::path("dir/Anim.GIF")), ImageFormat::Gif);
@@ -109,8 +111,8 @@ TEST(ImageCodecFactory, CodecsPerFormat) {
   for (ImageFormat f : {ImageFormat::Unknown, ImageFormat::Pcx, ImageFormat::Psd, ImageFormat::Xpm}) {
     EXPECT_EQ(ImageCodecFactory::createCodec(f), nullptr);
   }
-  for (ImageFormat f : {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Gif, ImageFormat::Tga,
-                        ImageFormat::Tiff, ImageFormat::Png, ImageFormat::Ico}) {
+  for (ImageFormat f : {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Gif, ImageFormat::Tga, ImageFormat::Tiff,
+                        ImageFormat::Png, ImageFormat::Ico}) {
     EXPECT_NE(ImageCodecFactory::createCodec(f), nullptr);
   }
 }

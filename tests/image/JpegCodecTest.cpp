@@ -49,8 +49,8 @@ Picture makePicture(PixelFormat format, int w, int h, bool bottomUp) {
   if (bottomUp) {  // same display rows, stored last row first
     std::vector<std::uint8_t> flipped(p.bytes.size());
     for (int y = 0; y < h; ++y)
-      std::memcpy(&flipped[stride * static_cast<std::size_t>(h - 1 - y)], &p.bytes[stride * static_cast<std::size_t>(y)],
-                  stride);
+      std::memcpy(&flipped[stride * static_cast<std::size_t>(h - 1 - y)],
+                  &p.bytes[stride * static_cast<std::size_t>(y)], stride);
     p.bytes = std::move(flipped);
     p.view.top = p.bytes.data() + stride * static_cast<std::size_t>(h - 1);
     p.view.stride = -static_cast<std::ptrdiff_t>(stride);
@@ -99,9 +99,9 @@ TEST(JpegCodec, SamePixelsAsTurboJpegInFewerBytes) {
     PixelFormat format;
     bool bottomUp;
   };
-  for (const Case c : {Case{PixelFormat::Argb32, false}, Case{PixelFormat::Rgb32, true},
-                       Case{PixelFormat::Rgb24, true}, Case{PixelFormat::Rgb24, false},
-                       Case{PixelFormat::PArgb32, false}, Case{PixelFormat::Indexed8, false}}) {
+  for (const Case c :
+       {Case{PixelFormat::Argb32, false}, Case{PixelFormat::Rgb32, true}, Case{PixelFormat::Rgb24, true},
+        Case{PixelFormat::Rgb24, false}, Case{PixelFormat::PArgb32, false}, Case{PixelFormat::Indexed8, false}}) {
     const Picture picture = makePicture(c.format, 67, 45, c.bottomUp);  // partial MCUs both ways
     for (int quality : {1, 50, 89, 90, 94, 95, 96, 100}) {
       SCOPED_TRACE(testing::Message() << std::hex << static_cast<std::uint32_t>(c.format) << std::dec
@@ -126,7 +126,8 @@ TEST(JpegCodec, LongZeroRunsAreCounted) {
   std::vector<std::uint8_t> bgr(static_cast<std::size_t>(w * h * 3));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const double v = 128 + 100 * std::cos((2 * (x % 8) + 1) * 3 * M_PI / 16) * std::cos((2 * (y % 8) + 1) * 2 * M_PI / 16);
+      const double v =
+          128 + 100 * std::cos((2 * (x % 8) + 1) * 3 * M_PI / 16) * std::cos((2 * (y % 8) + 1) * 2 * M_PI / 16);
       std::memset(&bgr[static_cast<std::size_t>((y * w + x) * 3)], static_cast<int>(v), 3);
     }
   const ImageView view{w, h, PixelFormat::Rgb24, bgr.data(), w * 3, {}};

@@ -96,7 +96,9 @@ TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
   ScratchFolder dir;
   // A composed GIF frame with transparency...
   GifBuilder gif(5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456});
-  gif.control({.delay = 10, .transparent = 3}).image(0, 0, 5, 3, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 3, 3, 0}).trailer();
+  gif.control({.delay = 10, .transparent = 3})
+      .image(0, 0, 5, 3, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 3, 3, 0})
+      .trailer();
   FrameList frames;
   std::optional<ImageProperties> props;
   PlatformCodec codec;

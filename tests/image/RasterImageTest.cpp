@@ -31,9 +31,12 @@ void fill32(RasterImage& image) {
 }
 
 TEST(RasterImage, StrideRowsAreFourByteAligned) {
-  struct Case { int w, bits; std::size_t stride; };
-  for (const Case c : {Case{1, 24, 4}, Case{1, 1, 4}, Case{3, 24, 12}, Case{5, 24, 16}, Case{33, 1, 8},
-                       Case{3, 4, 4}, Case{9, 4, 8}, Case{3, 16, 8}, Case{7, 8, 8}}) {
+  struct Case {
+    int w, bits;
+    std::size_t stride;
+  };
+  for (const Case c : {Case{1, 24, 4}, Case{1, 1, 4}, Case{3, 24, 12}, Case{5, 24, 16}, Case{33, 1, 8}, Case{3, 4, 4},
+                       Case{9, 4, 8}, Case{3, 16, 8}, Case{7, 8, 8}}) {
     RasterImage image;
     ASSERT_TRUE(image.create(c.w, 2, c.bits));
     EXPECT_EQ(image.stride(), c.stride) << c.w << " x " << c.bits;
@@ -56,8 +59,8 @@ TEST(RasterImage, CreateRejectsInvalidHeadersAndKeepsTheImage) {
   ASSERT_TRUE(image.create(2, 2, 24));
   image.row(0)[0] = 99;
   for (const BitmapInfoHeader& bad :
-       {headerOf(4, -10, 24), headerOf(0, 4, 24), headerOf(4, 0, 24), headerOf(4, 4, 24, 1),
-        headerOf(4, 4, 24, 2), headerOf(4, 4, 2), headerOf(4, 4, 15), headerOf(4, 4, 0)}) {
+       {headerOf(4, -10, 24), headerOf(0, 4, 24), headerOf(4, 0, 24), headerOf(4, 4, 24, 1), headerOf(4, 4, 24, 2),
+        headerOf(4, 4, 2), headerOf(4, 4, 15), headerOf(4, 4, 0)}) {
     EXPECT_FALSE(image.create(bad));
     EXPECT_FALSE(image.lastError().empty());
     EXPECT_EQ(image.width(), 2);
@@ -127,7 +130,7 @@ TEST(RasterImage, PaletteEntriesAndCopies) {
   ASSERT_TRUE(image.create(2, 2, 8));
   PaletteEntry out[10] = {};
   ASSERT_TRUE(image.getPaletteEntries(250, 10, out));
-  EXPECT_EQ(out[5].red, 255);    // entry 255
+  EXPECT_EQ(out[5].red, 255);         // entry 255
   EXPECT_EQ(out[6], PaletteEntry{});  // beyond 255: untouched
   EXPECT_FALSE(image.getPaletteEntries(-1, 1, out));
   EXPECT_FALSE(image.getPaletteEntries(0, 1, nullptr));

@@ -15,180 +15,167 @@ namespace {
 using test::Bytes;
 using test::hex;
 
-Bytes inflated(const Bytes& stream, std::size_t expectedSize)
-{
-    Bytes out(expectedSize + 16);
-    uLongf size = out.size();
-    if (uncompress(out.data(), &size, stream.data(), stream.size()) != Z_OK)
-        return {};
-    out.resize(size);
-    return out;
+Bytes inflated(const Bytes& stream, std::size_t expectedSize) {
+  Bytes out(expectedSize + 16);
+  uLongf size = out.size();
+  if (uncompress(out.data(), &size, stream.data(), stream.size()) != Z_OK) return {};
+  out.resize(size);
+  return out;
 }
 
 // Splits a DefineBitsLossless tag into its fixed fields and the inflated pixel data.
 struct LosslessTag {
-    Bytes head;  // tag header through the colour-table size (when present)
-    Bytes pixels;
+  Bytes head;  // tag header through the colour-table size (when present)
+  Bytes pixels;
 };
 
-LosslessTag split(const Bytes& tag, std::size_t headLength, std::size_t pixelBytes)
-{
-    LosslessTag out;
-    out.head.assign(tag.begin(), tag.begin() + static_cast<std::ptrdiff_t>(headLength));
-    out.pixels = inflated(Bytes(tag.begin() + static_cast<std::ptrdiff_t>(headLength), tag.end()), pixelBytes);
-    EXPECT_EQ(test::u32At(tag, 2), tag.size() - 6) << "body length";
-    return out;
+LosslessTag split(const Bytes& tag, std::size_t headLength, std::size_t pixelBytes) {
+  LosslessTag out;
+  out.head.assign(tag.begin(), tag.begin() + static_cast<std::ptrdiff_t>(headLength));
+  out.pixels = inflated(Bytes(tag.begin() + static_cast<std::ptrdiff_t>(headLength), tag.end()), pixelBytes);
+  EXPECT_EQ(test::u32At(tag, 2), tag.size() - 6) << "body length";
+  return out;
 }
 
-TEST(SwfLosslessBitmap, ColourMappedTableInFirstAppearanceOrderWithPaddedRows)
-{
-    // A 3x3 picture stored bottom-up (as a DIB); the bitmap is its lower-right 2x2 part:
-    //   blue  white      fourth bytes vary and must not matter
-    //   red   blue
-    // The outer pixels are green, which must not reach the table.
-    const std::uint8_t g[4] = {0x00, 0xFF, 0x00, 0xFF};
-    const std::uint8_t blue[4] = {0xFF, 0x00, 0x00, 0x12};
-    const std::uint8_t blue2[4] = {0xFF, 0x00, 0x00, 0x00};
-    const std::uint8_t white[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    const std::uint8_t red[4] = {0x00, 0x00, 0xFF, 0x80};
-    const std::uint8_t* rowsTopDown[3][3] = {{g, g, g}, {g, blue, white}, {g, red, blue2}};
-    Bytes memory;
-    for (int y = 2; y >= 0; --y)
-        for (int x = 0; x < 3; ++x)
-            memory.insert(memory.end(), rowsTopDown[y][x], rowsTopDown[y][x] + 4);
-    const util::BgraView whole{memory.data() + 2 * 12, -12, 3, 3};
+TEST(SwfLosslessBitmap, ColourMappedTableInFirstAppearanceOrderWithPaddedRows) {
+  // A 3x3 picture stored bottom-up (as a DIB); the bitmap is its lower-right 2x2 part:
+  //   blue  white      fourth bytes vary and must not matter
+  //   red   blue
+  // The outer pixels are green, which must not reach the table.
+  const std::uint8_t g[4] = {0x00, 0xFF, 0x00, 0xFF};
+  const std::uint8_t blue[4] = {0xFF, 0x00, 0x00, 0x12};
+  const std::uint8_t blue2[4] = {0xFF, 0x00, 0x00, 0x00};
+  const std::uint8_t white[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+  const std::uint8_t red[4] = {0x00, 0x00, 0xFF, 0x80};
+  const std::uint8_t* rowsTopDown[3][3] = {{g, g, g}, {g, blue, white}, {g, red, blue2}};
+  Bytes memory;
+  for (int y = 2; y >= 0; --y)
+    for (int x = 0; x < 3; ++x) memory.insert(memory.end(), rowsTopDown[y][x], rowsTopDown[y][x] + 4);
+  const util::BgraView whole{memory.data() + 2 * 12, -12, 3, 3};
 
-    SwfLosslessBitmap bitmap(7, whole.sub({1, 1, 2, 2}));
-    ASSERT_TRUE(bitmap.isValid());
-    EXPECT_EQ(bitmap.format(), 3);
-    const LosslessTag tag = split(bitmap.tagBytes(), 14, 17);
-    // Long header of code 20, id 7, format 3, 2 x 2, table size 3 - 1.
-    EXPECT_EQ(tag.head, Bytes({0x3F, 0x05, tag.head[2], tag.head[3], tag.head[4], tag.head[5], 0x07, 0x00,
-                               0x03, 0x02, 0x00, 0x02, 0x00, 0x02}));
-    EXPECT_EQ(tag.pixels, hex("00 00 FF  FF FF FF  FF 00 00   00 01 00 00   02 00 00 00"));
+  SwfLosslessBitmap bitmap(7, whole.sub({1, 1, 2, 2}));
+  ASSERT_TRUE(bitmap.isValid());
+  EXPECT_EQ(bitmap.format(), 3);
+  const LosslessTag tag = split(bitmap.tagBytes(), 14, 17);
+  // Long header of code 20, id 7, format 3, 2 x 2, table size 3 - 1.
+  EXPECT_EQ(tag.head, Bytes({0x3F, 0x05, tag.head[2], tag.head[3], tag.head[4], tag.head[5], 0x07, 0x00, 0x03, 0x02,
+                             0x00, 0x02, 0x00, 0x02}));
+  EXPECT_EQ(tag.pixels, hex("00 00 FF  FF FF FF  FF 00 00   00 01 00 00   02 00 00 00"));
 
-    // The compressor keeps nothing from one picture to the next: the same picture, the same bytes.
-    SwfLosslessBitmap other(7, whole);
-    EXPECT_EQ(SwfLosslessBitmap(7, whole.sub({1, 1, 2, 2})).tagBytes(), bitmap.tagBytes());
+  // The compressor keeps nothing from one picture to the next: the same picture, the same bytes.
+  SwfLosslessBitmap other(7, whole);
+  EXPECT_EQ(SwfLosslessBitmap(7, whole.sub({1, 1, 2, 2})).tagBytes(), bitmap.tagBytes());
 }
 
-TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels)
-{
-    // 17 x 16 pixels, all different: R = 0x80, G = y, B = x.
-    constexpr int w = 17, h = 16;
-    Bytes memory;
-    Bytes expected;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            memory.insert(memory.end(), {std::uint8_t(x), std::uint8_t(y), 0x80, 0xEE});
-            expected.insert(expected.end(), {0x00, 0x80, std::uint8_t(y), std::uint8_t(x)});
-        }
-    SwfLosslessBitmap bitmap(0x0102, util::BgraView{memory.data(), w * 4, w, h});
-    EXPECT_EQ(bitmap.format(), 5);
-    const LosslessTag tag = split(bitmap.tagBytes(), 13, expected.size());
-    EXPECT_EQ(Bytes(tag.head.begin(), tag.head.begin() + 2), hex("3F 05"));
-    EXPECT_EQ(Bytes(tag.head.begin() + 6, tag.head.end()), hex("02 01  05  11 00  10 00"));
-    EXPECT_EQ(tag.pixels, expected);
-
-    // Exactly 256 colours still fit a table: 255 in the table-size byte.
-    SwfLosslessBitmap fits(1, util::BgraView{memory.data(), w * 4, 16, 16});
-    EXPECT_EQ(fits.format(), 3);
-    EXPECT_EQ(fits.tagBytes().at(13), 0xFF);
-}
-
-TEST(SwfLosslessBitmap, PictureThatCannotBeStoredGivesNoTag)
-{
-    const Bytes pixel(4, 0xFF);
-    EXPECT_FALSE(SwfLosslessBitmap(1, util::BgraView{}).isValid());
-    EXPECT_FALSE(SwfLosslessBitmap(1, util::BgraView{pixel.data(), 0, 65536, 1}).isValid());
-}
-
-TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage)
-{
-    // Rect (2, 3) 4 x 5 of the picture at scale 2: stage (4, 6)-(12, 16), fill scale 40 and
-    // translation (80, 120) twips, edges of 160 and 200 twips.
-    auto shape = pictureRectShape(5, 3, 6, {2, 3, 4, 5}, 2);
-    ASSERT_TRUE(shape);
-    EXPECT_EQ(shape->depth(), 3);
-    EXPECT_EQ(shape->tagBytes(),
-              hex("3F 08 2F 00 00 00  05 00  50 A0 78 0F 0A 00  01 41 06 00  DD 40 00 02 80 00 02 14 1E 00"
-                  "  01 00 00 00 00 00 00  11  3D 0A 0F 17 7A 80 01 BC 00 C8 DF 60 00 6F 00 4E 00"));
-
-    EXPECT_FALSE(pictureRectShape(1, 1, 2, {0, 0, 0, 5}, 1));
-    EXPECT_FALSE(pictureRectShape(1, 1, 2, {-1, 0, 4, 5}, 1));
-    EXPECT_FALSE(pictureRectShape(1, 1, 2, {0, 0, 4, 5}, 0));
-    EXPECT_TRUE(pictureRectShape(1, 1, 2, {0, 0, 546, 10}, 3));  // 1638 fits, 1641 does not
-    EXPECT_FALSE(pictureRectShape(1, 1, 2, {1, 0, 546, 10}, 3));
-}
-
-TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape)
-{
-    MovieAssemblyInput input;
-    input.gifPath = "/x/a.gif";
-    input.outputFolder = "/x/";
-    input.stageWidth = input.sourceWidth = 37;
-    input.stageHeight = input.sourceHeight = 21;
-    input.slotCount = 1;
-    const auto built = buildMovieBytes(input, [](int) { return SlotPicture::jpeg({0xFF, 0xD8}); });
-    ASSERT_TRUE(built.ok());
-    const auto movie = test::parseMovie(*built);
-    ASSERT_TRUE(movie.valid);
-    auto shape = pictureRectShape(1, 1, 2, {0, 0, 37, 21}, 1);
-    ASSERT_TRUE(shape);
-    const Bytes& tag = shape->tagBytes();
-    int shapes = 0;
-    for (const auto& t : movie.tags) {
-        if (t.code == 32) {
-            ++shapes;
-            EXPECT_EQ(t.body, Bytes(tag.begin() + 6, tag.end()));
-        }
+TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels) {
+  // 17 x 16 pixels, all different: R = 0x80, G = y, B = x.
+  constexpr int w = 17, h = 16;
+  Bytes memory;
+  Bytes expected;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      memory.insert(memory.end(), {std::uint8_t(x), std::uint8_t(y), 0x80, 0xEE});
+      expected.insert(expected.end(), {0x00, 0x80, std::uint8_t(y), std::uint8_t(x)});
     }
-    EXPECT_EQ(shapes, 1);
+  SwfLosslessBitmap bitmap(0x0102, util::BgraView{memory.data(), w * 4, w, h});
+  EXPECT_EQ(bitmap.format(), 5);
+  const LosslessTag tag = split(bitmap.tagBytes(), 13, expected.size());
+  EXPECT_EQ(Bytes(tag.head.begin(), tag.head.begin() + 2), hex("3F 05"));
+  EXPECT_EQ(Bytes(tag.head.begin() + 6, tag.head.end()), hex("02 01  05  11 00  10 00"));
+  EXPECT_EQ(tag.pixels, expected);
+
+  // Exactly 256 colours still fit a table: 255 in the table-size byte.
+  SwfLosslessBitmap fits(1, util::BgraView{memory.data(), w * 4, 16, 16});
+  EXPECT_EQ(fits.format(), 3);
+  EXPECT_EQ(fits.tagBytes().at(13), 0xFF);
 }
 
-TEST(SwfPictureRect, DoActionStop)
-{
-    EXPECT_EQ(doActionStopTag(), hex("02 03 07 00"));
+TEST(SwfLosslessBitmap, PictureThatCannotBeStoredGivesNoTag) {
+  const Bytes pixel(4, 0xFF);
+  EXPECT_FALSE(SwfLosslessBitmap(1, util::BgraView{}).isValid());
+  EXPECT_FALSE(SwfLosslessBitmap(1, util::BgraView{pixel.data(), 0, 65536, 1}).isValid());
 }
 
-} // namespace
-} // namespace brevanto::swf
+TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage) {
+  // Rect (2, 3) 4 x 5 of the picture at scale 2: stage (4, 6)-(12, 16), fill scale 40 and
+  // translation (80, 120) twips, edges of 160 and 200 twips.
+  auto shape = pictureRectShape(5, 3, 6, {2, 3, 4, 5}, 2);
+  ASSERT_TRUE(shape);
+  EXPECT_EQ(shape->depth(), 3);
+  EXPECT_EQ(shape->tagBytes(),
+            hex("3F 08 2F 00 00 00  05 00  50 A0 78 0F 0A 00  01 41 06 00  DD 40 00 02 80 00 02 14 1E 00"
+                "  01 00 00 00 00 00 00  11  3D 0A 0F 17 7A 80 01 BC 00 C8 DF 60 00 6F 00 4E 00"));
+
+  EXPECT_FALSE(pictureRectShape(1, 1, 2, {0, 0, 0, 5}, 1));
+  EXPECT_FALSE(pictureRectShape(1, 1, 2, {-1, 0, 4, 5}, 1));
+  EXPECT_FALSE(pictureRectShape(1, 1, 2, {0, 0, 4, 5}, 0));
+  EXPECT_TRUE(pictureRectShape(1, 1, 2, {0, 0, 546, 10}, 3));  // 1638 fits, 1641 does not
+  EXPECT_FALSE(pictureRectShape(1, 1, 2, {1, 0, 546, 10}, 3));
+}
+
+TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape) {
+  MovieAssemblyInput input;
+  input.gifPath = "/x/a.gif";
+  input.outputFolder = "/x/";
+  input.stageWidth = input.sourceWidth = 37;
+  input.stageHeight = input.sourceHeight = 21;
+  input.slotCount = 1;
+  const auto built = buildMovieBytes(input, [](int) { return SlotPicture::jpeg({0xFF, 0xD8}); });
+  ASSERT_TRUE(built.ok());
+  const auto movie = test::parseMovie(*built);
+  ASSERT_TRUE(movie.valid);
+  auto shape = pictureRectShape(1, 1, 2, {0, 0, 37, 21}, 1);
+  ASSERT_TRUE(shape);
+  const Bytes& tag = shape->tagBytes();
+  int shapes = 0;
+  for (const auto& t : movie.tags) {
+    if (t.code == 32) {
+      ++shapes;
+      EXPECT_EQ(t.body, Bytes(tag.begin() + 6, tag.end()));
+    }
+  }
+  EXPECT_EQ(shapes, 1);
+}
+
+TEST(SwfPictureRect, DoActionStop) { EXPECT_EQ(doActionStopTag(), hex("02 03 07 00")); }
+
+}  // namespace
+}  // namespace brevanto::swf
 
 namespace brevanto::swf {
 namespace {
 
 // A lossless movie: a whole picture, a slot without one (no characters), a changed rectangle
 // drawn at the stage's scale 2, then the stop in the last frame before its ShowFrame.
-TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame)
-{
-    MovieAssemblyInput input;
-    input.gifPath = "/x/a.gif";
-    input.outputFolder = "/x/";
-    input.sourceWidth = 4;
-    input.sourceHeight = 3;
-    input.stageWidth = 8;
-    input.stageHeight = 6;
-    input.lossless = true;
-    const std::uint8_t pixels[4 * 4 * 3] = {};
-    const util::BgraView picture{pixels, 16, 4, 3};
-    MovieBuilder builder(input);
-    builder.add(SlotPicture::lossless(losslessBitmapFields(picture), {0, 0, 4, 3}));
-    builder.add(SlotPicture{});
-    builder.add(SlotPicture::lossless(losslessBitmapFields(picture.sub({1, 2, 2, 1})), {1, 2, 2, 1}));
-    builder.stopAtEnd();
-    const auto bytes = builder.fileBytes();
-    ASSERT_TRUE(bytes);
-    const auto movie = test::parseMovie(*bytes);
-    ASSERT_TRUE(movie.valid);
-    std::vector<int> codes;
-    for (const auto& t : movie.tags) codes.push_back(t.code);
-    EXPECT_EQ(codes, (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 12, 1, 0}));
-    // The rectangle's shape is the one pictureRectShape makes for bitmap 6 at scale 2.
-    auto shape = pictureRectShape(5, 3, 6, {1, 2, 2, 1}, 2);
-    ASSERT_TRUE(shape);
-    const Bytes& tag = shape->tagBytes();
-    EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 6, tag.end()));
+TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame) {
+  MovieAssemblyInput input;
+  input.gifPath = "/x/a.gif";
+  input.outputFolder = "/x/";
+  input.sourceWidth = 4;
+  input.sourceHeight = 3;
+  input.stageWidth = 8;
+  input.stageHeight = 6;
+  input.lossless = true;
+  const std::uint8_t pixels[4 * 4 * 3] = {};
+  const util::BgraView picture{pixels, 16, 4, 3};
+  MovieBuilder builder(input);
+  builder.add(SlotPicture::lossless(losslessBitmapFields(picture), {0, 0, 4, 3}));
+  builder.add(SlotPicture{});
+  builder.add(SlotPicture::lossless(losslessBitmapFields(picture.sub({1, 2, 2, 1})), {1, 2, 2, 1}));
+  builder.stopAtEnd();
+  const auto bytes = builder.fileBytes();
+  ASSERT_TRUE(bytes);
+  const auto movie = test::parseMovie(*bytes);
+  ASSERT_TRUE(movie.valid);
+  std::vector<int> codes;
+  for (const auto& t : movie.tags) codes.push_back(t.code);
+  EXPECT_EQ(codes, (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 12, 1, 0}));
+  // The rectangle's shape is the one pictureRectShape makes for bitmap 6 at scale 2.
+  auto shape = pictureRectShape(5, 3, 6, {1, 2, 2, 1}, 2);
+  ASSERT_TRUE(shape);
+  const Bytes& tag = shape->tagBytes();
+  EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 6, tag.end()));
 }
 
-} // namespace
-} // namespace brevanto::swf
+}  // namespace
+}  // namespace brevanto::swf

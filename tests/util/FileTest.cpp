@@ -68,9 +68,8 @@ TEST_F(FileTest, ReadingReportsWhyAndLetsTheCallerRefuseASize) {
   std::ofstream(root / "empty").close();
   EXPECT_TRUE(readWholeFile(root / "empty")->empty());
   std::ofstream(root / "big") << "0123456789";
-  const auto refused = readWholeFile(root / "big", [](std::uint64_t size) {
-    return size > 4 ? "too large: " + std::to_string(size) : std::string();
-  });
+  const auto refused = readWholeFile(
+      root / "big", [](std::uint64_t size) { return size > 4 ? "too large: " + std::to_string(size) : std::string(); });
   EXPECT_EQ(refused.error(), "too large: 10");
 }
 
@@ -84,5 +83,5 @@ TEST(Plumbing, FolderRuleAndLittleEndianFields) {
   EXPECT_EQ(out, (Bytes{0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1}));
 }
 
-} // namespace
-} // namespace brevanto::util
+}  // namespace
+}  // namespace brevanto::util
