@@ -76,8 +76,8 @@ void SwfMovie::showFrame() {
 std::vector<std::uint8_t> SwfMovie::header() const {
   const std::vector<std::uint8_t> rect = frameSize_.encode();
   const std::size_t fileLength = tags_.size() + streamedSize_ + rect.size() + 14;
-  std::vector<std::uint8_t> out;
-  appendBytes(out, kSignature);
+  std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
+  out.reserve(12 + rect.size());
   appendU8(out, kVersion);
   appendU32(out, static_cast<std::uint32_t>(fileLength));
   appendBytes(out, rect);

@@ -22,7 +22,9 @@ Result<fs::path, int> createTemporaryBeside(const fs::path& path) {
   int error = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path temporary = path;
-    temporary.replace_filename("." + path.filename().string() + "." + std::to_string(generator() % 1000000u) + ".tmp");
+    std::string name = ".";
+    name.append(path.filename().string()).append(".").append(std::to_string(generator() % 1000000u)).append(".tmp");
+    temporary.replace_filename(name);
     // "x": fail rather than reuse a file that already exists.
     if (openFile(temporary, "wbx")) return temporary;
     error = errno;
