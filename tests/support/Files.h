@@ -4,7 +4,10 @@
 // ctest -j), reading and writing whole files, and the shared sample data, which tests skip
 // without when ../shared/testdata is absent.
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <atomic>
@@ -98,6 +101,28 @@ inline std::vector<fs::path> sampleFiles(const std::string& sub, const std::stri
   std::sort(files.begin(), files.end());
   return files;
 }
+
+// Simulates a full disk for the scope's life: files may grow to `bytes` at most, and a write
+// beyond that fails (SIGXFSZ ignored) instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit small = saved_;
+    small.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previousHandler_)(int);
+};
 
 }  // namespace brevanto::testing
 

@@ -375,15 +375,9 @@ TEST_F(MovieAssemblyTest, WriteFailureKeepsTheOldMovieAndLeavesNoPartialFile) {
   capture(0, Bytes(200000, 0x11));
   input.slotCount = 1;
 
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 64 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::optional<brevanto::testing::FileSizeLimit> fullDisk(std::in_place, 64 * 1024);
   const Outcome result = run();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
+  fullDisk.reset();
 
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.errorMessage.empty());

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -102,18 +104,12 @@ TEST_F(MovieBuilderTest, StreamedMoviesAreTheSameBytesAndFailuresLeaveNothingBeh
   EXPECT_EQ(entries(), 1);
 
   // A file size limit hit while streaming: reported as a failed write, nothing replaced.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 64 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::optional<brevanto::testing::FileSizeLimit> fullDisk(std::in_place, 64 * 1024);
   MovieBuilder tooLarge(input);
   const bool streaming = tooLarge.streamToFile();
   build(tooLarge, 60);
   const auto failed = tooLarge.write();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  fullDisk.reset();
   EXPECT_TRUE(streaming);
   ASSERT_FALSE(failed.ok());
   EXPECT_EQ(failed.error().kind, MovieError::Kind::CannotWrite);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -41,15 +43,9 @@ TEST_F(FileTest, ReplacingWritesEverythingOrKeepsTheOldFileAndLeavesNothing) {
   EXPECT_EQ(*readWholeFile(target), (Bytes{4, 5}));
 
   // A file size limit hit half-way through a large write.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 64 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::optional<brevanto::testing::FileSizeLimit> fullDisk(std::in_place, 64 * 1024);
   const auto tooLarge = replaceFile(target, Bytes(256 * 1024, 7));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  fullDisk.reset();
   ASSERT_FALSE(tooLarge.ok());
   EXPECT_FALSE(tooLarge.error().reason().empty());
   EXPECT_EQ(*readWholeFile(target), (Bytes{4, 5}));
