@@ -7,7 +7,7 @@ namespace brevanto::convert {
 
 OrderedEncoder::OrderedEncoder(int threads, Deliver deliver, int window) : deliver_(std::move(deliver)) {
   const int count = std::max(threads, 1);
-  window_ = static_cast<std::size_t>(window > 0 ? window : count);
+  window_ = static_cast<std::size_t>(window > 0 ? window : count + 1);
   if (count == 1) return;
   ring_.resize(window_);
   workers_.reserve(static_cast<std::size_t>(count));

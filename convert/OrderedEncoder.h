@@ -31,8 +31,9 @@ class OrderedEncoder {
   using Job = std::function<swf::SlotPicture()>;
   using Deliver = std::function<void(swf::SlotPicture)>;
 
-  // threads < 1 counts as 1. window: undelivered jobs at most (0: the threads, so that each
-  // thread has a frame while the decoder makes the next one on its own canvas).
+  // threads < 1 counts as 1. window: undelivered jobs at most (0: one more than the threads,
+  // so that a frame is waiting whenever a thread finishes one, instead of that thread idling
+  // while the decoder makes the next; a larger window buys little and costs a frame each).
   OrderedEncoder(int threads, Deliver deliver, int window = 0);
   // Stops the workers; pictures not delivered yet are dropped.
   ~OrderedEncoder();
