@@ -22,11 +22,8 @@
 
 #include "image/ImageLimits.h"
 #include "image/platform/ExifBlock.h"
+#include "image/platform/HuffmanTable.h"
 #include "image/platform/PixelRows.h"
-
-// Exported by libjpeg-turbo (jchuff.c) without a public declaration: the optimal Huffman table
-// for symbol counts, as libjpeg's own optimising pass builds it.
-extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, long freq[]);
 
 namespace brevanto::image::platform {
 
@@ -121,10 +118,13 @@ void finishOutput(j_compress_ptr info) {
 // the quantised blocks; libjpeg-turbo 2.1 does that in plain C counting bits one shift at a
 // time, which costs more than the rest of the encode. The encoder below puts this counting
 // in its place: the same counts (so the same tables and bytes), a bit mask and a count of
-// leading zeros per coefficient instead of loops.
+// leading zeros per coefficient instead of loops. A block's AC symbols are spread over four
+// sets of counters by position, so that a run of equal symbols (common at high qualities)
+// does not wait on one counter's previous increment; the sets are summed at the end.
+constexpr int kAcSets = 4;
 struct HuffmanCounts {
-  long dc[NUM_HUFF_TBLS][257];
-  long ac[NUM_HUFF_TBLS][257];
+  std::uint32_t dc[NUM_HUFF_TBLS][257];
+  std::uint32_t ac[NUM_HUFF_TBLS][kAcSets][257];
   int lastDc[MAX_COMPS_IN_SCAN];
 };
 
@@ -177,7 +177,7 @@ int magnitudeBits(int value) {
 // Counts one block's symbols as a baseline sequential scan codes them: the DC difference's
 // size, then (zero run, size) pairs, ZRL for runs over 15, EOB when the block ends in zeros.
 // False when a coefficient is too large for baseline coding.
-bool countBlock(const JCOEF* block, int lastDc, long* dc, long* ac) {
+bool countBlock(const JCOEF* block, int lastDc, std::uint32_t* dc, std::uint32_t (*ac)[257]) {
   const int dcBits = magnitudeBits(block[0] - lastDc);
   if (dcBits > kMaxCoefficientBits + 1) return false;
   ++dc[dcBits];
@@ -186,18 +186,19 @@ bool countBlock(const JCOEF* block, int lastDc, long* dc, long* ac) {
   for (int r = 0; r < DCTSIZE; ++r) nonZero |= kZigzagRows[r][(natural >> (r * DCTSIZE)) & 0xFF];
   nonZero &= ~std::uint64_t{1};  // the DC is counted above
   int previous = 0;
+  unsigned tooLarge = 0;
   while (nonZero) {
     const int k = std::countr_zero(nonZero);
     nonZero &= nonZero - 1;
     int run = k - previous - 1;
     previous = k;
-    for (; run > 15; run -= 16) ++ac[0xF0];
+    for (; run > 15; run -= 16) ++ac[0][0xF0];
     const int bits = magnitudeBits(block[kNaturalOrder[k]]);
-    if (bits > kMaxCoefficientBits) return false;
-    ++ac[(run << 4) + bits];
+    tooLarge |= static_cast<unsigned>(bits > kMaxCoefficientBits);
+    ++ac[k & (kAcSets - 1)][((run << 4) + bits) & 0xFF];
   }
-  if (previous < DCTSIZE2 - 1) ++ac[0];
-  return true;
+  if (previous < DCTSIZE2 - 1) ++ac[0][0];
+  return !tooLarge;
 }
 
 boolean gatherMcu(j_compress_ptr info, JBLOCKROW* mcu) {
@@ -215,23 +216,37 @@ boolean gatherMcu(j_compress_ptr info, JBLOCKROW* mcu) {
   return TRUE;
 }
 
+// The optimal table for the counts into the compressor's table slot.
+void setOptimalTable(j_compress_ptr info, JHUFF_TBL*& slot, const long (&counts)[257]) {
+  HuffmanTable optimal;
+  if (!buildOptimalHuffmanTable(counts, optimal)) {
+    info->err->msg_code = JERR_HUFF_CLEN_OVERFLOW;
+    (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info));
+  }
+  if (!slot) slot = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
+  std::memcpy(slot->bits, optimal.bits.data(), sizeof slot->bits);
+  std::memcpy(slot->huffval, optimal.values.data(), sizeof slot->huffval);
+  slot->sent_table = FALSE;  // the new table is written with the picture
+}
+
 // End of the counting pass: the tables the scan uses, built from the counts.
 void finishGather(j_compress_ptr info) {
   auto* counts = static_cast<HuffmanCounts*>(info->client_data);
   bool doneDc[NUM_HUFF_TBLS] = {}, doneAc[NUM_HUFF_TBLS] = {};
+  long total[257];
   for (int ci = 0; ci < info->comps_in_scan; ++ci) {
     const jpeg_component_info* component = info->cur_comp_info[ci];
     const int dcTable = component->dc_tbl_no, acTable = component->ac_tbl_no;
     if (!doneDc[dcTable]) {
-      JHUFF_TBL*& table = info->dc_huff_tbl_ptrs[dcTable];
-      if (!table) table = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
-      jpeg_gen_optimal_table(info, table, counts->dc[dcTable]);
+      std::copy(std::begin(counts->dc[dcTable]), std::end(counts->dc[dcTable]), total);
+      setOptimalTable(info, info->dc_huff_tbl_ptrs[dcTable], total);
       doneDc[dcTable] = true;
     }
     if (!doneAc[acTable]) {
-      JHUFF_TBL*& table = info->ac_huff_tbl_ptrs[acTable];
-      if (!table) table = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(info));
-      jpeg_gen_optimal_table(info, table, counts->ac[acTable]);
+      std::fill(std::begin(total), std::end(total), 0L);
+      for (const auto& set : counts->ac[acTable])
+        for (int s = 0; s < 257; ++s) total[s] += set[s];
+      setOptimalTable(info, info->ac_huff_tbl_ptrs[acTable], total);
       doneAc[acTable] = true;
     }
   }

@@ -1,16 +1,25 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <cstdio>  // before jpeglib.h
+
+#include <jpeglib.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <thread>
 #include <vector>
 
+#include "image/platform/HuffmanTable.h"
 #include "image/platform/JpegCodec.h"
 #include "image/platform/PixelRows.h"
 
 using namespace brevanto::image::platform;
+
+// libjpeg's own table builder (exported by libjpeg-turbo without a declaration).
+extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, long freq[]);
 
 namespace {
 
@@ -117,6 +126,45 @@ TEST(JpegCodec, SamePixelsAsTurboJpegInFewerBytes) {
       EXPECT_TRUE(pixels == decodedPixels(before));
     }
   }
+}
+
+// Our table builder against libjpeg's on counts a picture rarely gives all at once: many
+// ties, a single symbol, and steep (Fibonacci-like) counts whose codes pass 16 bits and must
+// be shortened.
+TEST(JpegCodec, OptimalTablesAreLibjpegsOnTiesAndLongCodes) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  std::mt19937 random(7);
+  for (int round = 0; round < 400; ++round) {
+    long counts[257] = {};
+    const int symbols = round == 0 ? 1 : 1 + static_cast<int>(random() % 256);
+    long a = 1, b = 1;
+    for (int i = 0; i < symbols; ++i) {
+      const int symbol = static_cast<int>(random() % 256);
+      switch (round % 4) {
+        case 0: counts[symbol] = 5; break;  // ties everywhere
+        case 1: counts[symbol] = 1 + static_cast<long>(random() % 1000); break;
+        case 2:
+          counts[symbol] = a;
+          a += b;
+          b = a - b;
+          if (a > 3'000'000) a = b = 1;
+          break;  // long codes
+        default: counts[symbol] = 1 + static_cast<long>(random() % 3); break;
+      }
+    }
+    long theirCounts[257];
+    std::copy(std::begin(counts), std::end(counts), theirCounts);
+    JHUFF_TBL theirs{};
+    jpeg_gen_optimal_table(&info, &theirs, theirCounts);
+    HuffmanTable ours;
+    ASSERT_TRUE(buildOptimalHuffmanTable(counts, ours)) << "round " << round;
+    ASSERT_EQ(0, std::memcmp(ours.bits.data(), theirs.bits, sizeof theirs.bits)) << "round " << round;
+    ASSERT_EQ(0, std::memcmp(ours.values.data(), theirs.huffval, sizeof theirs.huffval)) << "round " << round;
+  }
+  jpeg_destroy_compress(&info);
 }
 
 // A lone coefficient after exactly 16 zeros in zigzag order (row 2, column 3 of the block)
