@@ -295,6 +295,14 @@ void RunController::fullSpeedStarted(int row, const std::string& gifPath) {
     parts_.batch.list().setFocus(Qt::OtherFocusReason);
     parts_.batch.list().selectAndFocusRow(row);
     run_->setCurrentFile(gifPath);
+    // As in the real-time run, the size boxes show the stage of the file being converted.
+    const Dimension source = parseDimension(parts_.batch.list().entry(row).dimension);
+    const auto [width, height] = convertAllStage(source.width, source.height);
+    convert::OutputSettings& settings = parts_.settings.settings();
+    settings.outputWidth = width;
+    settings.outputHeight = height;
+    parts_.settings.setSourceSize(source.width, source.height);
+    parts_.settings.writeBack();
   }
   player_.stopPlayback();
   player_.rewind();

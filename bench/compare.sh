@@ -10,12 +10,15 @@
 # of repeating pictures at its own frame rate or dropping frames of zero delay); then our quality is raised from 1 until our movie's PSNR
 # reaches ffmpeg's. PSNR is over all pictures and the three colour channels, each picture of
 # a movie against the GIF frame it shows as ImageMagick composes it (`convert -coalesce`,
-# transparency flattened over white). Times are hyperfine means, one conversion at a time,
-# our converter with `-j 1`: wall time, and CPU time (user + system, all threads), which
-# varies less on a busy machine.
+# transparency flattened over white). Times are hyperfine means, one conversion at a time:
+# ffmpeg as it runs by default, our converter with `-j 1` and with all cores (the default);
+# wall time, and CPU time (user + system, all threads), which varies less on a busy machine.
 #
-# After the table: the one-file speed-up with all cores (a 1000-frame GIF, -j 1 against the
-# default) and the peak memory (max RSS) of one conversion writing a movie of over 500 MiB.
+# After the table: GIF decode throughput ours vs ffmpeg (bench/gif_decode_vs_ffmpeg.sh, which
+# builds BENCH_BUILD, default build-bench, with the benchmarks), the one-file speed-up with
+# all cores (a 1000-frame GIF, -j 1 against the default) beside what the machine gives to
+# independent one-thread runs, and the peak memory (max RSS) of one conversion writing a
+# movie of over 500 MiB.
 #
 # Default set: a 200-frame 320x240 GIF of dense full frames made with ffmpeg's testsrc2
 # (t200), and muybridge, iss634 and chi from ../shared/testdata/gif/valid when present.
@@ -265,26 +268,34 @@ for gif in "${files[@]}"; do
   hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ffmpeg.json" "${ffmpeg_cmd[*]}" >/dev/null 2>&1
   hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ours.json" \
     "$converter -j 1 -q $q -o $dir/q$q $gif" >/dev/null 2>&1
+  hyperfine -N --warmup 1 --runs "$runs" --export-json "$dir/ours-all.json" \
+    "$converter -q $q -o $dir/q$q $gif" >/dev/null 2>&1
   read -r f_wall f_cpu < <(times_of "$dir/ffmpeg.json")
   read -r b_wall b_cpu < <(times_of "$dir/ours.json")
+  read -r a_wall _ < <(times_of "$dir/ours-all.json")
   note=""
   [[ $f_pics == "$frames" && $b_pics == "$frames" ]] || note=" (pictures: ffmpeg $f_pics, ours $b_pics, frames $frames)"
-  rows+=("$(printf '%-26s %6d | %7.3f %7.3f %8s %6.2f | %4d %7.3f %7.3f %8s %6.2f | %6.2fx %6.2f%s' "${name:0:26}" \
-    "$frames" "$f_wall" "$f_cpu" "$(mib "$f_bytes")" "$f_psnr" "$q" "$b_wall" "$b_cpu" "$(mib "$b_bytes")" "$b_psnr" \
-    "$(awk -v a="$f_wall" -v b="$b_wall" 'BEGIN { print a / b }')" \
+  rows+=("$(printf '%-26s %6d | %7.3f %7.3f %8s %6.2f | %4d %7.3f %7.3f %7.3f %8s %6.2f | %6.2fx %6.2f%s' "${name:0:26}" \
+    "$frames" "$f_wall" "$f_cpu" "$(mib "$f_bytes")" "$f_psnr" "$q" "$b_wall" "$a_wall" "$b_cpu" "$(mib "$b_bytes")" \
+    "$b_psnr" "$(awk -v a="$f_wall" -v b="$a_wall" 'BEGIN { print a / b }')" \
     "$(awk -v a="$b_bytes" -v b="$f_bytes" 'BEGIN { print a / b }')" "$note")")
   echo "${rows[-1]}" >&2  # progress: each row as soon as it is measured
 done
 
-echo "Conversion at equal PSNR (ffmpeg mjpeg -q:v 2 vs brevanto-convert -j 1 -q Q, the lowest Q reaching ffmpeg's PSNR)"
-printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %8s %6s | %7s %6s\n' "" "" "ffmpeg" "" "" "" "ours" "" "" "" "" \
+echo "Conversion at equal PSNR (ffmpeg mjpeg -q:v 2 vs brevanto-convert -q Q, the lowest Q reaching ffmpeg's PSNR;"
+echo "our wall time with one thread (-j 1) and with all cores (the default); the speed ratio is ffmpeg's wall time"
+echo "over ours with all cores, each program as users run it)"
+printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %7s %8s %6s | %7s %6s\n' "" "" "ffmpeg" "" "" "" "ours" "" "" "" "" "" \
   "wall" "size"
-printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %8s %6s | %7s %6s\n' "file" "frames" "wall s" "cpu s" "MiB" "dB" "Q" \
-  "wall s" "cpu s" "MiB" "dB" "ff/ours" "ours/ff"
+printf '%-26s %6s | %7s %7s %8s %6s | %4s %7s %7s %7s %8s %6s | %7s %6s\n' "file" "frames" "wall s" "cpu s" "MiB" "dB" \
+  "Q" "-j1 s" "all s" "cpu s" "MiB" "dB" "ff/ours" "ours/ff"
 printf '%s\n' "${rows[@]}"
 echo
-# TODO(gif): decode throughput ours vs ffmpeg on t200 and muybridge (bench/gif_decode_vs_ffmpeg.sh).
-echo "decode throughput ours vs ffmpeg (t200, muybridge): TODO, bench/gif_decode_vs_ffmpeg.sh"
+
+# GIF decoding alone, ours beside ffmpeg's, on t200 and muybridge.
+echo "GIF decode throughput (one thread each)"
+"$root/bench/gif_decode_vs_ffmpeg.sh" "${BENCH_BUILD:-$root/build-bench}"
+echo
 # One long GIF converted with one thread (-j 1) and with all cores (the default): the frames are
 # encoded in parallel while the file is decoded. The movies go to memory-backed /dev/shm when
 # there is one, so that the device's write speed does not hide the encoding's.
@@ -296,12 +307,27 @@ hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/one.json" \
   "$converter -j 1 -q 94 -o $fast_out $long_gif" >/dev/null 2>&1
 hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/all.json" \
   "$converter -q 94 -o $fast_out $long_gif" >/dev/null 2>&1
+# What the machine itself gives: as many one-thread conversions at once as it has cores, each
+# into its own folder. Their throughput over one alone is the most any splitting of one file
+# could reach here (a shared or virtual machine gives less than its core count).
+cores=$(nproc)
+together=$work/together.sh
+{
+  echo '#!/bin/sh'
+  for ((c = 1; c <= cores; c++)); do echo "mkdir -p $fast_out/c$c; $converter -j 1 -q 94 -o $fast_out/c$c $long_gif >/dev/null &"; done
+  echo wait
+} >"$together"
+chmod +x "$together"
+hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/together.json" "$together" >/dev/null 2>&1
 [[ $fast_out != "$work" ]] && rm -rf "$fast_out"
 read -r one_wall one_cpu < <(times_of "$work/one.json")
 read -r all_wall all_cpu < <(times_of "$work/all.json")
-echo "One file on all cores (t1000: 1000 frames 320x240, -q 94, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg))"
+read -r together_wall _ < <(times_of "$work/together.json")
+echo "One file on all cores (t1000: 1000 frames 320x240, -q 94, $cores cores, load $(cut -d' ' -f1 /proc/loadavg))"
 printf '  -j 1: %.3f s wall, %.3f s cpu | all cores: %.3f s wall, %.3f s cpu | speed-up %.2fx\n' \
   "$one_wall" "$one_cpu" "$all_wall" "$all_cpu" "$(awk -v a="$one_wall" -v b="$all_wall" 'BEGIN { print a / b }')"
+printf '  the machine: %d one-thread conversions at once take %.3f s, a throughput of %.2fx one alone\n' \
+  "$cores" "$together_wall" "$(awk -v n="$cores" -v a="$one_wall" -v b="$together_wall" 'BEGIN { print n * a / b }')"
 
 # Peak memory of one conversion writing a movie of 500 MB or more: a 1280x960 GIF of still noise
 # under a small moving box (a small GIF: each frame after the first is only the box), each frame

@@ -150,28 +150,43 @@ constexpr ZigzagRows makeZigzagRows() {
 }
 constexpr ZigzagRows kZigzagRows = makeZigzagRows();
 
-// Bit i set when coefficient i (natural order) is not zero.
-std::uint64_t nonZeroMask(const JCOEF* block) {
+int magnitudeBits(int value) {
+  const unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
+  return magnitude ? std::bit_width(magnitude) : 0;
+}
+
+// Each coefficient's size category (the bit length of its magnitude, 0 for zero), in natural
+// order, into sizes[64]. Returns the bit mask of the non-zero coefficients (bit i for
+// coefficient i).
+std::uint64_t coefficientSizes(const JCOEF* block, std::uint8_t* sizes) {
 #if defined(__SSE2__)
+  // Eight coefficients at a time: the magnitude as a float, whose exponent field is 127 plus
+  // the bit length minus one (0 for zero); less 126, saturated at 0, it is the size.
   const __m128i zero = _mm_setzero_si128();
+  const __m128i bias = _mm_set1_epi16(126);
   std::uint64_t mask = 0;
-  for (int i = 0; i < 4; ++i) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i + 8));
-    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
-    mask |= std::uint64_t{~static_cast<unsigned>(_mm_movemask_epi8(zeros)) & 0xFFFFu} << (16 * i);
+  for (int i = 0; i < DCTSIZE2; i += 16) {
+    __m128i size16[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i + 8 * half));
+      const __m128i magnitude = _mm_max_epi16(v, _mm_sub_epi16(zero, v));
+      const __m128i low = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(magnitude, zero))), 23);
+      const __m128i high = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(magnitude, zero))), 23);
+      size16[half] = _mm_subs_epu16(_mm_packs_epi32(low, high), bias);
+    }
+    const __m128i size8 = _mm_packus_epi16(size16[0], size16[1]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sizes + i), size8);
+    mask |= std::uint64_t{~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(size8, zero))) & 0xFFFFu} << i;
   }
   return mask;
 #else
   std::uint64_t mask = 0;
-  for (int i = 0; i < DCTSIZE2; ++i) mask |= std::uint64_t{block[i] != 0} << i;
+  for (int i = 0; i < DCTSIZE2; ++i) {
+    sizes[i] = static_cast<std::uint8_t>(magnitudeBits(block[i]));
+    mask |= std::uint64_t{block[i] != 0} << i;
+  }
   return mask;
 #endif
-}
-
-int magnitudeBits(int value) {
-  const unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
-  return magnitude ? std::bit_width(magnitude) : 0;
 }
 
 // Counts one block's symbols as a baseline sequential scan codes them: the DC difference's
@@ -181,24 +196,25 @@ bool countBlock(const JCOEF* block, int lastDc, std::uint32_t* dc, std::uint32_t
   const int dcBits = magnitudeBits(block[0] - lastDc);
   if (dcBits > kMaxCoefficientBits + 1) return false;
   ++dc[dcBits];
-  const std::uint64_t natural = nonZeroMask(block);
+  alignas(16) std::uint8_t sizes[DCTSIZE2];
+  const std::uint64_t natural = coefficientSizes(block, sizes);
   std::uint64_t nonZero = 0;
   for (int r = 0; r < DCTSIZE; ++r) nonZero |= kZigzagRows[r][(natural >> (r * DCTSIZE)) & 0xFF];
   nonZero &= ~std::uint64_t{1};  // the DC is counted above
   int previous = 0;
-  unsigned tooLarge = 0;
+  unsigned largest = 0;
   while (nonZero) {
     const int k = std::countr_zero(nonZero);
     nonZero &= nonZero - 1;
     int run = k - previous - 1;
     previous = k;
     for (; run > 15; run -= 16) ++ac[0][0xF0];
-    const int bits = magnitudeBits(block[kNaturalOrder[k]]);
-    tooLarge |= static_cast<unsigned>(bits > kMaxCoefficientBits);
+    const unsigned bits = sizes[kNaturalOrder[k]];
+    largest = std::max(largest, bits);
     ++ac[k & (kAcSets - 1)][((run << 4) + bits) & 0xFF];
   }
   if (previous < DCTSIZE2 - 1) ++ac[0][0];
-  return !tooLarge;
+  return static_cast<int>(largest) <= kMaxCoefficientBits;
 }
 
 boolean gatherMcu(j_compress_ptr info, JBLOCKROW* mcu) {

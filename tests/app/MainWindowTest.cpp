@@ -717,6 +717,9 @@ TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun
   EXPECT_FALSE(window->commandsLocked());
   EXPECT_TRUE(preview().isPlayEnabled());
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  // The size boxes show the stage of the file started last (12x7 at 2x), as in a real-time run.
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("24"));
+  EXPECT_EQ(panel().text(SettingsPanel::Box::Height), QStringLiteral("14"));
 
   const QString headless = dir.path() + QStringLiteral("/headless/");
   QDir().mkpath(headless);
