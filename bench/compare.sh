@@ -18,7 +18,8 @@
 # builds BENCH_BUILD, default build-bench, with the benchmarks), the one-file speed-up with
 # all cores (a 1000-frame GIF, -j 1 against the default) beside what the machine gives to
 # independent one-thread runs, and the peak memory (max RSS) of one conversion writing a
-# movie of over 500 MiB.
+# movie of over 500 MiB; with libjpeg-turbo's tjbench (Debian libjpeg-turbo-progs), the
+# encode floor on t200 at quality 100.
 #
 # Default set: a 200-frame 320x240 GIF of dense full frames made with ffmpeg's testsrc2
 # (t200), and muybridge, iss634 and chi from ../shared/testdata/gif/valid when present.
@@ -294,8 +295,35 @@ echo
 
 # GIF decoding alone, ours beside ffmpeg's, on t200 and muybridge.
 echo "GIF decode throughput (one thread each)"
-"$root/bench/gif_decode_vs_ffmpeg.sh" "${BENCH_BUILD:-$root/build-bench}"
+"$root/bench/gif_decode_vs_ffmpeg.sh" "${BENCH_BUILD:-$root/build-bench}" | tee "$work/decode.txt"
 echo
+
+# The encode floor on t200 at quality 100: libjpeg-turbo's own benchmark (tjbench, one thread,
+# 4:4:4, default Huffman tables) on its first frame gives frames per second; the floor is the
+# 200 frames at that rate plus our decoding of them (the dense row above). Beside it, tjbench
+# with libjpeg's optimised Huffman tables (TJ_OPTIMIZE), which our pictures use.
+if command -v tjbench >/dev/null; then
+  floor_gif=$work/t200-floor.gif
+  ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=320x240:rate=10 -frames:v 200 "$floor_gif"
+  convert "$floor_gif[0]" "$work/floor.ppm"
+  tj_fps() {
+    (cd "$work" && tjbench floor.ppm 100 -subsamp 444 -benchtime 2 -warmup 1 2>&1) |
+      awk '/^Compress/ { print $NF == "fps" ? $(NF - 1) : $NF; exit }'
+  }
+  plain_fps=$(tj_fps)
+  optimised_fps=$(TJ_OPTIMIZE=1 tj_fps)
+  decode_ms=$(awk '$1 == "dense" { print $7 }' "$work/decode.txt")
+  hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/floor.json" \
+    "$converter -j 1 -q 100 -o $work $floor_gif" >/dev/null 2>&1
+  read -r floor_wall floor_cpu < <(times_of "$work/floor.json")
+  awk -v p="$plain_fps" -v o="$optimised_fps" -v d="$decode_ms" -v w="$floor_wall" -v c="$floor_cpu" 'BEGIN {
+    plain = 200 / p + d / 1000; optimised = 200 / o + d / 1000
+    printf "Encode floor (t200, q100, one thread): tjbench %.0f fps (optimised tables: %.0f fps), decode %.1f ms\n", p, o, d
+    printf "  floor %.3f s (optimised tables: %.3f s) | ours -j 1: %.3f s wall, %.3f s cpu | %.2fx the floor, %.2fx the optimised floor\n",
+      plain, optimised, w, c, w / plain, w / optimised
+  }'
+  echo
+fi
 # One long GIF converted with one thread (-j 1) and with all cores (the default): the frames are
 # encoded in parallel while the file is decoded. The movies go to memory-backed /dev/shm when
 # there is one, so that the device's write speed does not hide the encoding's.
