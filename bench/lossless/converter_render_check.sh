@@ -43,6 +43,14 @@ for gif in "$@"; do
         n=$(cat "$dir/slots.txt")
         RUFFLE_FAIL_ON_ERROR=1 bash "$tools/render_frames.sh" "$movie" "$dir/ruffle" $(seq 0 $((n - 1))) \
           > "$dir/ruffle.txt" 2>&1
+        # Frames whose end-of-frame signal never came (a timing fault of the headless player
+        # on a busy machine) are rendered again with a plain stop and a timed wait.
+        missing=()
+        for ((i = 0; i < n; i++)); do [[ -f $dir/ruffle/frame$(printf %05d "$i").png ]] || missing+=("$i"); done
+        if ((${#missing[@]})); then
+          SWFCHECK_PLAIN_STOP=1 bash "$tools/render_frames.sh" "$movie" "$dir/ruffle" "${missing[@]}" \
+            >> "$dir/ruffle.txt" 2>&1
+        fi
         bad=0
         for ((i = 0; i < n; i++)); do
           f=$(printf %05d "$i")
