@@ -145,13 +145,13 @@ TEST(SwfLosslessBitmap, PictureThatCannotBeStoredGivesNoTag) {
 
 TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage) {
   // Rect (2, 3) 4 x 5 of the picture at scale 2: stage (4, 6)-(12, 16), fill scale 40 and
-  // translation (80, 120) twips, edges of 160 and 200 twips.
+  // translation (80, 120) twips, no line style, edges of 160 and 200 twips; a short header.
   auto shape = pictureRectShape(5, 3, 6, {2, 3, 4, 5}, 2);
   ASSERT_TRUE(shape);
   EXPECT_EQ(shape->depth(), 3);
   EXPECT_EQ(shape->tagBytes(),
-            hex("3F 08 2F 00 00 00  05 00  50 A0 78 0F 0A 00  01 41 06 00  DD 40 00 02 80 00 02 14 1E 00"
-                "  01 00 00 00 00 00 00  11  3D 0A 0F 17 7A 80 01 BC 00 C8 DF 60 00 6F 00 4E 00"));
+            hex("29 08  05 00  50 A0 78 0F 0A 00  01 41 06 00  DD 40 00 02 80 00 02 14 1E 00"
+                "  00  10  3D 0A 0F 16 F5 00 03 78 01 91 BE C0 00 DE 00 9C 00"));
 
   EXPECT_FALSE(pictureRectShape(1, 1, 2, {0, 0, 0, 5}, 1));
   EXPECT_FALSE(pictureRectShape(1, 1, 2, {-1, 0, 4, 5}, 1));
@@ -160,14 +160,18 @@ TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage) {
   EXPECT_FALSE(pictureRectShape(1, 1, 2, {1, 0, 546, 10}, 3));
 }
 
-TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape) {
+TEST(SwfPictureRect, WholePictureAtScaleOneIsTheLosslessMoviesShape) {
   MovieAssemblyInput input;
   input.gifPath = "/x/a.gif";
   input.outputFolder = "/x/";
   input.stageWidth = input.sourceWidth = 37;
   input.stageHeight = input.sourceHeight = 21;
   input.slotCount = 1;
-  const auto built = buildMovieBytes(input, [](int) { return SlotPicture::jpeg({0xFF, 0xD8}); });
+  input.lossless = true;
+  const Bytes white(37 * 21 * 4, 0xFF);
+  const auto fields = losslessBitmapFields(util::BgraView{white.data(), 37 * 4, 37, 21});
+  const auto built =
+      buildMovieBytes(input, [&](int) { return SlotPicture::lossless(fields, util::PixelRect{0, 0, 37, 21}); });
   ASSERT_TRUE(built.ok());
   const auto movie = test::parseMovie(*built);
   ASSERT_TRUE(movie.valid);
@@ -178,7 +182,10 @@ TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape) {
   for (const auto& t : movie.tags) {
     if (t.code == 32) {
       ++shapes;
-      EXPECT_EQ(t.body, Bytes(tag.begin() + 6, tag.end()));
+      EXPECT_EQ(t.body, Bytes(tag.begin() + 2, tag.end()));
+    }
+    if (t.code == 26) {
+      EXPECT_FALSE(t.longHeader);
     }
   }
   EXPECT_EQ(shapes, 1);
@@ -221,7 +228,7 @@ TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame) {
   auto shape = pictureRectShape(5, 3, 6, {1, 2, 2, 1}, 2);
   ASSERT_TRUE(shape);
   const Bytes& tag = shape->tagBytes();
-  EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 6, tag.end()));
+  EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 2, tag.end()));
 }
 
 }  // namespace
