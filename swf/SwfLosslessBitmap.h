@@ -66,11 +66,11 @@ class SwfLosslessBitmap final : public SwfCharacter {
 // The tag's fields after the character id (format, width, height, for format 3 the
 // colour-table size minus one, the zlib stream), so a picture can be compressed before its id
 // is known. Empty when the picture cannot be stored.
-// A picture of at most kSmallPicturePixels pixels is compressed at libdeflate's strongest level
-// in each of its forms (format 3 in both colour orders when it has at most 256 colours, and
-// format 5) and the smallest is kept; a larger one is format 3 in first-appearance order (format
-// 5 beyond 256 colours) at level 9, where the stronger level and the extra forms would cost
-// several times the time for a few per cent.
+// A picture of at most kSmallPicturePixels pixels is compressed in each of its forms (format 3
+// in both colour orders when it has at most 256 colours, and format 5) at level 9, and the
+// smallest form is compressed again at libdeflate's strongest level, 12. A larger one is format
+// 3 in first-appearance order (format 5 beyond 256 colours) at level 9, where the extra forms
+// and the stronger level would cost several times the time for a few per cent.
 std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture);
 inline constexpr long long kSmallPicturePixels = 4096;
 
