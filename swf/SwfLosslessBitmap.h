@@ -29,8 +29,8 @@ enum class ColourOrder {
   // the lower index first on a tie); the table runs to the highest index used, each unused
   // entry repeating the entry before it (the first used entry before that). In a grey picture
   // every index then equals its colour's bytes, so the table and the pixel rows share one
-  // small alphabet of literals: about a tenth smaller for small photographic pictures, where
-  // the table is a large part of the stream.
+  // small alphabet of literals: about 8 % smaller for small grey photographs, where the table
+  // is a large part of the stream.
   ByGreen,
 };
 
