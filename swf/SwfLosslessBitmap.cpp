@@ -121,8 +121,9 @@ LosslessPixels byGreen(const LosslessPixels& first) {
   out.colourCount = highest + 1;
   const std::size_t tableBytes = count * 3;
   out.data.reserve(static_cast<std::size_t>(out.colourCount) * 3 + first.data.size() - tableBytes);
-  int entry = 0;
-  while (colourAtIndex[static_cast<std::size_t>(entry)] < 0) ++entry;
+  int firstUsed = 0;
+  while (colourAtIndex[static_cast<std::size_t>(firstUsed)] < 0) ++firstUsed;
+  int entry = colourAtIndex[static_cast<std::size_t>(firstUsed)];  // a colour's place in `first`
   for (int index = 0; index <= highest; ++index) {
     if (colourAtIndex[static_cast<std::size_t>(index)] >= 0) entry = colourAtIndex[static_cast<std::size_t>(index)];
     const auto* rgb = first.data.data() + static_cast<std::size_t>(entry) * 3;

@@ -96,6 +96,15 @@ TEST(SwfLosslessBitmap, ColoursIndexedByGreenValue) {
   EXPECT_EQ(pixels.format, 3);
   EXPECT_EQ(pixels.colourCount, 6);
   EXPECT_EQ(pixels.data, hex("01 03 09  01 03 09  01 03 09  03 03 03  03 03 03  05 05 05   05 03 02 02"));
+
+  // The first used index (2) belongs to the first colour, not the third.
+  const Bytes twoGreys = hex("02 02 02 00  09 09 09 00");
+  const LosslessPixels greys = colourMappedPixels(util::BgraView{twoGreys.data(), 8, 2, 1}, ColourOrder::ByGreen);
+  EXPECT_EQ(greys.colourCount, 10);
+  Bytes expected;
+  for (int i = 0; i < 9; ++i) expected.insert(expected.end(), {2, 2, 2});
+  expected.insert(expected.end(), {9, 9, 9, 2, 9, 9, 9});
+  EXPECT_EQ(greys.data, expected);
 }
 
 TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels) {
