@@ -137,10 +137,15 @@ struct MovieBuilder::State {
     const auto stageW = static_cast<float>(input.stageWidth);
     const auto stageH = static_cast<float>(input.stageHeight);
     SwfShape shape(shapeId, 0, 0, stageW, stageH, depth);
-    shape.addLineStyle(0, 0, 0, 0, 0);
+    // A lossless movie leaves out the invisible line style and uses short headers.
+    if (input.lossless) {
+      shape.useShortHeader();
+    } else {
+      shape.addLineStyle(0, 0, 0, 0, 0);
+    }
     shape.addBitmapFill(currentBitmapId, SwfShape::kClippedBitmap, 0, 0, static_cast<float>(input.sourceWidth),
                         static_cast<float>(input.sourceHeight), 0, 0, stageW, stageH);
-    shape.styleChange(1, 1, 0, SwfShape::Point{0, 0});
+    shape.styleChange(input.lossless ? 0 : 1, 1, 0, SwfShape::Point{0, 0});
     shape.straightEdge(stageW, 0);
     shape.straightEdge(0, stageH);
     shape.straightEdge(-stageW, 0);
@@ -182,6 +187,7 @@ MovieBuilder::MovieBuilder(const MovieAssemblyInput& input) : state_(std::make_u
   s.movie.setFrameSize(static_cast<float>(input.stageWidth), static_cast<float>(input.stageHeight));
   s.movie.setFrameRate(input.frameRate);
   s.movie.setBackgroundColor(255, 255, 255);
+  if (input.lossless) s.movie.useShortPlacementHeaders();
 }
 
 MovieBuilder::~MovieBuilder() = default;

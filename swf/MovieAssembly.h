@@ -10,8 +10,10 @@
 // A lossless movie (MovieAssemblyInput::lossless) embeds DefineBitsLossless bitmaps instead. A
 // whole picture is placed as above; a changed rectangle gets a shape of its own size at its
 // place on the stage (the pictures below stay visible around it); a slot without a new picture
-// adds no characters. With stopAtEnd the last frame holds a DoAction with ActionStop. Each
-// slot's ShowFrame is written when the next slot starts or the movie is finished.
+// adds no characters. Its shapes have no line style, and shapes and placements short tag
+// headers (15 bytes less a picture). With stopAtEnd the last frame holds a DoAction with
+// ActionStop. Each slot's ShowFrame is written when the next slot starts or the movie is
+// finished.
 //
 // The pictures come already encoded, one SlotPicture per slot in slot order: the caller decides
 // where they come from (a frame encoder in memory, the capture folder) and may encode them ahead

@@ -3,6 +3,7 @@
 #include "swf/SwfBitWriter.h"
 #include "swf/SwfTagCode.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -55,9 +56,12 @@ class ColourIndex {
   int count_ = 0;
 };
 
-// Format 3 data, or false when the picture has more than kMaxColours colours.
+std::size_t paddedRowOf(int width) { return (static_cast<std::size_t>(width) + 3) & ~std::size_t{3}; }
+
+// Format 3 data in first-appearance order, or false when the picture has more than kMaxColours
+// colours.
 bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
-  const std::size_t paddedRow = (static_cast<std::size_t>(picture.width) + 3) & ~std::size_t{3};
+  const std::size_t paddedRow = paddedRowOf(picture.width);
   std::vector<std::uint8_t> indices(paddedRow * static_cast<std::size_t>(picture.height));
   ColourIndex table;
   std::uint32_t lastColour = colourAt(picture.row(0), 0);
@@ -74,6 +78,7 @@ bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
       }
       dst[x] = static_cast<std::uint8_t>(lastIndex);
     }
+    for (std::size_t x = static_cast<std::size_t>(picture.width); x < paddedRow; ++x) dst[x] = dst[x - 1];
   }
   out.format = 3;
   out.colourCount = table.count();
@@ -87,6 +92,45 @@ bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
   }
   out.data.insert(out.data.end(), indices.begin(), indices.end());
   return true;
+}
+
+// Format 3 data in first-appearance order renumbered as ColourOrder::ByGreen.
+LosslessPixels byGreen(const LosslessPixels& first) {
+  const auto count = static_cast<std::size_t>(first.colourCount);
+  std::array<std::uint8_t, kMaxColours> newIndex{};
+  std::array<int, kMaxColours> colourAtIndex;  // first-appearance index, or -1 when unused
+  colourAtIndex.fill(-1);
+  int highest = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int want = first.data[i * 3 + 1];
+    int index = want;
+    // At most 256 colours, so a free index is always found within 255 steps.
+    for (int step = 1; colourAtIndex[static_cast<std::size_t>(index)] >= 0; ++step) {
+      if (want - step >= 0 && colourAtIndex[static_cast<std::size_t>(want - step)] < 0) {
+        index = want - step;
+      } else if (want + step < kMaxColours) {
+        index = want + step;
+      }
+    }
+    colourAtIndex[static_cast<std::size_t>(index)] = static_cast<int>(i);
+    newIndex[i] = static_cast<std::uint8_t>(index);
+    highest = std::max(highest, index);
+  }
+  LosslessPixels out;
+  out.format = 3;
+  out.colourCount = highest + 1;
+  const std::size_t tableBytes = count * 3;
+  out.data.reserve(static_cast<std::size_t>(out.colourCount) * 3 + first.data.size() - tableBytes);
+  int firstUsed = 0;
+  while (colourAtIndex[static_cast<std::size_t>(firstUsed)] < 0) ++firstUsed;
+  int entry = colourAtIndex[static_cast<std::size_t>(firstUsed)];  // a colour's place in `first`
+  for (int index = 0; index <= highest; ++index) {
+    if (colourAtIndex[static_cast<std::size_t>(index)] >= 0) entry = colourAtIndex[static_cast<std::size_t>(index)];
+    const auto* rgb = first.data.data() + static_cast<std::size_t>(entry) * 3;
+    out.data.insert(out.data.end(), rgb, rgb + 3);
+  }
+  for (std::size_t i = tableBytes; i < first.data.size(); ++i) out.data.push_back(newIndex[first.data[i]]);
+  return out;
 }
 
 void directColour(const util::BgraView& picture, LosslessPixels& out) {
@@ -107,6 +151,18 @@ void directColour(const util::BgraView& picture, LosslessPixels& out) {
 
 }  // namespace
 
+LosslessPixels colourMappedPixels(const util::BgraView& picture, ColourOrder order) {
+  LosslessPixels out;
+  if (picture.isEmpty() || !colourMapped(picture, out)) return {};
+  return order == ColourOrder::ByGreen ? byGreen(out) : out;
+}
+
+LosslessPixels directColourPixels(const util::BgraView& picture) {
+  LosslessPixels out;
+  if (!picture.isEmpty()) directColour(picture, out);
+  return out;
+}
+
 LosslessPixels losslessPixels(const util::BgraView& picture) {
   LosslessPixels out;
   if (picture.isEmpty()) return out;
@@ -116,8 +172,26 @@ LosslessPixels losslessPixels(const util::BgraView& picture) {
 
 std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture) {
   if (picture.isEmpty() || picture.width > kMaxSide || picture.height > kMaxSide) return {};
-  const LosslessPixels pixels = losslessPixels(picture);
-  const std::vector<std::uint8_t> stream = zlibCompress(pixels.data);
+  const bool small = static_cast<long long>(picture.width) * picture.height <= kSmallPicturePixels;
+  LosslessPixels pixels = losslessPixels(picture);
+  std::vector<std::uint8_t> stream = zlibCompress(pixels.data, 9);
+  if (small && pixels.format == 3) {
+    // The other forms, compared at level 9 (their order at level 12 is nearly always the same,
+    // at a fifth of the time), each kept only when strictly smaller, so ties keep the first.
+    auto tryForm = [&](LosslessPixels other) {
+      std::vector<std::uint8_t> otherStream = zlibCompress(other.data, 9);
+      if (!otherStream.empty() && otherStream.size() < stream.size()) {
+        pixels = std::move(other);
+        stream = std::move(otherStream);
+      }
+    };
+    tryForm(byGreen(pixels));
+    tryForm(directColourPixels(picture));
+  }
+  if (small) {
+    std::vector<std::uint8_t> stronger = zlibCompress(pixels.data, 12);
+    if (!stronger.empty() && stronger.size() < stream.size()) stream = std::move(stronger);
+  }
   const std::size_t headLength = pixels.format == 3 ? 8 : 7;
   if (stream.empty() || stream.size() > std::numeric_limits<std::uint32_t>::max() - headLength) return {};
   std::vector<std::uint8_t> fields;
@@ -144,16 +218,19 @@ SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, std::span<const 
   tag_.insert(tag_.end(), fields.begin(), fields.end());
 }
 
-std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
+std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data, int level) {
   // libdeflate at level 9: on composed GIF frames within 0.3 % of zlib's best level (or 1.5 %
   // smaller) in a third to a half of its time; libdeflate's levels 10 to 12 take 4 to 15 times
-  // as long for 1 to 8 % less (bench/lossless/LosslessCompression.cpp).
-  constexpr int kLevel = 9;
+  // as long for 1 to 8 % less (bench/lossless/LosslessCompression.cpp), a cost that only small
+  // pictures can bear.
   struct Free {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
   };
-  // One compressor per thread, kept between pictures (it holds a few hundred KB of tables).
-  thread_local std::unique_ptr<libdeflate_compressor, Free> compressor(libdeflate_alloc_compressor(kLevel));
+  // One compressor per thread and level, kept between pictures (each holds a few hundred KB of
+  // tables, allocated on first use).
+  thread_local std::unique_ptr<libdeflate_compressor, Free> level9, level12;
+  auto& compressor = level == 12 ? level12 : level9;
+  if (!compressor) compressor.reset(libdeflate_alloc_compressor(level == 12 ? 12 : 9));
   if (!compressor) return {};
   std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
   const std::size_t size = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());

@@ -43,6 +43,8 @@ class SwfMovie {
   void addCharacter(SwfCharacter& character, std::uint16_t depth, bool place);
   // Appends a PlaceObject2 putting the character at depth with its placement matrix.
   void placeObject(const SwfCharacter& character, std::uint16_t depth);
+  // PlaceObject2 tags with a short header from now on (JPEG movies keep the long one).
+  void useShortPlacementHeaders() { shortPlacementHeaders_ = true; }
   // Appends one complete tag (header included) as it is.
   void addTag(std::span<const std::uint8_t> tag);
   void showFrame();
@@ -93,6 +95,7 @@ class SwfMovie {
   long streamStart_ = 0;          // where the header starts in it
   std::size_t streamedSize_ = 0;  // tag bytes written to it
   bool streamOk_ = true;
+  bool shortPlacementHeaders_ = false;
   int streamError_ = 0;
 };
 

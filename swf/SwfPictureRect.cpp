@@ -28,10 +28,10 @@ std::optional<SwfShape> pictureRectShape(std::uint16_t shapeId, std::uint16_t de
   const auto x1 = static_cast<float>(right);
   const auto y1 = static_cast<float>(bottom);
   SwfShape shape(shapeId, x0, y0, x1, y1, depth);
-  shape.addLineStyle(0, 0, 0, 0, 0);
+  shape.useShortHeader();
   shape.addBitmapFill(bitmapId, SwfShape::kClippedBitmap, 0, 0, static_cast<float>(rect.width),
                       static_cast<float>(rect.height), x0, y0, x1, y1);
-  shape.styleChange(1, 1, 0, SwfShape::Point{x0, y0});
+  shape.styleChange(0, 1, 0, SwfShape::Point{x0, y0});
   shape.straightEdge(x1 - x0, 0);
   shape.straightEdge(0, y1 - y0);
   shape.straightEdge(x0 - x1, 0);

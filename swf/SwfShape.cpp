@@ -144,8 +144,12 @@ void SwfShape::build() {
   appendBytes(body, bits.bytes());
 
   tag_.reserve(6 + body.size());
-  appendU16(tag_, longTagHeader(SwfTagCode::DefineShape3));
-  appendU32(tag_, static_cast<std::uint32_t>(body.size()));
+  if (shortHeader_ && body.size() < kLongTagMarker) {
+    appendU16(tag_, shortTagHeader(SwfTagCode::DefineShape3, static_cast<std::uint16_t>(body.size())));
+  } else {
+    appendU16(tag_, longTagHeader(SwfTagCode::DefineShape3));
+    appendU32(tag_, static_cast<std::uint32_t>(body.size()));
+  }
   appendBytes(tag_, body);
 }
 

@@ -46,6 +46,10 @@ class SwfShape final : public SwfCharacter {
   void styleChange(std::uint16_t lineStyle, std::uint16_t fillStyle0, std::uint16_t fillStyle1,
                    std::optional<Point> moveTo);
 
+  // A short tag header when the body is below 63 bytes, instead of the long header JPEG movies
+  // have always had.
+  void useShortHeader() { shortHeader_ = true; }
+
   // A straight edge by (dx, dy) pixels, always in the general form with both deltas. An edge
   // with both deltas zero draws nothing and is not recorded.
   void straightEdge(float dx, float dy);
@@ -82,6 +86,7 @@ class SwfShape final : public SwfCharacter {
   std::vector<LineStyle> lines_;
   std::vector<Record> records_;
   bool built_ = false;
+  bool shortHeader_ = false;
   std::vector<std::uint8_t> tag_;
 };
 

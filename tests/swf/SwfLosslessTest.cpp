@@ -37,6 +37,22 @@ LosslessTag split(const Bytes& tag, std::size_t headLength, std::size_t pixelByt
   return out;
 }
 
+// The picture a DefineBitsLossless tag of either format shows, as R, G, B rows top-down.
+Bytes decoded(const Bytes& tag) {
+  const std::uint8_t format = tag.at(8);
+  const int w = tag.at(9) | tag.at(10) << 8, h = tag.at(11) | tag.at(12) << 8;
+  const std::size_t colours = format == 3 ? tag.at(13) + 1u : 0;
+  const std::size_t row = format == 3 ? (w + 3u) & ~3u : w * 4u;
+  const LosslessTag t = split(tag, format == 3 ? 14 : 13, colours * 3 + row * h);
+  Bytes rgb;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::size_t at = format == 3 ? t.pixels.at(colours * 3 + row * y + x) * 3u : row * y + x * 4u + 1;
+      rgb.insert(rgb.end(), t.pixels.begin() + at, t.pixels.begin() + at + 3);
+    }
+  return rgb;
+}
+
 TEST(SwfLosslessBitmap, ColourMappedTableInFirstAppearanceOrderWithPaddedRows) {
   // A 3x3 picture stored bottom-up (as a DIB); the bitmap is its lower-right 2x2 part:
   //   blue  white      fourth bytes vary and must not matter
@@ -53,18 +69,42 @@ TEST(SwfLosslessBitmap, ColourMappedTableInFirstAppearanceOrderWithPaddedRows) {
     for (int x = 0; x < 3; ++x) memory.insert(memory.end(), rowsTopDown[y][x], rowsTopDown[y][x] + 4);
   const util::BgraView whole{memory.data() + 2 * 12, -12, 3, 3};
 
+  // Rows padded by repeating their last index.
+  const LosslessPixels pixels = losslessPixels(whole.sub({1, 1, 2, 2}));
+  EXPECT_EQ(pixels.format, 3);
+  EXPECT_EQ(pixels.colourCount, 3);
+  EXPECT_EQ(pixels.data, hex("00 00 FF  FF FF FF  FF 00 00   00 01 01 01   02 00 00 00"));
+
+  // The tag keeps whichever form is smallest; it shows the same picture.
   SwfLosslessBitmap bitmap(7, whole.sub({1, 1, 2, 2}));
   ASSERT_TRUE(bitmap.isValid());
-  EXPECT_EQ(bitmap.format(), 3);
-  const LosslessTag tag = split(bitmap.tagBytes(), 14, 17);
-  // Long header of code 20, id 7, format 3, 2 x 2, table size 3 - 1.
-  EXPECT_EQ(tag.head, Bytes({0x3F, 0x05, tag.head[2], tag.head[3], tag.head[4], tag.head[5], 0x07, 0x00, 0x03, 0x02,
-                             0x00, 0x02, 0x00, 0x02}));
-  EXPECT_EQ(tag.pixels, hex("00 00 FF  FF FF FF  FF 00 00   00 01 00 00   02 00 00 00"));
+  const Bytes& tag = bitmap.tagBytes();
+  EXPECT_EQ(Bytes(tag.begin(), tag.begin() + 2), hex("3F 05"));
+  EXPECT_EQ(Bytes(tag.begin() + 6, tag.begin() + 13), Bytes({0x07, 0x00, bitmap.format(), 0x02, 0x00, 0x02, 0x00}));
+  EXPECT_EQ(decoded(tag), hex("00 00 FF  FF FF FF  FF 00 00  00 00 FF"));
 
   // The compressor keeps nothing from one picture to the next: the same picture, the same bytes.
   SwfLosslessBitmap other(7, whole);
-  EXPECT_EQ(SwfLosslessBitmap(7, whole.sub({1, 1, 2, 2})).tagBytes(), bitmap.tagBytes());
+  EXPECT_EQ(SwfLosslessBitmap(7, whole.sub({1, 1, 2, 2})).tagBytes(), tag);
+}
+
+TEST(SwfLosslessBitmap, ColoursIndexedByGreenValue) {
+  // Grey 5, grey 3, then (1, 3, 9), whose green 3 is taken: it gets the free index below, 2.
+  // Indices 0 and 1 repeat the first used entry, 4 repeats 3.
+  const Bytes memory = hex("05 05 05 00  03 03 03 00  09 03 01 00");
+  const LosslessPixels pixels = colourMappedPixels(util::BgraView{memory.data(), 12, 3, 1}, ColourOrder::ByGreen);
+  EXPECT_EQ(pixels.format, 3);
+  EXPECT_EQ(pixels.colourCount, 6);
+  EXPECT_EQ(pixels.data, hex("01 03 09  01 03 09  01 03 09  03 03 03  03 03 03  05 05 05   05 03 02 02"));
+
+  // The first used index (2) belongs to the first colour, not the third.
+  const Bytes twoGreys = hex("02 02 02 00  09 09 09 00");
+  const LosslessPixels greys = colourMappedPixels(util::BgraView{twoGreys.data(), 8, 2, 1}, ColourOrder::ByGreen);
+  EXPECT_EQ(greys.colourCount, 10);
+  Bytes expected;
+  for (int i = 0; i < 9; ++i) expected.insert(expected.end(), {2, 2, 2});
+  expected.insert(expected.end(), {9, 9, 9, 2, 9, 9, 9});
+  EXPECT_EQ(greys.data, expected);
 }
 
 TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels) {
@@ -84,10 +124,26 @@ TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels) {
   EXPECT_EQ(Bytes(tag.head.begin() + 6, tag.head.end()), hex("02 01  05  11 00  10 00"));
   EXPECT_EQ(tag.pixels, expected);
 
-  // Exactly 256 colours still fit a table: 255 in the table-size byte.
-  SwfLosslessBitmap fits(1, util::BgraView{memory.data(), w * 4, 16, 16});
-  EXPECT_EQ(fits.format(), 3);
-  EXPECT_EQ(fits.tagBytes().at(13), 0xFF);
+  // Exactly 256 colours still fit a table.
+  const util::BgraView fits{memory.data(), w * 4, 16, 16};
+  EXPECT_EQ(colourMappedPixels(fits, ColourOrder::FirstAppearance).colourCount, 256);
+  EXPECT_EQ(colourMappedPixels(fits, ColourOrder::ByGreen).colourCount, 256);
+  EXPECT_EQ(colourMappedPixels(util::BgraView{memory.data(), w * 4, w, h}, ColourOrder::ByGreen).format, 0);
+}
+
+TEST(SwfLosslessBitmap, SmallPictureKeepsItsSmallestForm) {
+  // A 16 x 256 gradient of one colour a row: the 256-entry table costs more than 32-bit rows
+  // that repeat their first pixel.
+  Bytes memory;
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 16; ++x) memory.insert(memory.end(), {0x40, std::uint8_t(255 - y), std::uint8_t(y), 0});
+  const util::BgraView picture{memory.data(), 16 * 4, 16, 256};
+  SwfLosslessBitmap bitmap(1, picture);
+  EXPECT_EQ(bitmap.format(), 5);
+  EXPECT_LT(bitmap.tagBytes().size(), zlibCompress(losslessPixels(picture).data, 12).size() + 14);
+  Bytes rgb;
+  for (std::size_t i = 0; i < memory.size(); i += 4) rgb.insert(rgb.end(), {memory[i + 2], memory[i + 1], memory[i]});
+  EXPECT_EQ(decoded(bitmap.tagBytes()), rgb);
 }
 
 TEST(SwfLosslessBitmap, PictureThatCannotBeStoredGivesNoTag) {
@@ -98,13 +154,13 @@ TEST(SwfLosslessBitmap, PictureThatCannotBeStoredGivesNoTag) {
 
 TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage) {
   // Rect (2, 3) 4 x 5 of the picture at scale 2: stage (4, 6)-(12, 16), fill scale 40 and
-  // translation (80, 120) twips, edges of 160 and 200 twips.
+  // translation (80, 120) twips, no line style, edges of 160 and 200 twips; a short header.
   auto shape = pictureRectShape(5, 3, 6, {2, 3, 4, 5}, 2);
   ASSERT_TRUE(shape);
   EXPECT_EQ(shape->depth(), 3);
   EXPECT_EQ(shape->tagBytes(),
-            hex("3F 08 2F 00 00 00  05 00  50 A0 78 0F 0A 00  01 41 06 00  DD 40 00 02 80 00 02 14 1E 00"
-                "  01 00 00 00 00 00 00  11  3D 0A 0F 17 7A 80 01 BC 00 C8 DF 60 00 6F 00 4E 00"));
+            hex("29 08  05 00  50 A0 78 0F 0A 00  01 41 06 00  DD 40 00 02 80 00 02 14 1E 00"
+                "  00  10  3D 0A 0F 16 F5 00 03 78 01 91 BE C0 00 DE 00 9C 00"));
 
   EXPECT_FALSE(pictureRectShape(1, 1, 2, {0, 0, 0, 5}, 1));
   EXPECT_FALSE(pictureRectShape(1, 1, 2, {-1, 0, 4, 5}, 1));
@@ -113,14 +169,18 @@ TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage) {
   EXPECT_FALSE(pictureRectShape(1, 1, 2, {1, 0, 546, 10}, 3));
 }
 
-TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape) {
+TEST(SwfPictureRect, WholePictureAtScaleOneIsTheLosslessMoviesShape) {
   MovieAssemblyInput input;
   input.gifPath = "/x/a.gif";
   input.outputFolder = "/x/";
   input.stageWidth = input.sourceWidth = 37;
   input.stageHeight = input.sourceHeight = 21;
   input.slotCount = 1;
-  const auto built = buildMovieBytes(input, [](int) { return SlotPicture::jpeg({0xFF, 0xD8}); });
+  input.lossless = true;
+  const Bytes white(37 * 21 * 4, 0xFF);
+  const auto fields = losslessBitmapFields(util::BgraView{white.data(), 37 * 4, 37, 21});
+  const auto built =
+      buildMovieBytes(input, [&](int) { return SlotPicture::lossless(fields, util::PixelRect{0, 0, 37, 21}); });
   ASSERT_TRUE(built.ok());
   const auto movie = test::parseMovie(*built);
   ASSERT_TRUE(movie.valid);
@@ -131,7 +191,10 @@ TEST(SwfPictureRect, WholePictureAtScaleOneIsTheJpegMoviesShape) {
   for (const auto& t : movie.tags) {
     if (t.code == 32) {
       ++shapes;
-      EXPECT_EQ(t.body, Bytes(tag.begin() + 6, tag.end()));
+      EXPECT_EQ(t.body, Bytes(tag.begin() + 2, tag.end()));
+    }
+    if (t.code == 26) {
+      EXPECT_FALSE(t.longHeader);
     }
   }
   EXPECT_EQ(shapes, 1);
@@ -174,7 +237,7 @@ TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame) {
   auto shape = pictureRectShape(5, 3, 6, {1, 2, 2, 1}, 2);
   ASSERT_TRUE(shape);
   const Bytes& tag = shape->tagBytes();
-  EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 6, tag.end()));
+  EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 2, tag.end()));
 }
 
 }  // namespace
