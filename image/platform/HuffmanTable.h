@@ -15,8 +15,9 @@ struct HuffmanTable {
 // Builds the table as the JPEG standard's annex K.2 procedure does, with libjpeg's tie-breaks,
 // so that the table (and the picture's bytes) are those of libjpeg's own optimising pass. counts
 // has one entry per symbol 0..255 and one (ignored) for the pseudo-symbol 256 that keeps any
-// code from being all ones. False when a code would be longer than 32 bits before the 16-bit
-// limit is applied (libjpeg refuses those counts too; a picture cannot reach them).
+// code from being all ones. False when no symbol was counted, or when a code would be longer
+// than 32 bits before the 16-bit limit is applied (libjpeg refuses those counts too; a picture
+// cannot reach them).
 bool buildOptimalHuffmanTable(const long (&counts)[257], HuffmanTable& table);
 
 }  // namespace brevanto::image::platform
