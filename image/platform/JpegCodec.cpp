@@ -124,15 +124,15 @@ void finishOutput(j_compress_ptr info) {
 constexpr int kAcSets = 4;
 struct HuffmanCounts {
   std::uint32_t dc[NUM_HUFF_TBLS][257];
-  std::uint32_t ac[NUM_HUFF_TBLS][kAcSets][257];
+  std::uint32_t ac[NUM_HUFF_TBLS][kAcSets * 256];  // set * 256 + symbol (AC symbols are one byte)
   int lastDc[MAX_COMPS_IN_SCAN];
 };
 
 // Zigzag position -> index in the 8x8 block.
-constexpr int kNaturalOrder[DCTSIZE2] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                                         12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                                         35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                                         58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr std::uint8_t kNaturalOrder[DCTSIZE2] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                                  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                                  35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                                  58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 constexpr int kMaxCoefficientBits = 10;  // 8-bit samples
 
 // For row r of a block and the bit set of its non-zero columns, those coefficients' bits in
@@ -156,15 +156,16 @@ int magnitudeBits(int value) {
 }
 
 // Each coefficient's size category (the bit length of its magnitude, 0 for zero), in natural
-// order, into sizes[64]. Returns the bit mask of the non-zero coefficients (bit i for
-// coefficient i).
-std::uint64_t coefficientSizes(const JCOEF* block, std::uint8_t* sizes) {
+// order, into sizes[64], and the largest size among the AC coefficients into *largestAc.
+// Returns the bit mask of the non-zero coefficients (bit i for coefficient i).
+std::uint64_t coefficientSizes(const JCOEF* block, std::uint8_t* sizes, unsigned* largestAc) {
 #if defined(__SSE2__)
   // Eight coefficients at a time: the magnitude as a float, whose exponent field is 127 plus
   // the bit length minus one (0 for zero); less 126, saturated at 0, it is the size.
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(126);
   std::uint64_t mask = 0;
+  __m128i largest = zero;
   for (int i = 0; i < DCTSIZE2; i += 16) {
     __m128i size16[2];
     for (int half = 0; half < 2; ++half) {
@@ -174,17 +175,26 @@ std::uint64_t coefficientSizes(const JCOEF* block, std::uint8_t* sizes) {
       const __m128i high = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(magnitude, zero))), 23);
       size16[half] = _mm_subs_epu16(_mm_packs_epi32(low, high), bias);
     }
+    if (i == 0) size16[0] = _mm_insert_epi16(size16[0], 0, 0);  // not the DC for the largest
+    largest = _mm_max_epi16(largest, _mm_max_epi16(size16[0], size16[1]));
     const __m128i size8 = _mm_packus_epi16(size16[0], size16[1]);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(sizes + i), size8);
     mask |= std::uint64_t{~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(size8, zero))) & 0xFFFFu} << i;
   }
+  largest = _mm_max_epi16(largest, _mm_srli_si128(largest, 8));
+  largest = _mm_max_epi16(largest, _mm_srli_si128(largest, 4));
+  largest = _mm_max_epi16(largest, _mm_srli_si128(largest, 2));
+  *largestAc = static_cast<unsigned>(_mm_extract_epi16(largest, 0));
   return mask;
 #else
   std::uint64_t mask = 0;
+  unsigned largest = 0;
   for (int i = 0; i < DCTSIZE2; ++i) {
     sizes[i] = static_cast<std::uint8_t>(magnitudeBits(block[i]));
+    if (i) largest = std::max<unsigned>(largest, sizes[i]);
     mask |= std::uint64_t{block[i] != 0} << i;
   }
+  *largestAc = largest;
   return mask;
 #endif
 }
@@ -192,29 +202,33 @@ std::uint64_t coefficientSizes(const JCOEF* block, std::uint8_t* sizes) {
 // Counts one block's symbols as a baseline sequential scan codes them: the DC difference's
 // size, then (zero run, size) pairs, ZRL for runs over 15, EOB when the block ends in zeros.
 // False when a coefficient is too large for baseline coding.
-bool countBlock(const JCOEF* block, int lastDc, std::uint32_t* dc, std::uint32_t (*ac)[257]) {
+bool countBlock(const JCOEF* block, int lastDc, std::uint32_t* dc, std::uint32_t* ac) {
   const int dcBits = magnitudeBits(block[0] - lastDc);
   if (dcBits > kMaxCoefficientBits + 1) return false;
   ++dc[dcBits];
   alignas(16) std::uint8_t sizes[DCTSIZE2];
-  const std::uint64_t natural = coefficientSizes(block, sizes);
+  unsigned largest;
+  const std::uint64_t natural = coefficientSizes(block, sizes, &largest);
+  if (largest > kMaxCoefficientBits) return false;
   std::uint64_t nonZero = 0;
   for (int r = 0; r < DCTSIZE; ++r) nonZero |= kZigzagRows[r][(natural >> (r * DCTSIZE)) & 0xFF];
   nonZero &= ~std::uint64_t{1};  // the DC is counted above
-  int previous = 0;
-  unsigned largest = 0;
+  // k runs over the non-zero positions in zigzag order; next is the position after the last
+  // coefficient coded, so the zero run before k is k - next.
+  unsigned next = 1;
   while (nonZero) {
-    const int k = std::countr_zero(nonZero);
+    const unsigned k = static_cast<unsigned>(std::countr_zero(nonZero));
     nonZero &= nonZero - 1;
-    int run = k - previous - 1;
-    previous = k;
-    for (; run > 15; run -= 16) ++ac[0][0xF0];
-    const unsigned bits = sizes[kNaturalOrder[k]];
-    largest = std::max(largest, bits);
-    ++ac[k & (kAcSets - 1)][((run << 4) + bits) & 0xFF];
+    unsigned run = k - next;
+    next = k + 1;
+    if (run > 15) [[unlikely]] {
+      ac[0xF0] += run >> 4;
+      run &= 15;
+    }
+    ac[((k & (kAcSets - 1)) << 8) | (run << 4) | sizes[kNaturalOrder[k]]] += 1;
   }
-  if (previous < DCTSIZE2 - 1) ++ac[0][0];
-  return static_cast<int>(largest) <= kMaxCoefficientBits;
+  if (next < DCTSIZE2) ++ac[0];  // EOB: the block ends in zeros
+  return true;
 }
 
 boolean gatherMcu(j_compress_ptr info, JBLOCKROW* mcu) {
@@ -260,8 +274,8 @@ void finishGather(j_compress_ptr info) {
     }
     if (!doneAc[acTable]) {
       std::fill(std::begin(total), std::end(total), 0L);
-      for (const auto& set : counts->ac[acTable])
-        for (int s = 0; s < 257; ++s) total[s] += set[s];
+      for (int set = 0; set < kAcSets; ++set)
+        for (int s = 0; s < 256; ++s) total[s] += counts->ac[acTable][set * 256 + s];
       setOptimalTable(info, info->ac_huff_tbl_ptrs[acTable], total);
       doneAc[acTable] = true;
     }
