@@ -53,13 +53,8 @@ void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth) {
   constexpr std::uint8_t kHasCharacter = 0x02;
   const std::vector<std::uint8_t> matrix = character.placementMatrix().encode();
   std::vector<std::uint8_t> tag;
-  const auto bodyLength = static_cast<std::uint32_t>(5 + matrix.size());
-  if (shortPlacementHeaders_ && bodyLength < kLongTagMarker) {
-    appendU16(tag, shortTagHeader(SwfTagCode::PlaceObject2, static_cast<std::uint16_t>(bodyLength)));
-  } else {
-    appendU16(tag, longTagHeader(SwfTagCode::PlaceObject2));
-    appendU32(tag, bodyLength);
-  }
+  appendTagHeader(tag, SwfTagCode::PlaceObject2, 5 + matrix.size(),
+                  shortPlacementHeaders_ ? TagHeader::ShortWhenItFits : TagHeader::Long);
   appendU8(tag, kHasMatrix | kHasCharacter);
   appendU16(tag, depth);
   appendU16(tag, character.id());

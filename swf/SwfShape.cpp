@@ -144,12 +144,8 @@ void SwfShape::build() {
   appendBytes(body, bits.bytes());
 
   tag_.reserve(6 + body.size());
-  if (shortHeader_ && body.size() < kLongTagMarker) {
-    appendU16(tag_, shortTagHeader(SwfTagCode::DefineShape3, static_cast<std::uint16_t>(body.size())));
-  } else {
-    appendU16(tag_, longTagHeader(SwfTagCode::DefineShape3));
-    appendU32(tag_, static_cast<std::uint32_t>(body.size()));
-  }
+  appendTagHeader(tag_, SwfTagCode::DefineShape3, body.size(),
+                  shortHeader_ ? TagHeader::ShortWhenItFits : TagHeader::Long);
   appendBytes(tag_, body);
 }
 

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "util/LittleEndian.h"
 
 namespace brevanto::swf {
 
-// The tags this writer produces. The header form is fixed per tag, not chosen by body length.
+// The tags this writer produces. JPEG movies keep the header form fixed per tag; lossless
+// movies give shapes and placements the short form whenever the body fits it.
 enum class SwfTagCode : std::uint16_t {
   End = 0,
   ShowFrame = 1,
@@ -25,6 +30,19 @@ constexpr std::uint16_t shortTagHeader(SwfTagCode code, std::uint16_t bodyLength
 
 constexpr std::uint16_t longTagHeader(SwfTagCode code) {
   return static_cast<std::uint16_t>((static_cast<std::uint16_t>(code) << 6) | kLongTagMarker);
+}
+
+// Which header a tag gets: always the long one, or the short one when the body fits it.
+enum class TagHeader { Long, ShortWhenItFits };
+
+// Appends the header of a tag whose body is bodyLength bytes.
+inline void appendTagHeader(std::vector<std::uint8_t>& out, SwfTagCode code, std::size_t bodyLength, TagHeader form) {
+  if (form == TagHeader::ShortWhenItFits && bodyLength < kLongTagMarker) {
+    util::appendU16(out, shortTagHeader(code, static_cast<std::uint16_t>(bodyLength)));
+  } else {
+    util::appendU16(out, longTagHeader(code));
+    util::appendU32(out, static_cast<std::uint32_t>(bodyLength));
+  }
 }
 
 static_assert(longTagHeader(SwfTagCode::PlaceObject2) == 0x06BF);

@@ -359,7 +359,7 @@ bool rowIsOpaque(const std::uint8_t* row, std::size_t width) {
   }
   for (; x < width; ++x)
     if (row[x * 4 + 3] != 255) return false;
-  return (all & kAlphas) == kAlphas;
+  return true;
 }
 
 // Row y of a 32-bit picture with alpha is fed as it is when every pixel is opaque (colour
