@@ -526,7 +526,9 @@ std::vector<std::uint8_t> exifPayload(std::span<const PropertyItem> items) {
 // take (4:2:0 with the fast DCT, 4:4:4 with the fast and with the accurate one), encoded with
 // our counting and with libjpeg's own. The bytes must be equal, and our counting must have
 // seen every block (or libjpeg's pass was used and the comparison proves nothing). It takes
-// about a tenth of a millisecond, once per process.
+// about half a millisecond, once per process. Should it fail, movies take about 1.5 times the
+// CPU time (t200, 200 frames of 320x240: 0.39 s instead of 0.26 s at quality 100, 0.29 s
+// instead of 0.18 s at 94).
 bool runOwnSymbolCountingCheck() {
 #if BREVANTO_OWN_SYMBOL_COUNTING
   constexpr int kWidth = 40, kHeight = 24;  // partial MCUs across at 4:2:0
