@@ -85,6 +85,9 @@ MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent
     }
   });
   connect(run_, &RunController::runningChanged, stopButton_, &QPushButton::setEnabled);
+  connect(run_, &RunController::movieWritten, this, [this](const QString& movie, const QString& summary) {
+    lastMovieLabel_->setText(QStringLiteral("%1: %2").arg(QFileInfo(movie).fileName(), summary));
+  });
 
   // Keyboard rules apply to every key before the focused control sees it.
   keys_ = new KeyRules(*this, *batch_);
@@ -128,6 +131,9 @@ QWidget* MainWindow::buildCommandRow() {
   layout->addWidget(convertAllButton_);
   layout->addWidget(fullSpeedBox_);
   layout->addWidget(stopButton_);
+  // The last movie written, with its length and rate (the GIF's own under "As the GIF").
+  lastMovieLabel_ = new QLabel(row);
+  layout->addWidget(lastMovieLabel_);
   layout->addSpacing(24);
   layout->addLayout(linkColumn);
   layout->addStretch(1);
@@ -144,6 +150,8 @@ QWidget* MainWindow::buildCommandRow() {
   connect(exit, &QPushButton::clicked, this, &MainWindow::exitClicked);
   return row;
 }
+
+QString MainWindow::lastMovieText() const { return lastMovieLabel_->text(); }
 
 QString MainWindow::initialOutputFolder(const QString& programFolder) {
   // Writability is tested by creating a file: permission bits alone do not tell (a read-only

@@ -11,6 +11,7 @@
 #include "convert/PreviewPlayer.h"
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 
 namespace brevanto::app {
@@ -43,6 +44,8 @@ class MainWindow : public QWidget {
 
   // State the tests and the frame export read.
   QString currentFile() const;
+  // The line under the commands that names the last movie written, its length and rate.
+  QString lastMovieText() const;
   int currentRow() const;
   bool addingFiles() const;
   bool isPlaying() const;
@@ -102,6 +105,7 @@ class MainWindow : public QWidget {
   QPushButton* convertAllButton_ = nullptr;
   QCheckBox* fullSpeedBox_ = nullptr;
   QPushButton* stopButton_ = nullptr;
+  QLabel* lastMovieLabel_ = nullptr;
 };
 
 }  // namespace brevanto::app

@@ -207,6 +207,8 @@ void RunController::perform(const convert::RunActions& actions) {
 
   // Requests and messages come last: a message box runs its own event loop, and the run's
   // timers must already be set when it does.
+  if (actions.movieWritten && actions.movieSummary)
+    emit movieWritten(fromStd(*actions.movieWritten), fromStd(*actions.movieSummary));
   if (actions.openMovie) openMovie(fromStd(*actions.openMovie));
   if (actions.openFolder) parts_.shell.openPath(fromStd(*actions.openFolder), ShowMode::Normal);
   if (actions.problem) {
@@ -323,6 +325,7 @@ void RunController::fullSpeedDone(const FullSpeedRunner::Outcome& outcome) {
   if (rows > 0) parts_.batch.setProgress(std::min(100, files * 100 / rows));
   if (outcome.ok) {
     fullSpeedMovie_ = fromStd(outcome.moviePath);
+    emit movieWritten(fullSpeedMovie_, fromStd(outcome.summary));
   } else {
     reportProblem(fromStd(outcome.gifPath), fromStd(outcome.moviePath), fromStd(outcome.error), outcome.hadFrames);
   }

@@ -70,6 +70,8 @@ class RunController : public QObject {
   void controlsLockedChanged(bool locked);
   // Stop is available while a run goes on.
   void runningChanged(bool running);
+  // A movie was written: its path and its length, rate and passes in words.
+  void movieWritten(const QString& movie, const QString& summary);
 
  private:
   void perform(const convert::RunActions& actions);

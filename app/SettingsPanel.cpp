@@ -48,6 +48,8 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   picturesBox_->addItems({QStringLiteral("JPEG"), QStringLiteral("Lossless")});
   loopBox_ = new QComboBox(this);
   loopBox_->addItems({QStringLiteral("Forever"), QStringLiteral("As the GIF")});
+  timingBox_ = new QComboBox(this);
+  timingBox_->addItems({QStringLiteral("100 ms steps"), QStringLiteral("As the GIF")});
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("Path:"), this), 0, 0);
@@ -75,6 +77,9 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   sizeRow->addSpacing(16);
   sizeRow->addWidget(new QLabel(QStringLiteral("Loop:"), this));
   sizeRow->addWidget(loopBox_);
+  sizeRow->addSpacing(16);
+  sizeRow->addWidget(new QLabel(QStringLiteral("Timing:"), this));
+  sizeRow->addWidget(timingBox_);
   sizeRow->addStretch(1);
   grid->addLayout(sizeRow, 1, 1, 1, 2);
   grid->setColumnStretch(1, 1);
@@ -84,6 +89,8 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   connect(picturesBox_, &QComboBox::activated, this,
           [this](int row) { choosePictures(static_cast<convert::PictureKind>(row)); });
   connect(loopBox_, &QComboBox::activated, this, [this](int row) { chooseLoop(static_cast<convert::LoopMode>(row)); });
+  connect(timingBox_, &QComboBox::activated, this,
+          [this](int row) { chooseTiming(static_cast<convert::Timing>(row)); });
 
   // Start values: the output folder, "Original Size" at the (still zero) source size, quality
   // 100, 10 frames per second; the width and height boxes are disabled.
@@ -158,8 +165,15 @@ void SettingsPanel::chooseLoop(convert::LoopMode mode) {
   loopBox_->setCurrentIndex(static_cast<int>(mode));
 }
 
+void SettingsPanel::chooseTiming(convert::Timing timing) {
+  settings_.timing = timing;
+  timingBox_->setCurrentIndex(static_cast<int>(timing));
+  frameRateBox_->setEnabled(!locked_ && timing == convert::Timing::Steps);
+}
+
 QString SettingsPanel::picturesText() const { return picturesBox_->currentText(); }
 QString SettingsPanel::loopText() const { return loopBox_->currentText(); }
+QString SettingsPanel::timingText() const { return timingBox_->currentText(); }
 
 void SettingsPanel::browse() {
   FolderPicker picker(dialogs_);
@@ -170,10 +184,11 @@ void SettingsPanel::browse() {
 }
 
 void SettingsPanel::setLocked(bool locked) {
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, frameRateBox_, picturesBox_, loopBox_}) {
+  locked_ = locked;
+  for (QWidget* control : std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, picturesBox_, loopBox_, timingBox_}) {
     control->setEnabled(!locked);
   }
+  frameRateBox_->setEnabled(!locked && settings_.timing == convert::Timing::Steps);
 }
 
 QLineEdit* SettingsPanel::lineEdit(Box box) const {

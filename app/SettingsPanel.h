@@ -16,7 +16,7 @@ class DialogService;
 class MessageQueue;
 
 // The "swf file" group: output folder with its "..." button, output size and size mode, picture
-// kind, JPEG quality, frame rate and loop mode. It owns the settings they show and the size of the current GIF the
+// kind, JPEG quality, frame rate, loop mode and timing. It owns the settings they show and the size of the current GIF the
 // size modes are applied to.
 class SettingsPanel : public QGroupBox {
   Q_OBJECT
@@ -48,10 +48,14 @@ class SettingsPanel : public QGroupBox {
   // and the loop mode ("Forever", "As the GIF"), as the user picks them.
   void choosePictures(convert::PictureKind kind);
   void chooseLoop(convert::LoopMode mode);
+  // The timing ("100 ms steps", "As the GIF": the frame-rate box is disabled while As the GIF
+  // is chosen, since the movie then runs at the GIF's own rate).
+  void chooseTiming(convert::Timing timing);
   QString picturesText() const;
   QString loopText() const;
+  QString timingText() const;
 
-  // A run locks "...", the size list, the frame-rate box and the picture and loop choices.
+  // A run locks "...", the size list, the frame-rate box and the picture, loop and timing choices.
   void setLocked(bool locked);
 
   // What the boxes show, and typing into them.
@@ -82,6 +86,8 @@ class SettingsPanel : public QGroupBox {
   QLineEdit* frameRateBox_ = nullptr;
   QComboBox* picturesBox_ = nullptr;
   QComboBox* loopBox_ = nullptr;
+  QComboBox* timingBox_ = nullptr;
+  bool locked_ = false;
 };
 
 }  // namespace brevanto::app

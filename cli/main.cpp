@@ -50,8 +50,14 @@ constexpr const char* kUsage =
     "                        (default: jpeg)\n"
     "  -q, --quality N       JPEG quality of the pictures, 1..100 (default: 100);\n"
     "                        ignored with --pictures lossless\n"
-    "      --loop MODE       forever, or gif: stop on the last picture when the GIF has\n"
-    "                        no looping extension, as browsers do (default: forever)\n"
+    "      --loop MODE       forever, or gif: as browsers play the GIF, once and stop\n"
+    "                        without a looping extension, N + 1 times and stop when it\n"
+    "                        repeats N times, forever when it repeats forever\n"
+    "                        (default: forever)\n"
+    "      --timing MODE     steps: every frame held for whole 100 ms steps, played at\n"
+    "                        --fps; gif: each frame for its own delay, as browsers show\n"
+    "                        it, at a rate of the GIF's own (--fps is not used)\n"
+    "                        (default: steps)\n"
     "  -r, --fps N           movie frame rate, 1..255 (default: 10)\n"
     "  -j, --jobs N          threads in all (default: the number of cores): files converted\n"
     "                        in parallel, and with fewer files than N, each file's frames\n"
@@ -154,7 +160,7 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitStatus) {
         {"-o", "--output"},  {"--output", "--output"},   {"-s", "--size"},         {"--size", "--size"},
         {"-q", "--quality"}, {"--quality", "--quality"}, {"-r", "--fps"},          {"--fps", "--fps"},
         {"-j", "--jobs"},    {"--jobs", "--jobs"},       {"--export", "--export"}, {"--pictures", "--pictures"},
-        {"--loop", "--loop"}};
+        {"--loop", "--loop"},  {"--timing", "--timing"}};
     const auto known = kCanonical.find(name);
     if (known == kCanonical.end()) throw UsageError{"unknown option " + std::string(arg)};
     if (!value) {
@@ -185,6 +191,11 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitStatus) {
         throw UsageError{"--loop takes forever or gif, not \"" + *value + "\""};
       }
       options.conversion.loop = *value == "forever" ? convert::LoopMode::Forever : convert::LoopMode::AsGif;
+    } else if (option == "--timing") {
+      if (*value != "steps" && *value != "gif") {
+        throw UsageError{"--timing takes steps or gif, not \"" + *value + "\""};
+      }
+      options.conversion.timing = *value == "steps" ? convert::Timing::Steps : convert::Timing::AsGif;
     }
   }
   if (options.files.empty()) throw UsageError{"no GIF file given"};
@@ -293,7 +304,7 @@ int run(const Options& options) {
           const auto result = convert::convertFile(file, conversion, encodeThreads);
           if (result) {
             reporter.finished("converted " + file + " -> " + result->moviePath + " (" +
-                                  std::to_string(result->slotCount) + " frames)",
+                                  convert::movieSummary(*result, conversion.timing) + ")",
                               true);
           } else {
             ++failures;

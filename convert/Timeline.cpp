@@ -25,10 +25,9 @@ constexpr std::int64_t kHundredFps88 = 100 * 256;
 
 int clampToInt(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, std::numeric_limits<int>::max())); }
 
-// The stored rate for movie frames of `hundredths`: the nearest 8.8 value to 100 / hundredths.
-std::uint16_t rate88For(int hundredths) {
-  return static_cast<std::uint16_t>((kHundredFps88 + hundredths / 2) / hundredths);
-}
+// The stored rate for movie frames of `hundredths`: the nearest 8.8 value to 100 / hundredths
+// that is not above it, so that no movie frame starts before the time its GIF frame does.
+std::uint16_t rate88For(int hundredths) { return static_cast<std::uint16_t>(kHundredFps88 / hundredths); }
 
 }  // namespace
 

@@ -50,9 +50,10 @@ int slotsForDisplayTime(int displayTime);
 int gifHundredths(int delay);
 
 // As the GIF: the movie's frame length in hundredths and the header's rate (8.8 fixed point,
-// the nearest value to 100 / hundredths: 33.33 fps is 0x2155). The length divides every display
-// time; it is the greatest such length whose stored rate is not 0 and is close enough that the
-// movie's length stays within half a movie frame of the GIF's.
+// the nearest value to 100 / hundredths not above it: 33.33 fps is 0x2155; never above, so that
+// no movie frame starts before its GIF frame does). The length divides every display time; it
+// is the greatest such length whose stored rate is not 0 and is close enough that the movie's
+// length stays within half a movie frame of the GIF's.
 struct GifRate {
   int hundredths = 10;
   std::uint16_t rate88 = 0x0A00;

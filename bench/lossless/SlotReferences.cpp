@@ -2,11 +2,13 @@
 // brevanto-convert writes (bench/lossless/converter_render_check.sh): slot n shows the last
 // frame whose picture starts at or before n on the converter's 100 ms timeline.
 //
-// Usage: lossless_slot_refs GIF OUTDIR SCALE
+// Usage: lossless_slot_refs GIF OUTDIR SCALE [frames]
 //   SCALE 1, 2 or 3: the composed frame flattened over white, enlarged by nearest-neighbour
 //   sampling (what an exact player shows for a lossless movie at that stage);
 //   SCALE half: the flattened frame scaled to half size by the converter's bicubic scaler.
-// Writes OUTDIR/ref%05d.ppm and prints the slot count.
+// Writes OUTDIR/ref%05d.ppm and prints the slot count. With "frames", writes one reference per
+// GIF frame instead (OUTDIR/frame%05d.ppm, no timeline) and prints the frame count, for checks
+// that reckon the timing themselves (bench/timing/gif_timing_check.py).
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +46,8 @@ bool writePpm(const std::string& path, const util::BgraView& p, int scale) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: lossless_slot_refs GIF OUTDIR 1|2|3|half\n");
+  if (argc != 4 && !(argc == 5 && std::strcmp(argv[4], "frames") == 0)) {
+    std::fprintf(stderr, "usage: lossless_slot_refs GIF OUTDIR 1|2|3|half [frames]\n");
     return 2;
   }
   const bool half = std::strcmp(argv[3], "half") == 0;
@@ -79,6 +81,15 @@ int main(int argc, char** argv) {
       }
       p = std::move(out);
     }
+  }
+  if (argc == 5) {
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/frame%05zu.ppm", i);
+      if (!writePpm(std::string(argv[2]) + name, frames[i].view(), scale)) return 1;
+    }
+    std::printf("%zu\n", frames.size());
+    return 0;
   }
   controls::AnimatedPicture delays;
   delays.load(argv[1]);

@@ -3,6 +3,7 @@
 
 // First: its builder has a local named like a Qt keyword macro.
 #include "tests/support/GifBuilder.h"
+#include "tests/support/SwfReader.h"
 
 #include <QComboBox>
 #include <QDropEvent>
@@ -816,6 +817,55 @@ TEST_F(WindowRunTest, LosslessConvertAndConvertAllWriteTheConvertersMovies) {
   }
   EXPECT_TRUE(captureFolderEmpty());
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+}
+
+// "As the GIF" timing from the window: the frame-rate box is off, and Convert, Convert All and
+// Full speed write the converter's movies (the GIF's own rate, its passes, a one-frame movie).
+TEST_F(WindowRunTest, AsTheGifTimingWritesTheConvertersMoviesAndNamesTheRate) {
+  EXPECT_EQ(panel().timingText(), QStringLiteral("100 ms steps"));
+  testing::GifBuilder fast(6, 4);  // 33.33 fps, played twice
+  fast.loop(1);
+  for (int i = 0; i < 4; ++i) fast.frame(3, 6, 4, static_cast<std::uint8_t>(1 + i % 3));
+  fast.trailer();
+  QFile file(gif("fast.gif"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(reinterpret_cast<const char*>(fast.bytes().data()), static_cast<qint64>(fast.size()));
+  file.close();
+  writeGif(gif("still.gif"), 1, 5, 5);
+  addFiles({gif("fast.gif"), gif("still.gif")});
+  panel().chooseTiming(convert::Timing::AsGif);
+  panel().chooseLoop(convert::LoopMode::AsGif);
+  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::FrameRate));
+
+  const QString headless = dir.path() + QStringLiteral("/headless/");
+  QDir().mkpath(headless);
+#ifdef BREVANTO_CONVERT_EXE
+  QProcess converter;
+  converter.start(QStringLiteral(BREVANTO_CONVERT_EXE), QStringList{"-o", headless, "--timing", "gif", "--loop", "gif",
+                                                                    gif("fast.gif"), gif("still.gif")});
+  ASSERT_TRUE(converter.waitForFinished(30000));
+  ASSERT_EQ(converter.exitCode(), 0) << converter.readAllStandardError().toStdString();
+  EXPECT_TRUE(converter.readAllStandardOutput().contains("(4 frames at 33.33 fps, played 2 times)"));
+#endif
+  clickRow(0);
+  window->convert();
+  waitForRunEnd();
+  EXPECT_EQ(window->lastMovieText(), QStringLiteral("fast.swf: 4 frames at 33.33 fps, played 2 times"));
+  const QByteArray movie = readAll(outputFolder() + QStringLiteral("fast.swf"));
+  ASSERT_FALSE(movie.isEmpty());
+  EXPECT_EQ(movie, readAll(headless + QStringLiteral("fast.swf")));
+  for (const bool fullSpeed : {false, true}) {
+    window->setFullSpeed(fullSpeed);
+    window->convertAll();
+    waitForRunEnd();
+    for (const char* name : {"fast.swf", "still.swf"}) {
+      EXPECT_EQ(readAll(outputFolder() + name), readAll(headless + name)) << name << (fullSpeed ? " full speed" : "");
+    }
+  }
+  EXPECT_EQ(testing::parseSwf(testing::readFile((outputFolder() + "still.swf").toStdString())).frameCount, 1);
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  panel().chooseTiming(convert::Timing::Steps);
+  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::FrameRate));
 }
 
 // ---------------------------------------------------------------------------------------------

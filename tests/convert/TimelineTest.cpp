@@ -75,6 +75,7 @@ TEST(GifTiming, RandomDelayListsMoveNoFrame) {
     const Timeline t = buildTimeline(static_cast<int>(delays.size()), delays, Timing::AsGif);
     const GifRate rate = gifRateFor(delays);
     ASSERT_GT(t.frameRate88, 0);
+    ASSERT_LE(t.frameRate88 * rate.hundredths, 100 * 256);  // never faster than the GIF
     std::int64_t start = 0;
     for (std::size_t i = 0; i < delays.size(); ++i) {
       ASSERT_EQ(start % rate.hundredths, 0);
