@@ -1,21 +1,48 @@
 // Fuzzes the GIF decoder and composer: any bytes must decode or fail cleanly, every frame
 // delivered must be a full canvas of the size the block walk announced, and the delay item
-// must carry one value per delivered frame; the probe must agree with the decode.
+// must carry one value per delivered frame; the probe must agree with the decode. The movie
+// timeline as the GIF times it is planned from the block walk's delays: a rate that is not 0,
+// every frame at the movie frame its delays put it, passes that fit in one movie.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "FuzzCommon.h"
+#include "convert/Timeline.h"
+#include "swf/MovieAssembly.h"
 #include "image/ImageLimits.h"
 #include "image/platform/GifReader.h"
 
 using namespace brevanto;
 using namespace brevanto::image::platform;
 
+namespace {
+
+void checkTimeline(const GifLayout& layout) {
+  using namespace brevanto::convert;
+  FUZZ_CHECK(layout.delays.size() == layout.frameCount);
+  const GifRate rate = gifRateFor(layout.delays);
+  const Timeline timeline = buildTimeline(static_cast<int>(layout.frameCount), layout.delays, Timing::AsGif);
+  FUZZ_CHECK(timeline.frameRate88 > 0 && rate.hundredths >= 1);
+  FUZZ_CHECK(timeline.frameRate88 * rate.hundredths <= 100 * 256);
+  std::int64_t start = 0;
+  for (std::size_t i = 0; i < layout.frameCount; ++i) {
+    FUZZ_CHECK(start % rate.hundredths == 0);
+    FUZZ_CHECK(timeline.firstSlots[i] == std::min<std::int64_t>(start / rate.hundredths, INT32_MAX));
+    start += gifHundredths(layout.delays[i]);
+  }
+  const Passes passes = passesFor(LoopMode::AsGif, layout.loopCount, timeline.slotCount);
+  FUZZ_CHECK(passes.passes == 1 ||
+             std::int64_t{passes.passes} * timeline.slotCount <= brevanto::swf::kMaxMovieFrames);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
   GifLayout layout;
   const bool scanned = scanGifLayout(bytes, layout);
+  if (scanned) checkTimeline(layout);
   if (scanned) {
     // Accepted canvases of many megabytes make each run take seconds and teach the fuzzer
     // nothing new; those sizes are covered by the limit tests. Refused sizes stay in: the
