@@ -637,6 +637,43 @@ TEST_F(WindowRunTest, ArrowKeysClicksAndPlayDuringConvertAllLoseNoFile) {
   EXPECT_FALSE(window->stopAvailable());
 }
 
+// Add Folder would replace the list the run walks: it is locked for the run. ADD Gif(s) appends,
+// and the run converts the rows it adds.
+TEST_F(WindowRunTest, AddFolderIsLockedDuringARunAndAddedFilesAreConverted) {
+  for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif"}) writeGif(gif(name), 3, 8, 6, 20);
+  QDir(dir.path()).mkpath(QStringLiteral("other"));
+  for (const char* name : {"x.gif", "y.gif"}) writeGif(dir.path() + QStringLiteral("/other/") + name, 2, 4, 4);
+  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  QPushButton* addFolderButton = nullptr;
+  for (auto* button : batch().findChildren<QPushButton*>()) {
+    if (button->text() == QStringLiteral("Add Folder")) addFolderButton = button;
+  }
+  ASSERT_NE(addFolderButton, nullptr);
+  QAction* addFolderItem = batch().contextMenu().actions().at(4);
+  ASSERT_EQ(addFolderItem->text(), QStringLiteral("Add Folder"));
+
+  window->convertAll();
+  ASSERT_TRUE(window->isConverting());
+  EXPECT_FALSE(addFolderButton->isEnabled());
+  EXPECT_FALSE(addFolderItem->isEnabled());
+  desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/other"));
+  batch().addFolder();
+  EXPECT_EQ(desktop.folderAnswers.size(), 1u);  // no dialog was opened
+  desktop.fileAnswers.push_back({gif("d.gif")});
+  batch().addFiles();
+  waitForRunEnd(30000);
+
+  EXPECT_EQ(column(4), (QStringList{gif("a.gif"), gif("b.gif"), gif("c.gif"), gif("d.gif")}));
+  for (const char* name : {"a.swf", "b.swf", "c.swf", "d.swf"}) {
+    EXPECT_FALSE(readAll(outputFolder() + name).isEmpty()) << name;
+  }
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  EXPECT_TRUE(addFolderButton->isEnabled());
+  EXPECT_TRUE(addFolderItem->isEnabled());
+  batch().addFolder();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles() && list().rowCount() == 2; }, 10000));
+}
+
 TEST_F(WindowRunTest, PlayDuringConvertDoesNotStallItAndARefusedMovieOpensTheFolder) {
   writeGif(gif("a.gif"), 4, 8, 6, 20);
   addFiles({gif("a.gif")});
