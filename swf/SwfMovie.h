@@ -19,6 +19,10 @@ namespace brevanto::swf {
 // to a tag buffer that does not depend on the file; the End tag is added when the file is
 // written. The buffer grows block by block (no copy of what it holds), so building a movie of
 // N bytes in memory needs N bytes, not twice as many.
+// The whole frames per second a movie header keeps of a rate: its low 8 bits (300 gives 44).
+// A rate that keeps 0 makes a movie strict players reject.
+constexpr int storedFrameRate(int framesPerSecond) { return framesPerSecond & 0xFF; }
+
 class SwfMovie {
  public:
   static constexpr std::uint8_t kVersion = 3;
@@ -29,7 +33,7 @@ class SwfMovie {
   SwfMovie& operator=(const SwfMovie&) = delete;
 
   // Creates (or truncates) the file at path and sets the frame size to (0, 0, width, height)
-  // pixels and the rate to (framesPerSecond & 0xFF) frames per second. Returns false and
+  // pixels and the rate to storedFrameRate(framesPerSecond) frames per second. Returns false and
   // changes nothing when a file is already open or the file cannot be created.
   bool open(const std::string& path, float width, float height, int framesPerSecond);
 

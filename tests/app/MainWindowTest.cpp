@@ -36,6 +36,7 @@
 #include "app/RunController.h"
 #include "app/SettingsPanel.h"
 #include "convert/HeadlessConverter.h"
+#include "tests/support/SwfReader.h"
 
 namespace brevanto::app {
 namespace {
@@ -574,6 +575,39 @@ TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
   EXPECT_FALSE(readAll(fresh + QStringLiteral("2/a.swf")).isEmpty());
+}
+
+// A rate whose low 8 bits are 0 would be stored as 0 frames a second: Convert and Convert All,
+// real-time and full speed, refuse it and write nothing. 300 is stored as 44.
+TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits) {
+  writeGif(gif("a.gif"), 2, 8, 6);
+  addFiles({gif("a.gif")});
+  clickRow(0);
+  const QString movie = outputFolder() + QStringLiteral("a.swf");
+  for (const bool fullSpeed : {false, true}) {
+    window->setFullSpeed(fullSpeed);
+    for (const QString& rate : {QStringLiteral("0"), QStringLiteral("256")}) {
+      panel().setText(SettingsPanel::Box::FrameRate, rate);
+      desktop.messages.clear();
+      window->convert();
+      window->convertAll();
+      EXPECT_FALSE(window->isRunning());
+      ASSERT_EQ(desktop.messages.size(), 2) << rate.toStdString();
+      for (const QString& message : desktop.messages) {
+        EXPECT_TRUE(message.contains(QStringLiteral("from 1 to 255, not %1:").arg(rate))) << message.toStdString();
+      }
+      EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::FrameRate));
+    }
+  }
+  QTest::qWait(300);
+  EXPECT_FALSE(QFile::exists(movie));
+  EXPECT_TRUE(desktop.opened.isEmpty());
+
+  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("300"));
+  window->convert();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
+  EXPECT_EQ(testing::parseSwf(testing::readFile(movie.toStdString())).frameRate, 44 << 8);
+  EXPECT_EQ(desktop.messages.size(), 2);
 }
 
 TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
