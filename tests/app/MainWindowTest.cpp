@@ -636,6 +636,45 @@ TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
   EXPECT_EQ(desktop.messages.size(), 1);
 }
 
+// Help runs the desktop's launcher and hears when the viewer it starts fails: the message names
+// the manual, so the user can open it.
+TEST_F(MainWindowTest, HelpNamesTheManualWhenTheDesktopsLauncherFails) {
+  const QString bin = dir.path() + QStringLiteral("/bin");
+  const QString launched = bin + QStringLiteral("/launched");
+  const QString status = bin + QStringLiteral("/status");
+  QDir().mkpath(bin);
+  QFile script(bin + QStringLiteral("/xdg-open"));
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write(QStringLiteral("#!/bin/sh\necho \"$1\" >>'%1'\nexit $(cat '%2')\n").arg(launched, status).toUtf8());
+  script.close();
+  script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+  auto setStatus = [&](const char* code) {
+    QFile file(status);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(code);
+  };
+  struct PathGuard {
+    QByteArray saved = qgetenv("PATH");
+    ~PathGuard() { qputenv("PATH", saved); }
+  } path;
+  qputenv("PATH", bin.toUtf8() + ':' + path.saved);
+  const QString manual = outputFolder() + QStringLiteral("manual.html");
+  QFile(manual).open(QIODevice::WriteOnly);
+  window = std::make_unique<MainWindow>(Services{&desktop, &desktop, desktopServices().shell}, outputFolder());
+
+  setStatus("4");
+  window->showHelp();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.messages.isEmpty(); }, 5000));
+  EXPECT_TRUE(desktop.messages[0].contains(QStringLiteral("\"%1\"").arg(manual))) << desktop.messages[0].toStdString();
+  EXPECT_EQ(readAll(launched), (manual + QStringLiteral("\n")).toUtf8());
+
+  setStatus("0");
+  window->showHelp();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return readAll(launched).count('\n') == 2; }, 5000));
+  QTest::qWait(200);
+  EXPECT_EQ(desktop.messages.size(), 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // A run cannot be made to skip a file; it can be stopped; its end is visible.
 
