@@ -266,10 +266,11 @@ void RunController::startFullSpeed(bool all) {
       const BatchEntry entry = list.entry(row);
       const Dimension source = parseDimension(entry.dimension);
       const auto stage = convertAllStage(source.width, source.height);
-      jobs.push_back({row, entry.filePath.toStdString(), stage.first, stage.second});
+      jobs.push_back({row, entry.filePath.toStdString(), stage.first, stage.second, settings.sizeMode});
     }
   } else {
-    jobs.push_back({parts_.batch.currentRow(), run_->currentFile(), settings.outputWidth, settings.outputHeight});
+    jobs.push_back({parts_.batch.currentRow(), run_->currentFile(), settings.outputWidth, settings.outputHeight,
+                    settings.sizeMode});
   }
 
   // The per-user start folder may not exist before the first conversion (the real-time run

@@ -636,6 +636,35 @@ TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
   EXPECT_EQ(desktop.messages.size(), 1);
 }
 
+// A GIF the list cannot decode (a 60000 x 60000 screen with a 1x1 frame) is listed as 0*0; a
+// refusal still names its real size, in the converter's words, whichever way it is converted.
+TEST_F(MainWindowTest, ARefusedHugeScreenIsReportedWithItsRealSize) {
+  const QString path = gif(QStringLiteral("huge.gif"));
+  testing::GifBuilder huge(60000, 60000);
+  huge.image(0, 0, 1, 1, std::uint8_t{1}).trailer();
+  testing::writeFile(path.toStdString(), huge.bytes());
+  addFiles({path});
+  clickRow(0);
+  convert::OutputSettings settings;
+  settings.outputFolder = outputFolder().toStdString();
+  const auto converter = convert::convertFile(path.toStdString(), settings, 1);
+  ASSERT_FALSE(converter.ok());
+  const QString reason = QString::fromStdString(converter.error().reason);
+  ASSERT_TRUE(reason.contains(QStringLiteral("60000 x 60000"))) << reason.toStdString();
+
+  for (const bool fullSpeed : {false, true}) {
+    window->setFullSpeed(fullSpeed);
+    desktop.messages.clear();
+    window->convert();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
+    window->convertAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
+    ASSERT_EQ(desktop.messages.size(), 2) << fullSpeed;
+    for (const QString& message : desktop.messages) EXPECT_TRUE(message.contains(reason)) << message.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(outputFolder() + QStringLiteral("huge.swf")));
+}
+
 // Help runs the desktop's launcher and hears when the viewer it starts fails: the message names
 // the manual, so the user can open it.
 TEST_F(MainWindowTest, HelpNamesTheManualWhenTheDesktopsLauncherFails) {
