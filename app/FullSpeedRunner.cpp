@@ -28,6 +28,7 @@ FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullS
   options.frameRate = settings.frameRate;
   options.pictures = settings.pictures;
   options.loop = settings.loop;
+  options.timing = settings.timing;
   FullSpeedRunner::Outcome outcome;
   outcome.row = job.row;
   outcome.gifPath = job.gifPath;
@@ -36,6 +37,7 @@ FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullS
     outcome.ok = result.ok();
     if (result) {
       outcome.moviePath = result->moviePath;
+      outcome.summary = convert::movieSummary(*result, settings.timing);
     } else {
       outcome.moviePath = result.error().movie;
       outcome.error = result.error().reason;

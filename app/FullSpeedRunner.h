@@ -33,12 +33,14 @@ class FullSpeedRunner {
     int frameRate = 10;
     convert::PictureKind pictures = convert::PictureKind::Jpeg;
     convert::LoopMode loop = convert::LoopMode::Forever;
+    convert::Timing timing = convert::Timing::Steps;
   };
   struct Outcome {
     int row = 0;
     std::string gifPath;
     bool ok = false;
     std::string moviePath;
+    std::string summary;     // the movie's length, rate and passes in words, when ok
     std::string error;       // why it failed; empty when ok
     bool hadFrames = false;  // the GIF decoded: a failure is the movie's
   };

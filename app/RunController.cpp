@@ -288,7 +288,9 @@ void RunController::startFullSpeed(bool all) {
   callbacks.finished = [this] { fullSpeedFinished(); };
   fullSpeedRunner_.start(
       std::move(jobs),
-      {settings.outputFolder, settings.jpegQuality, settings.frameRate, settings.pictures, settings.loop}, threads,
+      {settings.outputFolder, settings.jpegQuality, settings.frameRate, settings.pictures, settings.loop,
+       settings.timing},
+      threads,
       std::move(callbacks));
   setControlsLocked(true);
   afterAction();

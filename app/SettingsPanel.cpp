@@ -123,7 +123,8 @@ bool SettingsPanel::readFields() {
 }
 
 bool SettingsPanel::frameRateUsable() {
-  if (swf::storedFrameRate(settings_.frameRate) != 0) return true;
+  // Timed as the GIF, the movie has a rate of its own and the box is not used.
+  if (settings_.timing != convert::Timing::Steps || swf::storedFrameRate(settings_.frameRate) != 0) return true;
   // The converter's words for the rates it takes, and why this one cannot be used.
   messages_.show(QStringLiteral("Frame Rate takes a whole number from 1 to 255, not %1: the movie would store it "
                                 "as 0 frames a second.")

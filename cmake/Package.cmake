@@ -29,6 +29,21 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tolvane.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The JPEG encoder counts symbols through a private libjpeg struct (image/platform/JpegCodec.cpp)
+# whose layout a libjpeg-turbo release may change under the same soname, so the package asks
+# for the upstream version the build was made and tested with (any Debian revision of it);
+# shlibdeps adds its own lower bounds to this. Another version would be caught by the
+# encoder's self-check and encode more slowly, but with the same bytes.
+find_file(BREVANTO_JCONFIG_H jconfig.h HINTS ${JPEG_INCLUDE_DIR})
+if(BREVANTO_JCONFIG_H)
+  file(STRINGS ${BREVANTO_JCONFIG_H} turbo_version REGEX "^#define LIBJPEG_TURBO_VERSION +[0-9]+[.][0-9]+[.][0-9]+")
+endif()
+if(NOT turbo_version MATCHES "([0-9]+)[.]([0-9]+)[.]([0-9]+)")
+  message(FATAL_ERROR "Package: no libjpeg-turbo version in ${BREVANTO_JCONFIG_H}")
+endif()
+math(EXPR turbo_next_patch "${CMAKE_MATCH_3} + 1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libjpeg62-turbo (>= 1:${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${CMAKE_MATCH_3}), libjpeg62-turbo (<< 1:${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${turbo_next_patch}~)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 

@@ -4,6 +4,7 @@
 
 #include "convert/EarlyRefusal.h"
 #include "convert/FrameCapture.h"
+#include "convert/HeadlessConverter.h"
 #include "convert/SlotPictureMaker.h"
 #include "convert/Timeline.h"
 #include "swf/MovieAssembly.h"
@@ -20,6 +21,37 @@ std::string frameCountLabel(int frames) {
 }
 
 }  // namespace
+
+AssembledMovie assembleMovie(const PreviewPlayer& player, const OutputSettings& settings, const std::string& gifPath) {
+  AssembledMovie movie;
+  swf::MovieAssemblyInput& input = movie.input;
+  input.gifPath = gifPath;
+  input.outputFolder = settings.outputFolder;
+  input.stageWidth = settings.outputWidth;
+  input.stageHeight = settings.outputHeight;
+  const PixelSize stage{input.stageWidth, input.stageHeight};
+  const image::RasterImage* first = player.frameAt(0);
+  const PixelSize picture = first ? pictureSizeFor({first->width(), first->height()}, stage) : PixelSize{};
+  input.sourceWidth = picture.width;
+  input.sourceHeight = picture.height;
+  const Passes passes = applyTimeline(input, player.timeline(), settings, player.loopCount());
+  // Lossless captures are read back into bitmaps here, in slot order.
+  const FrameCapture& capture = player.capture();
+  SlotPictureMaker lossless(PictureKind::Lossless, settings.jpegQuality, picture, stage);
+  movie.written = swf::writeMovie(input, [&](int slot) {
+    return input.lossless ? capture.losslessPictureAt(gifPath, slot, lossless) : capture.pictureAt(gifPath, slot);
+  });
+  const std::uint16_t rate =
+      input.frameRate88 != 0 ? input.frameRate88 : static_cast<std::uint16_t>((settings.frameRate & 0xFF) << 8);
+  movie.summary = ConvertedMovie{movie.written ? *movie.written : std::string(),
+                                 player.frameCount(),
+                                 input.slotCount,
+                                 picture.width,
+                                 picture.height,
+                                 rate,
+                                 passes};
+  return movie;
+}
 
 ConversionRun::ConversionRun(PreviewPlayer& player, OutputSettings& settings, const RunFileList& list)
     : player_(player), settings_(settings), list_(list) {}
@@ -51,11 +83,18 @@ void ConversionRun::startCapture() {
   capture.captureCounter = 0;
   capture.capturePictures = settings_.pictures;
   capture.captureStage = {settings_.outputWidth, settings_.outputHeight};
+  player_.setTiming(settings_.timing);
 }
 
-// A one-frame file is held twice, so that it plays and is captured as two frames.
+// A one-frame file played as two frames is held twice, so that it plays and is captured as
+// two frames; held once, its frame is shown once.
 void ConversionRun::holdPlayedFrames() {
-  if (playedFrameCount(player_.frameCount()) > player_.frameCount()) player_.load(currentFile_);
+  if (playedFrameCount(player_.frameCount(), player_.timing()) > player_.frameCount()) player_.load(currentFile_);
+}
+
+void ConversionRun::startPlaying() {
+  player_.startPlayback();
+  if (isConverting_) player_.showOnlyFrame();
 }
 
 void ConversionRun::makeCurrent(int row, RunActions& actions) {
@@ -97,7 +136,7 @@ RunActions ConversionRun::convert() {
   if (refusedBeforePlayingInto(actions)) return actions;
   player_.load(currentFile_);
   holdPlayedFrames();
-  player_.startPlayback();
+  startPlaying();
   actions.frameCountLabel = frameCountLabel(player_.frameCount());
   return actions;
 }
@@ -164,7 +203,7 @@ void ConversionRun::togglePlaybackInto(RunActions& actions) {
       player_.rewind();
       holdPlayedFrames();
     }
-    player_.startPlayback();
+    startPlaying();
   } else {
     actions.controlsLocked = false;
     actions.playEnabled = true;
@@ -238,31 +277,14 @@ void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem
     // A movie without some of its pictures would silently replace a good one: report instead.
     actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, missing + "; the movie was not written"};
   } else {
-    swf::MovieAssemblyInput input;
-    input.gifPath = currentFile_;
-    input.outputFolder = settings_.outputFolder;
-    input.stageWidth = settings_.outputWidth;
-    input.stageHeight = settings_.outputHeight;
-    const PixelSize stage{input.stageWidth, input.stageHeight};
-    const PixelSize picture = pictureSizeFor({first->width(), first->height()}, stage);
-    input.sourceWidth = picture.width;
-    input.sourceHeight = picture.height;
-    input.frameRate = settings_.frameRate;
-    input.slotCount = player_.slotCount();
-    input.lossless = settings_.pictures == PictureKind::Lossless;
-    input.stopAtEnd = settings_.loop == LoopMode::AsGif && !player_.declaresLooping();
-    // Lossless captures are read back into bitmaps here, in slot order.
-    SlotPictureMaker lossless(PictureKind::Lossless, settings_.jpegQuality, picture, stage);
-    const auto written = swf::writeMovie(input, [&](int slot) {
-      return input.lossless ? capture.losslessPictureAt(currentFile_, slot, lossless)
-                            : capture.pictureAt(currentFile_, slot);
-    });
-    if (written) {
-      actions.movieWritten = *written;
+    const AssembledMovie movie = assembleMovie(player_, settings_, currentFile_);
+    if (movie.written) {
+      actions.movieWritten = *movie.written;
+      actions.movieSummary = movieSummary(movie.summary, settings_.timing);
       // Convert opens the finished movie; Convert All opens the output folder at its end.
-      if (!isConvertAll_) actions.openMovie = *written;
+      if (!isConvertAll_) actions.openMovie = *movie.written;
     } else {
-      actions.problem = movieProblem(input, written.error());
+      actions.problem = movieProblem(movie.input, movie.written.error());
     }
   }
   emptyCaptureFolder(settings_.outputFolder);
@@ -307,7 +329,7 @@ bool ConversionRun::refusedBeforePlayingInto(RunActions& actions) {
   const PixelSize stage{settings_.outputWidth, settings_.outputHeight};
   const SizeMode mode = settings_.sizeMode;
   auto refused = refusalBeforeDecoding(
-      EarlyCheck{currentFile_, settings_.outputFolder, settings_.frameRate, [stage, mode](PixelSize source) {
+      EarlyCheck{currentFile_, settings_.outputFolder, settings_, [stage, mode](PixelSize source) {
                    return stageLacksGifSize(mode, stage) ? stageSizeFor(mode, source, stage) : stage;
                  }});
   if (!refused) return false;

@@ -21,9 +21,11 @@
 #include <string>
 #include <string_view>
 
+#include "convert/HeadlessConverter.h"
 #include "convert/OutputSettings.h"
 #include "convert/PreviewPlayer.h"
 #include "convert/RunProblem.h"
+#include "swf/MovieAssembly.h"
 
 namespace brevanto::convert {
 
@@ -96,9 +98,20 @@ struct RunActions {
   // A file could not be converted (it could not be decoded, or its movie could not be
   // written). The run goes on.
   std::optional<RunProblem> problem;
-  // The movie written for the file just finished (empty when none was written).
+  // The movie written for the file just finished (empty when none was written), and its
+  // length, rate and passes in words (movieSummary).
   std::optional<std::string> movieWritten;
+  std::optional<std::string> movieSummary;
 };
+
+// The window's last step for one file: the movie assembled from the pictures captured for
+// gifPath while `player` played it, written to the settings' output folder at their stage size.
+struct AssembledMovie {
+  swf::MovieAssemblyInput input;
+  ConvertedMovie summary;  // what was written, as the converter reports it
+  util::Result<std::string, swf::MovieError> written = std::string();
+};
+AssembledMovie assembleMovie(const PreviewPlayer& player, const OutputSettings& settings, const std::string& gifPath);
 
 class ConversionRun {
  public:
@@ -146,6 +159,8 @@ class ConversionRun {
   void advanceInto(RunActions& actions);
   void startCapture();
   void holdPlayedFrames();
+  // Starts the playback; a converted file of one frame held once is shown once instead.
+  void startPlaying();
   void makeCurrent(int row, RunActions& actions);
   void endConvertAll(RunActions& actions);
 

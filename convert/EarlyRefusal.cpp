@@ -1,6 +1,5 @@
 #include "convert/EarlyRefusal.h"
 
-#include "controls/AnimatedPicture.h"
 #include "convert/Timeline.h"
 #include "image/ImageCodec.h"
 #include "image/platform/GifReader.h"
@@ -12,14 +11,14 @@ bool stageLacksGifSize(SizeMode mode, PixelSize stage) {
   return mode != SizeMode::Custom && (stage.width < 1 || stage.height < 1);
 }
 
-std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const std::vector<int>& delays,
+std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const FileTiming& timing,
                                                 const EarlyCheck& check) {
   image::platform::GifLayout layout;
   if (!image::platform::looksLikeGif(data) || !image::platform::scanGifLayout(data, layout)) return std::nullopt;
   if (layout.frameCount == 0 || layout.canvasWidth < 1 || layout.canvasHeight < 1) return std::nullopt;
 
   // Every frame the table lists is counted, as the decoder delivers them all from a sound file.
-  TimelineWalk walk(delays);
+  TimelineWalk walk(timing.delaysFor(check.settings.timing), check.settings.timing);
   for (std::size_t i = 0; i < layout.frameCount; ++i) walk.addFrame();
   swf::MovieAssemblyInput input;
   input.gifPath = check.gifPath;
@@ -30,8 +29,7 @@ std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> da
   input.stageHeight = stage.height;
   input.sourceWidth = source.width;
   input.sourceHeight = source.height;
-  input.frameRate = check.frameRate;
-  input.slotCount = walk.played().slotCount;
+  applyTimeline(input, walk.played(), check.settings, timing.loopCount);
   std::string why = swf::movieRefusal(input);
   if (why.empty()) return std::nullopt;
   return movieProblem(input, swf::MovieError{swf::MovieError::Kind::Refused, std::move(why), {}});
@@ -40,9 +38,7 @@ std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> da
 std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check) {
   std::vector<std::uint8_t> data;
   if (!image::readWholeFile(check.gifPath, data, nullptr)) return std::nullopt;
-  controls::AnimatedPicture delayTable;
-  delayTable.loadMemory(data);
-  return refusalBeforeDecoding(data, frameDelays(delayTable), check);
+  return refusalBeforeDecoding(data, readFileTiming(data), check);
 }
 
 }  // namespace brevanto::convert

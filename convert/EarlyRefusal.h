@@ -16,13 +16,14 @@
 
 #include "convert/OutputSettings.h"
 #include "convert/RunProblem.h"
+#include "convert/Timeline.h"
 
 namespace brevanto::convert {
 
 struct EarlyCheck {
   std::string gifPath;
   std::string outputFolder;
-  int frameRate = 10;
+  OutputSettings settings;  // the frame rate, timing, picture kind and looping
   // The stage size for the file's own size (the converter's size rule, or the window's boxes).
   std::function<PixelSize(PixelSize source)> stageFor;
 };
@@ -34,9 +35,9 @@ struct EarlyCheck {
 bool stageLacksGifSize(SizeMode mode, PixelSize stage);
 
 // The movie problem for GIF bytes whose movie would be refused; none when the bytes are not a
-// GIF, hold no frame (the decoder says why) or make an acceptable movie. delays: the frame
-// table's delays as the timeline takes them (frameDelays).
-std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const std::vector<int>& delays,
+// GIF, hold no frame (the decoder says why) or make an acceptable movie. timing: what the bytes
+// say about their timing (readFileTiming).
+std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const FileTiming& timing,
                                                 const EarlyCheck& check);
 
 // The same for the file at check.gifPath (none when it cannot be read: loading it reports that).

@@ -1,5 +1,6 @@
 #include "convert/FrameCapture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -46,10 +47,10 @@ std::vector<std::uint8_t> FrameCapture::captureBytes(const image::RasterImage& f
   return picture.kind == swf::SlotPicture::Kind::Jpeg ? std::move(picture.bytes) : std::vector<std::uint8_t>{};
 }
 
-int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath, int displayTime) {
+int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath, int slots) {
   if (!captureEnabled) return -1;
   const int slot = captureCounter;
-  captureCounter += slotsForDisplayTime(displayTime);
+  captureCounter += std::max(1, slots);
   if (slot == 0) {
     written_.clear();
     failedWrites_ = 0;

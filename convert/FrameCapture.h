@@ -4,9 +4,9 @@
 // lossless movies) in the capture folder ("tolvane_brevanto/Temp/" below the output folder),
 // from which the movie is assembled.
 //
-// The numbering is the movie's timeline in 100 ms slots: a frame shown for t ms occupies
-// max(1, t div 100) slots; its file carries the number of its first slot and the counter moves
-// past all of them. The file is written once per frame shown.
+// The numbering is the movie's timeline (convert/Timeline): a frame's file carries the number
+// of the movie frame where its picture starts, and the counter moves past the movie frames it
+// lasts. The file is written once per frame shown.
 //
 // Capture runs on the thread that owns the preview player, once for every frame the playback
 // shows (PreviewPlayer::handleShownFrames), never from a repaint.
@@ -43,10 +43,11 @@ class FrameCapture {
   PixelSize captureStage;
 
   // The capture step for one frame shown: when capture is on, writes `frame` under slot
-  // captureCounter for the GIF gifPath and advances the counter by the frame's slots.
-  // Returns the slot written, or -1 when capture is off or the file could not be written
-  // (the counter still advances then: the slot shows the previous picture in the movie).
-  int captureFrame(const image::RasterImage& frame, const std::string& gifPath, int displayTime);
+  // captureCounter for the GIF gifPath and advances the counter by the frame's `slots` (the
+  // movie frames it lasts, Timeline::slotsOf). Returns the slot written, or -1 when capture is
+  // off or the file could not be written (the counter still advances then: the slot shows the
+  // previous picture in the movie).
+  int captureFrame(const image::RasterImage& frame, const std::string& gifPath, int slots);
 
   // Why the pictures captured since slot 0 cannot make a complete movie: a picture could not be
   // written (full disk, read-only folder), or a written one has vanished since (the capture

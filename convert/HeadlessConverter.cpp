@@ -28,8 +28,11 @@ namespace {
 // and the picture at hand are held.
 class MovieFeed {
  public:
-  MovieFeed(const std::string& gifPath, const OutputSettings& settings, std::vector<int> delays)
-      : gifPath_(gifPath), settings_(settings), walk_(std::move(delays)) {}
+  MovieFeed(const std::string& gifPath, const OutputSettings& settings, const FileTiming& timing)
+      : gifPath_(gifPath),
+        settings_(settings),
+        loopCount_(timing.loopCount),
+        walk_(timing.delaysFor(settings.timing), settings.timing) {}
 
   // Called once, with the size of the first frame, before any picture.
   void start(int sourceWidth, int sourceHeight) {
@@ -42,8 +45,8 @@ class MovieFeed {
     const PixelSize picture = pictureSizeFor({sourceWidth, sourceHeight}, stage);
     input_.sourceWidth = picture.width;
     input_.sourceHeight = picture.height;
-    input_.frameRate = settings_.frameRate;
-    input_.lossless = settings_.pictures == PictureKind::Lossless;
+    // The timing fields known before the frames: the rate and the layout.
+    applyTimeline(input_, walk_.timeline(), settings_, loopCount_);
     builder_.emplace(input_);
     builder_->streamToFile();  // the movie goes to its file as it is built
     maker_.emplace(settings_.pictures, settings_.jpegQuality, PixelSize{sourceWidth, sourceHeight}, stage);
@@ -55,9 +58,6 @@ class MovieFeed {
   swf::SlotPicture pictureOf(const Frame& frame) {
     return wantsPictures() ? maker_->make(frame) : swf::SlotPicture{};
   }
-
-  // The GIF's looping extension, as the decoder reported it.
-  void setLoops(bool loops) { loops_ = loops; }
 
   // The picture step of this movie (after start). Its JPEG pictures may be made on any thread;
   // lossless ones depend on the picture before and are made in slot order.
@@ -75,8 +75,9 @@ class MovieFeed {
       builder_->padTo(slot);
       builder_->add(picture);
     }
-    // A one-frame file shows its picture twice: the first is kept until a second frame comes.
-    // A lossless movie already shows it (the same picture again adds nothing).
+    // A file played as two copies of its one frame shows its picture twice: the first is kept
+    // until a second frame comes. A lossless movie already shows it (the same picture again
+    // adds nothing).
     if (input_.lossless) return;
     if (walk_.frameCount() == 1) {
       firstPicture_ = std::move(picture);
@@ -96,21 +97,26 @@ class MovieFeed {
       builder_->add(firstPicture_);
     }
     builder_->padTo(timeline.slotCount);
-    if (settings_.loop == LoopMode::AsGif && !loops_) builder_->stopAtEnd();
+    const Passes passes = applyTimeline(input_, timeline, settings_, loopCount_);
+    builder_->setPasses(passes.passes);
+    if (passes.stopAtEnd) builder_->stopAtEnd();
     const auto written = builder_->write();
     if (!written) return util::fail(movieProblem(input_, written.error()));
-    return ConvertedMovie{*written, played, timeline.slotCount, sourceSize_.width, sourceSize_.height};
+    const std::uint16_t rate = input_.frameRate88 != 0 ? input_.frameRate88
+                                                       : static_cast<std::uint16_t>((settings_.frameRate & 0xFF) << 8);
+    return ConvertedMovie{*written,           played, timeline.slotCount, sourceSize_.width, sourceSize_.height,
+                          rate, passes};
   }
 
  private:
   const std::string& gifPath_;
   const OutputSettings& settings_;
+  std::optional<int> loopCount_;
   TimelineWalk walk_;
   swf::MovieAssemblyInput input_;
   std::optional<swf::MovieBuilder> builder_;
   std::optional<SlotPictureMaker> maker_;
   PixelSize sourceSize_;
-  bool loops_ = false;
   swf::SlotPicture firstPicture_;
 };
 
@@ -138,9 +144,6 @@ std::string feedGifFrames(std::span<const std::uint8_t> data, int threads, Movie
         return true;
       });
   encoder.finish();
-  for (const image::PropertyItem& item : result.properties) {
-    if (item.id == image::kLoopCountItemId) feed.setLoops(true);
-  }
   if (feed.frameCount() > 0) return {};
   return result.error.empty() ? "no frame could be decoded" : result.error;
 }
@@ -153,7 +156,6 @@ std::string feedCodecFrames(std::span<const std::uint8_t> data, image::ImageForm
   if (!frames.loadFromMemory(data, format, &properties) || frames.frameCount() == 0) {
     return frames.lastError().empty() ? "cannot be decoded" : frames.lastError();
   }
-  feed.setLoops(properties.contains(static_cast<std::int32_t>(image::kLoopCountItemId)));
   feed.start(frames.frame(0).width(), frames.frame(0).height());
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
     feed.addFrame(feed.pictureOf(frames.frame(i)));
@@ -180,20 +182,16 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
   }
 
   // The frame table is only needed for its delays.
-  std::vector<int> delays = [&] {
-    controls::AnimatedPicture delayTable;
-    delayTable.loadMemory(data);
-    return frameDelays(delayTable);
-  }();
+  const FileTiming timing = readFileTiming(data);
 
   // A movie sure to be refused is refused before any pixel is decoded.
-  const EarlyCheck check{gifPath, settings.outputFolder, settings.frameRate,
+  const EarlyCheck check{gifPath, settings.outputFolder, settings,
                          [&settings](PixelSize source) { return settings.stageSizeFor(source); }};
   if (format == image::ImageFormat::Gif) {
-    if (auto refused = refusalBeforeDecoding(data, delays, check)) return util::fail(std::move(*refused));
+    if (auto refused = refusalBeforeDecoding(data, timing, check)) return util::fail(std::move(*refused));
   }
 
-  MovieFeed feed(gifPath, settings, std::move(delays));
+  MovieFeed feed(gifPath, settings, timing);
   const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
                                       ? feedGifFrames(data, encodeThreadsPerFile(encodeThreads, 1), feed)
                                       : feedCodecFrames(data, format, feed);
@@ -204,6 +202,14 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
                                  "cannot be decoded" + (decodeError.empty() ? std::string() : ": " + decodeError)});
   }
   return feed.finish();
+}
+
+std::string movieSummary(const ConvertedMovie& movie, Timing timing) {
+  std::string text = std::to_string(movie.slotCount) + " frames";
+  if (timing == Timing::AsGif) text += " at " + rateText(movie.frameRate88);
+  if (movie.passes.passes > 1) text += ", played " + std::to_string(movie.passes.passes) + " times";
+  if (movie.passes.tooLongToRepeat) text += ", looping forever: the GIF's passes would not fit in one movie";
+  return text;
 }
 
 util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourcePath, const std::string& outputFolder,

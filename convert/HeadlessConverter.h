@@ -18,17 +18,24 @@
 
 #include "convert/OutputSettings.h"
 #include "convert/RunProblem.h"
+#include "convert/Timeline.h"
 #include "util/Result.h"
 
 namespace brevanto::convert {
 
 struct ConvertedMovie {
   std::string moviePath;
-  int frameCount = 0;  // frames played (a one-frame file counts 2)
-  int slotCount = 0;   // movie frames
+  int frameCount = 0;  // frames played (a one-frame file counts 2 in 100 ms steps)
+  int slotCount = 0;   // movie frames of one pass
   int sourceWidth = 0;
   int sourceHeight = 0;
+  std::uint16_t frameRate88 = 0;  // the header's rate (8.8 fixed point)
+  Passes passes;                  // how often the frames play
 };
+
+// "N frames", with the rate when it is the GIF's own and the passes when there are several:
+// the words the converter and the window use for a finished movie.
+std::string movieSummary(const ConvertedMovie& movie, Timing timing);
 
 // Converts gifPath into settings.outputFolder + its movie name. The stage size follows from the
 // file's own size by settings.stageSizeFor (the width and height are the custom size).

@@ -26,6 +26,10 @@ enum class PictureKind { Jpeg, Lossless };
 // Whether the movie loops forever, or, as browsers play the GIF, only when the GIF has a
 // looping extension (else it stops on its last picture).
 enum class LoopMode { Forever, AsGif };
+// How the movie is timed: in steps of 100 ms at the frame-rate setting (each frame held for at
+// least one step), or as browsers time the GIF, at a rate of its own (the frame-rate setting is
+// then not used).
+enum class Timing { Steps, AsGif };
 
 struct PixelSize {
   int width = 0;
@@ -56,6 +60,7 @@ struct OutputSettings {
   std::int32_t frameRate = 10;
   PictureKind pictures = PictureKind::Jpeg;
   LoopMode loop = LoopMode::Forever;
+  Timing timing = Timing::Steps;
 
   // Start values; outputFolder is the program's folder.
   OutputSettings();

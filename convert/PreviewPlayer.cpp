@@ -30,27 +30,28 @@ bool PreviewPlayer::load(const std::string& path) {
   std::vector<std::uint8_t> data;
   bool ok = false;
   lastError_.clear();
-  declaresLooping_ = false;
+  loopCount_.reset();
+  FileTiming timing;
   if (!image::readWholeFile(path, data, &lastError_)) {
     delayTable_.clear();
   } else {
-    image::ImageProperties properties;
-    ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)), &properties);
-    declaresLooping_ = properties.contains(static_cast<std::int32_t>(image::kLoopCountItemId));
+    ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
     if (!ok) lastError_ = frames_.lastError().empty() ? "cannot be decoded" : frames_.lastError();
     // A file the frame decoder refused (beyond the size or memory limits, or undecodable) is
     // not split and decoded again frame by frame for its delays: that could cost what the
     // refusal saved.
     if (ok) {
       delayTable_.loadMemory(data);
+      timing = readFileTiming(data, &delayTable_);
     } else {
       delayTable_.clear();
     }
+    loopCount_ = timing.loopCount;
   }
 
   frameCount_ = static_cast<int>(frames_.frameCount());
   capture_.captureCounter = 0;
-  timeline_ = buildTimeline(frameCount_, delayTable_);
+  timeline_ = buildTimeline(frameCount_, timing.delaysFor(timing_), timing_);
   if (currentFrame_.load() >= frameCount_ || currentFrame_.load() < 0) currentFrame_ = 0;
   {
     std::lock_guard lock(mutex_);
@@ -72,6 +73,13 @@ void PreviewPlayer::startPlayback() {
   playedToEnd_ = false;
   playbackRunning_ = true;
   thread_ = std::thread(&PreviewPlayer::playbackLoop, this);
+}
+
+void PreviewPlayer::showOnlyFrame() {
+  if (playbackRunning_.load() || frameCount_ != 1) return;
+  lastFrameHandled_ = false;
+  std::lock_guard lock(mutex_);
+  shown_.push_back(0);
 }
 
 void PreviewPlayer::stopPlayback() {
@@ -97,6 +105,8 @@ const image::RasterImage* PreviewPlayer::frameAt(int index) const {
 
 void PreviewPlayer::playbackLoop() {
   const int count = frameCount_;
+  // In 100 ms steps every frame shows for at least one step; as the GIF, for its own time.
+  const int shortest = timing_ == Timing::AsGif ? 0 : kSlotMilliseconds;
   int waits = 0;
   while (count > 0) {
     const int frame = std::clamp(currentFrame_.load(), 0, count - 1);
@@ -110,7 +120,7 @@ void PreviewPlayer::playbackLoop() {
     if (notify) notify();
 
     const auto wait =
-        std::chrono::milliseconds(std::max(kSlotMilliseconds, timeline_.displayTimes[static_cast<std::size_t>(frame)]));
+        std::chrono::milliseconds(std::max(shortest, timeline_.displayTimes[static_cast<std::size_t>(frame)]));
     {
       std::unique_lock lock(mutex_);
       if (wake_.wait_for(lock, wait, [this] { return stopRequested_; })) return;
@@ -138,7 +148,7 @@ int PreviewPlayer::handleShownFrames() {
   for (const int frame : batch) {
     if (frame < 0 || frame >= frameCount_) continue;
     capture_.captureFrame(frames_.frame(static_cast<std::size_t>(frame)), currentPath_,
-                          timeline_.displayTimes[static_cast<std::size_t>(frame)]);
+                          timeline_.slotsOf(static_cast<std::size_t>(frame)));
     if (frame == frameCount_ - 1) lastFrameHandled_ = true;
   }
   return static_cast<int>(batch.size());

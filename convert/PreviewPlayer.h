@@ -44,6 +44,10 @@ class PreviewPlayer {
 
   void setFrameShown(FrameShown callback);
 
+  // The timing the next loads build their timeline with (100 ms steps until set).
+  void setTiming(Timing timing) { timing_ = timing; }
+  Timing timing() const { return timing_; }
+
   // Loads a file (playback must be stopped; load stops it if it runs). The frames held are
   // released when the path differs from the previous non-empty path, or when it is the same
   // path and more than one frame is held; otherwise the file's frames are appended to those
@@ -55,6 +59,9 @@ class PreviewPlayer {
 
   // Starts the playback thread when it is not running and more than one frame is held.
   void startPlayback();
+  // A file of one frame held once (as the GIF's timing plays it) is not played: its frame is
+  // shown once, so that the capture step runs for it as for a played frame.
+  void showOnlyFrame();
   // Ends the playback thread at once if it runs: it advances no further frame and shows no
   // further one. currentFrame keeps its value.
   void stopPlayback();
@@ -78,8 +85,8 @@ class PreviewPlayer {
   const image::AnimatedImage& frames() const { return frames_; }
   // Why the last load's frame decoder failed ("" when it succeeded).
   const std::string& lastError() const { return lastError_; }
-  // The last load's file has a looping extension (the decoder reported a loop count).
-  bool declaresLooping() const { return declaresLooping_; }
+  // The last load's file's looping extension: its repeat count (0: forever), none without one.
+  std::optional<int> loopCount() const { return loopCount_; }
 
   // Capture fields and step.
   FrameCapture& capture() { return capture_; }
@@ -107,7 +114,8 @@ class PreviewPlayer {
   controls::AnimatedPicture delayTable_;
   FrameCapture capture_;
   std::string lastError_;
-  bool declaresLooping_ = false;
+  std::optional<int> loopCount_;
+  Timing timing_ = Timing::Steps;
 
   std::atomic<int> currentFrame_{0};
   std::atomic<bool> playbackRunning_{false};

@@ -38,7 +38,8 @@ SlotPictureMaker::SlotPictureMaker(PictureKind kind, int qualitySetting, PixelSi
       stage_(stage),
       pictureSize_(pictureSizeFor(source, stage)),
       shrinks_(shrinksPictures(source, stage) && stage.width >= 1 && stage.height >= 1),
-      rectangles_(wholeScaleOf(pictureSizeFor(source, stage), stage) > 0) {}
+      rectangles_(wholeScaleOf(pictureSizeFor(source, stage), stage) > 0),
+      stack_(pictureSize_.width, pictureSize_.height) {}
 
 image::RasterImage SlotPictureMaker::preparedPicture(const image::platform::ImageView& frame) const {
   image::RasterImage picture;
@@ -73,11 +74,16 @@ swf::SlotPicture SlotPictureMaker::nextLossless(const image::RasterImage& prepar
   if (sameSize) {
     rect = image::changedRect(viewOfRows(previous_, size), current);
     if (!rect) return {};  // nothing changed: the pictures placed before stay
-    if (!rectangles_) rect = whole;
+    if (!rectangles_ || !stack_.fits(*rect)) rect = whole;
   }
   std::vector<std::uint8_t> fields = swf::losslessBitmapFields(current.sub(*rect));
   previous_.swap(current_);
   if (fields.empty()) return swf::SlotPicture::unreadable();
+  if (*rect == util::PixelRect{0, 0, pictureSize_.width, pictureSize_.height}) {
+    stack_.placeWhole();
+  } else {
+    stack_.placeRect(*rect);
+  }
   return swf::SlotPicture::lossless(std::move(fields), *rect);
 }
 

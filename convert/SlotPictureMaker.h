@@ -9,7 +9,8 @@
 //    picture when the stage is 1, 2, 3... times the picture in both directions (no seam can
 //    appear there); on any other stage each is whole. A picture equal to the previous one gives
 //    no picture (SlotPicture::Kind::None, which adds no characters to a lossless movie). The
-//    first picture is whole.
+//    first picture is whole, and so is every picture whose rectangle would pass the bounds of
+//    the movie's display list (swf::PictureStack): it then replaces the rectangles stacked.
 // One maker per movie, fed its frames in slot order (it keeps the previous lossless picture).
 // The window's capture and the headless converter use the same steps, so their movies match.
 
@@ -19,6 +20,7 @@
 #include "convert/OutputSettings.h"
 #include "image/RasterImage.h"
 #include "swf/MovieAssembly.h"
+#include "swf/PictureStack.h"
 
 namespace brevanto::image::platform {
 struct DecodedFrame;
@@ -59,6 +61,7 @@ class SlotPictureMaker {
   PixelSize pictureSize_;
   bool shrinks_;
   bool rectangles_;
+  swf::PictureStack stack_;            // the movie's display list, as its builder keeps it
   std::vector<std::uint8_t> previous_;  // the last lossless picture as B, G, R, X rows
   std::vector<std::uint8_t> current_;
 };

@@ -1,5 +1,6 @@
 #include "swf/MovieAssembly.h"
 
+#include "swf/PictureStack.h"
 #include "swf/SwfJpegBitmap.h"
 #include "swf/SwfLosslessBitmap.h"
 #include "swf/SwfMovie.h"
@@ -31,9 +32,13 @@ std::string refusal(const MovieAssemblyInput& in) {
   if (in.sourceWidth < 1 || in.sourceHeight < 1)
     return "The GIF size " + sizeText(in.sourceWidth, in.sourceHeight) +
            " cannot be used: its frames must be at least one pixel wide and high.";
-  if (in.slotCount < 0 || in.slotCount > kMaxSlotCount)
+  if (!in.isFlat() && (in.slotCount < 0 || in.slotCount > kMaxSlotCount))
     return "The animation is too long for one movie: it runs " + std::to_string(in.slotCount) +
            " steps of 100 ms, at most " + std::to_string(kMaxSlotCount) + " fit.";
+  if (in.isFlat() && (in.slotCount < 0 || std::int64_t{in.slotCount} * std::max(1, in.passes) > kMaxMovieFrames))
+    return "The animation is too long for one movie: it runs " +
+           std::to_string(std::int64_t{in.slotCount} * std::max(1, in.passes)) + " movie frames, at most " +
+           std::to_string(kMaxMovieFrames) + " fit.";
   if (movieFileName(in.gifPath).empty()) return "The GIF path \"" + in.gifPath + "\" has no file name.";
   return {};
 }
@@ -103,17 +108,33 @@ struct MovieBuilder::State {
   SwfMovie movie;
   std::optional<util::Replacement> stream;  // the movie's temporary file, when streaming
 
-  bool accepting() const { return !refused && slots <= kMaxSlotCount; }
+  // A flat movie: what each frame of the first pass placed, to play the later passes again.
+  struct FramePlacement {
+    enum class Kind { None, Whole, Rect } kind = Kind::None;
+    std::uint16_t shapeId = 0;
+    util::PixelRect rect;
+  };
+  std::vector<FramePlacement> placements;
+  std::optional<PictureStack> stack;
+  int pictures = 0;
+
+  bool flat() const { return input.isFlat(); }
+  int maxSlots() const { return flat() ? kMaxMovieFrames : kMaxSlotCount; }
+  bool accepting() const { return !refused && slots <= maxSlots() && pictures <= kMaxSlotCount; }
 
   // Slot n: its picture (when one starts there), then a stage-sized rectangle filled with the
-  // current picture, placed at depth n + 1, then the frame is shown.
+  // current picture, placed at depth n + 1, then the frame is shown. A flat movie places only
+  // new pictures (addFlat).
   void add(const SlotPicture& picture) {
     const int n = slots;
     if (slots < std::numeric_limits<int>::max()) ++slots;
-    if (refused || n >= kMaxSlotCount) return;  // the movie is refused anyway: only counted
+    if (refused || n >= maxSlots()) return;  // the movie is refused anyway: only counted
     closeFrame();
     frameOpen = true;
-    if (input.lossless && picture.kind == SlotPicture::Kind::None) return;
+    if (flat()) {
+      addFlat(picture);
+      return;
+    }
     const auto bitmapId = static_cast<std::uint16_t>(2 * n + 2);
     const auto shapeId = static_cast<std::uint16_t>(2 * n + 1);
     const auto depth = static_cast<std::uint16_t>(n + 1);
@@ -121,45 +142,95 @@ struct MovieBuilder::State {
       SwfJpegBitmap bitmap(bitmapId, picture.bytes);
       movie.addCharacter(bitmap, 0, false);
     }
-    if (picture.kind == SlotPicture::Kind::Lossless) {
-      SwfLosslessBitmap bitmap(bitmapId, picture.bytes);
-      movie.addCharacter(bitmap, 0, false);
-    }
     if (picture.kind != SlotPicture::Kind::None) currentBitmapId = bitmapId;
-    if (picture.kind == SlotPicture::Kind::Lossless &&
-        picture.rect != util::PixelRect{0, 0, input.sourceWidth, input.sourceHeight}) {
-      addRectangle(shapeId, depth, picture.rect);
-      return;
-    }
+    SwfShape shape = stageShape(shapeId, depth, false);
+    movie.addCharacter(shape, depth, true);
+  }
 
-    // The picture is scaled from the GIF's own size onto the stage; with equal sizes this
-    // is a fill scale of exactly 20.
+  // A stage-sized rectangle filled with the current picture, scaled from the picture's size onto
+  // the stage; with equal sizes this is a fill scale of exactly 20. A flat movie leaves out the
+  // invisible line style and uses short headers.
+  SwfShape stageShape(std::uint16_t shapeId, std::uint16_t depth, bool compact) const {
     const auto stageW = static_cast<float>(input.stageWidth);
     const auto stageH = static_cast<float>(input.stageHeight);
     SwfShape shape(shapeId, 0, 0, stageW, stageH, depth);
-    // A lossless movie leaves out the invisible line style and uses short headers.
-    if (input.lossless) {
+    if (compact) {
       shape.useShortHeader();
     } else {
       shape.addLineStyle(0, 0, 0, 0, 0);
     }
     shape.addBitmapFill(currentBitmapId, SwfShape::kClippedBitmap, 0, 0, static_cast<float>(input.sourceWidth),
                         static_cast<float>(input.sourceHeight), 0, 0, stageW, stageH);
-    shape.styleChange(input.lossless ? 0 : 1, 1, 0, SwfShape::Point{0, 0});
+    shape.styleChange(compact ? 0 : 1, 1, 0, SwfShape::Point{0, 0});
     shape.straightEdge(stageW, 0);
     shape.straightEdge(0, stageH);
     shape.straightEdge(-stageW, 0);
     shape.straightEdge(0, -stageH);
-    movie.addCharacter(shape, depth, true);
+    return shape;
+  }
+
+  // A flat movie's frame: a new picture is defined (bitmap, then its shape) and placed; a frame
+  // without one (or whose picture could not be had) keeps what the frame before showed.
+  void addFlat(const SlotPicture& picture) {
+    FramePlacement placement;
+    const bool hasPicture = picture.kind == SlotPicture::Kind::Jpeg || picture.kind == SlotPicture::Kind::Lossless;
+    if (hasPicture && pictures++ < kMaxSlotCount) {
+      const int k = pictures - 1;
+      const auto bitmapId = static_cast<std::uint16_t>(2 * k + 2);
+      const auto shapeId = static_cast<std::uint16_t>(2 * k + 1);
+      if (picture.kind == SlotPicture::Kind::Jpeg) {
+        SwfJpegBitmap bitmap(bitmapId, picture.bytes);
+        movie.addCharacter(bitmap, 0, false);
+      } else {
+        SwfLosslessBitmap bitmap(bitmapId, picture.bytes);
+        movie.addCharacter(bitmap, 0, false);
+      }
+      currentBitmapId = bitmapId;
+      const bool whole = picture.kind == SlotPicture::Kind::Jpeg ||
+                         picture.rect == util::PixelRect{0, 0, input.sourceWidth, input.sourceHeight};
+      if (whole) {
+        SwfShape shape = stageShape(shapeId, PictureStack::kWholeDepth, true);
+        movie.addCharacter(shape, 0, false);
+        placement = {FramePlacement::Kind::Whole, shapeId, {}};
+      } else if (auto shape = rectangleShape(shapeId, picture.rect)) {
+        movie.addCharacter(*shape, 0, false);
+        placement = {FramePlacement::Kind::Rect, shapeId, picture.rect};
+      }
+    }
+    placements.push_back(placement);
+    place(placement);
+  }
+
+  // Puts a flat movie's picture on the display list, taking off what it hides.
+  void place(const FramePlacement& placement) {
+    if (placement.kind == FramePlacement::Kind::None) return;
+    if (!stack) stack.emplace(input.sourceWidth, input.sourceHeight);
+    const PictureStack::Placement where =
+        placement.kind == FramePlacement::Kind::Whole ? stack->placeWhole() : stack->placeRect(placement.rect);
+    for (const std::uint16_t depth : where.removed) movie.removeObject(depth);
+    movie.placeDefined(placement.shapeId, where.depth, where.replaces);
   }
 
   // A changed rectangle of the picture, drawn at the stage's whole-number scale of it.
-  void addRectangle(std::uint16_t shapeId, std::uint16_t depth, const util::PixelRect& rect) {
+  std::optional<SwfShape> rectangleShape(std::uint16_t shapeId, const util::PixelRect& rect) const {
     const int scale = input.stageWidth / input.sourceWidth;
     if (input.stageWidth != scale * input.sourceWidth || input.stageHeight != scale * input.sourceHeight)
-      return;  // the picture maker never gives a part of a picture for such a stage
-    if (auto shape = pictureRectShape(shapeId, depth, currentBitmapId, rect, scale))
-      movie.addCharacter(*shape, depth, true);
+      return std::nullopt;  // the picture maker never gives a part of a picture for such a stage
+    auto shape = pictureRectShape(shapeId, 0, currentBitmapId, rect, scale);
+    if (shape) shape->useShortHeader();
+    return shape;
+  }
+
+  // The later passes of a flat movie: its frames again, placing the characters defined.
+  void playLaterPasses() {
+    for (int pass = 1; pass < input.passes; ++pass) {
+      for (const FramePlacement& placement : placements) {
+        closeFrame();
+        frameOpen = true;
+        place(placement);
+      }
+    }
+    input.passes = 1;  // played; a second write adds nothing
   }
 
   // Ends the last slot's frame: its stop action when the movie stops there, then ShowFrame.
@@ -171,10 +242,27 @@ struct MovieBuilder::State {
     frameOpen = false;
   }
 
+  // Completes the movie's frames: the later passes, then the last frame's end.
+  void finishFrames() {
+    if (!refused && flat()) playLaterPasses();
+    closeFrame(true);
+  }
+
   MovieAssemblyInput counted() const {
     MovieAssemblyInput in = input;
     in.slotCount = slots;
     return in;
+  }
+
+  // The input's checks with the slots and pictures counted.
+  util::Result<void, MovieError> checkCounted() const {
+    if (auto checked = checkInput(counted()); !checked) return checked;
+    if (pictures > kMaxSlotCount)
+      return util::fail(MovieError{MovieError::Kind::Refused,
+                                   "The animation has too many pictures for one movie: " + std::to_string(pictures) +
+                                       ", at most " + std::to_string(kMaxSlotCount) + " fit.",
+                                   {}});
+    return {};
   }
 };
 
@@ -186,8 +274,9 @@ MovieBuilder::MovieBuilder(const MovieAssemblyInput& input) : state_(std::make_u
   if (s.refused) return;
   s.movie.setFrameSize(static_cast<float>(input.stageWidth), static_cast<float>(input.stageHeight));
   s.movie.setFrameRate(input.frameRate);
+  if (input.frameRate88 != 0) s.movie.setFrameRate88(input.frameRate88);
   s.movie.setBackgroundColor(255, 255, 255);
-  if (input.lossless) s.movie.useShortPlacementHeaders();
+  if (input.isFlat()) s.movie.useShortPlacementHeaders();
 }
 
 MovieBuilder::~MovieBuilder() = default;
@@ -204,7 +293,7 @@ void MovieBuilder::addUnreadableSlot() { add(SlotPicture::unreadable()); }
 
 void MovieBuilder::padTo(int count) {
   State& s = *state_;
-  while (s.slots < count && s.accepting() && s.slots < kMaxSlotCount) s.add(SlotPicture{});
+  while (s.slots < count && s.accepting() && s.slots < s.maxSlots()) s.add(SlotPicture{});
   s.slots = std::max(s.slots, count);  // beyond what a movie holds: only counted
 }
 
@@ -219,6 +308,8 @@ bool MovieBuilder::streamToFile() {
 
 void MovieBuilder::stopAtEnd() { state_->input.stopAtEnd = true; }
 
+void MovieBuilder::setPasses(int passes) { state_->input.passes = std::max(1, passes); }
+
 int MovieBuilder::slotCount() const { return state_->slots; }
 
 bool MovieBuilder::accepting() const { return state_->accepting(); }
@@ -226,7 +317,8 @@ bool MovieBuilder::accepting() const { return state_->accepting(); }
 util::Result<std::string, MovieError> MovieBuilder::write() const {
   const MovieAssemblyInput in = state_->counted();
   if (auto checked = checkPlace(in); !checked) return util::fail(std::move(checked.error()));
-  state_->closeFrame(true);
+  if (auto counted = state_->checkCounted(); !counted) return util::fail(std::move(counted.error()));
+  state_->finishFrames();
   std::string path = moviePath(in.outputFolder, in.gifPath);
   if (state_->stream) {
     std::optional<util::Replacement> stream = std::move(state_->stream);
@@ -244,10 +336,10 @@ util::Result<std::string, MovieError> MovieBuilder::write() const {
 }
 
 util::Result<std::vector<std::uint8_t>, MovieError> MovieBuilder::fileBytes() const {
-  if (auto checked = checkInput(state_->counted()); !checked) return util::fail(std::move(checked.error()));
+  if (auto checked = state_->checkCounted(); !checked) return util::fail(std::move(checked.error()));
   if (state_->movie.isStreaming())  // its tags are in its file, not here
     return util::fail(MovieError{MovieError::Kind::Refused, "The movie is written to its file, not held.", {}});
-  state_->closeFrame(true);
+  state_->finishFrames();
   return state_->movie.fileBytes();
 }
 

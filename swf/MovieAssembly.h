@@ -2,17 +2,22 @@
 
 // Turns the pictures of one GIF's timeline into one SWF movie.
 //
-// The movie has one frame per 100 ms slot of the GIF's timeline. A slot with a picture embeds it
+// A movie of JPEG pictures in 100 ms steps (MovieAssemblyInput::isFlat() false) has one frame
+// per 100 ms slot of the GIF's timeline. A slot with a picture embeds it
 // (DefineBitsJPEG2, id 2n + 2) and shows it; a slot without one shows the most recent picture
 // again. Every frame is a stage-sized rectangle (DefineShape3, id 2n + 1, depth n + 1) filled
 // with the current picture scaled from the GIF's own size onto the stage, on a white background.
 //
-// A lossless movie (MovieAssemblyInput::lossless) embeds DefineBitsLossless bitmaps instead. A
-// whole picture is placed as above; a changed rectangle gets a shape of its own size at its
-// place on the stage (the pictures below stay visible around it); a slot without a new picture
-// adds no characters. Its shapes have no line style, and shapes and placements short tag
-// headers (15 bytes less a picture). With stopAtEnd the last frame holds a DoAction with
-// ActionStop. Each slot's ShowFrame is written when the next slot starts or the movie is
+// Every other movie (MovieAssemblyInput::flat: lossless pictures, a timing of the GIF's own, or
+// more than one pass) keeps its display list small, so that a player's work does not grow with
+// the movie's length: each picture is defined once (bitmap id 2k + 2, shape id 2k + 1 for the
+// k-th picture); a whole picture replaces the object at depth 1 and takes the changed rectangles
+// above it off; a changed rectangle (lossless) gets a shape of its own size at its place on the
+// stage, one depth above the others, and takes off the rectangles it covers (PictureStack); a
+// frame without a new picture is a bare ShowFrame. Shapes have no line style, and shapes and
+// placements short tag headers. With passes > 1 the frames are played again that many times in
+// all, placing the characters already defined. With stopAtEnd the last frame holds a DoAction
+// with ActionStop. Each frame's ShowFrame is written when the next frame starts or the movie is
 // finished.
 //
 // The pictures come already encoded, one SlotPicture per slot in slot order: the caller decides
@@ -38,8 +43,11 @@ namespace brevanto::swf {
 
 // Stage sides outside 1..kMaxStageSide pixels cannot be stored in the movie header (16-bit twips).
 inline constexpr int kMaxStageSide = 1638;
-// Character ids are 16 bits; slot n uses ids 2n + 1 and 2n + 2, so at most this many slots fit.
+// Character ids are 16 bits; slot n uses ids 2n + 1 and 2n + 2, so at most this many slots fit
+// (and a flat movie holds at most this many pictures, which take ids the same way).
 inline constexpr int kMaxSlotCount = 32767;
+// The movie header counts frames in 16 bits.
+inline constexpr int kMaxMovieFrames = 65535;
 
 struct MovieAssemblyInput {
   std::string gifPath;       // the GIF being converted; its file-name part names the movie
@@ -50,12 +58,20 @@ struct MovieAssemblyInput {
                         // stage's when that is smaller than the GIF
   int sourceHeight = 0;
   int frameRate = 10;  // whole frames per second; only the low 8 bits are stored
-  int slotCount = 0;   // number of 100 ms slots = movie frames, 0..kMaxSlotCount
-  // Lossless pictures (SlotPicture::Kind::Lossless): a slot without a new picture adds no
-  // characters, since the pictures placed before it stay on the display list.
+  // When not 0, the header's rate as 8.8 fixed point instead of frameRate (0x2155 = 33.33).
+  std::uint16_t frameRate88 = 0;
+  // Movie frames of one pass: 0..kMaxSlotCount, or 0..kMaxMovieFrames for a flat movie.
+  int slotCount = 0;
+  // Lossless pictures (SlotPicture::Kind::Lossless); such a movie is always flat.
   bool lossless = false;
+  // The bounded display list described above, instead of one more object every frame.
+  bool flat = false;
+  // A flat movie's frames are played this many times in all (1..); the file holds them all.
+  int passes = 1;
   // The movie stops in its last frame (a DoAction with ActionStop there) instead of looping.
   bool stopAtEnd = false;
+
+  bool isFlat() const { return flat || lossless || passes > 1; }
 };
 
 // The picture that starts at one slot, as the movie builder consumes it.
@@ -135,6 +151,9 @@ class MovieBuilder {
   void padTo(int count);
   // The movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
   void stopAtEnd();
+  // The frames added are played `passes` times in all (as MovieAssemblyInput::passes); for a
+  // movie built flat.
+  void setPasses(int passes);
 
   // Writes the movie straight into its hidden temporary file beside the movie from now on,
   // so that building it holds no more than the slot at hand whatever its length; write() then
@@ -145,8 +164,9 @@ class MovieBuilder {
   bool streamToFile();
 
   int slotCount() const;
-  // False once the movie is sure to be refused (its sizes, its name, or more than kMaxSlotCount
-  // slots): slots are then only counted, so a caller may stop making pictures.
+  // False once the movie is sure to be refused (its sizes, its name, more slots than fit or, when
+  // flat, more pictures than fit): slots are then only counted, so a caller may stop making
+  // pictures.
   bool accepting() const;
 
   // Checks the movie and its place, then replaces the movie file atomically. Gives its path.

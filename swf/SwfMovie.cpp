@@ -48,17 +48,41 @@ void SwfMovie::addCharacter(SwfCharacter& character, std::uint16_t depth, bool p
   if (place && character.kind() != SwfCharacter::Kind::Bitmap) placeObject(character, depth);
 }
 
-void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth) {
-  constexpr std::uint8_t kHasMatrix = 0x04;
-  constexpr std::uint8_t kHasCharacter = 0x02;
+namespace {
+
+constexpr std::uint8_t kPlaceMove = 0x01;
+constexpr std::uint8_t kPlaceHasCharacter = 0x02;
+constexpr std::uint8_t kPlaceHasMatrix = 0x04;
+
+}  // namespace
+
+void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth, bool replace) {
   const std::vector<std::uint8_t> matrix = character.placementMatrix().encode();
   std::vector<std::uint8_t> tag;
   appendTagHeader(tag, SwfTagCode::PlaceObject2, 5 + matrix.size(),
                   shortPlacementHeaders_ ? TagHeader::ShortWhenItFits : TagHeader::Long);
-  appendU8(tag, kHasMatrix | kHasCharacter);
+  appendU8(tag, static_cast<std::uint8_t>(kPlaceHasMatrix | kPlaceHasCharacter | (replace ? kPlaceMove : 0)));
   appendU16(tag, depth);
   appendU16(tag, character.id());
   appendBytes(tag, matrix);
+  put(tag);
+}
+
+void SwfMovie::placeDefined(std::uint16_t characterId, std::uint16_t depth, bool replace) {
+  constexpr std::uint8_t kIdentityMatrix = 0x00;
+  std::vector<std::uint8_t> tag;
+  appendTagHeader(tag, SwfTagCode::PlaceObject2, 6, TagHeader::ShortWhenItFits);
+  appendU8(tag, static_cast<std::uint8_t>(kPlaceHasMatrix | kPlaceHasCharacter | (replace ? kPlaceMove : 0)));
+  appendU16(tag, depth);
+  appendU16(tag, characterId);
+  appendU8(tag, kIdentityMatrix);
+  put(tag);
+}
+
+void SwfMovie::removeObject(std::uint16_t depth) {
+  std::vector<std::uint8_t> tag;
+  appendU16(tag, shortTagHeader(SwfTagCode::RemoveObject2, 2));
+  appendU16(tag, depth);
   put(tag);
 }
 

@@ -14,15 +14,15 @@
 
 namespace brevanto::swf {
 
+// The whole frames per second a movie header keeps of a rate: its low 8 bits (300 gives 44).
+// A rate that keeps 0 makes a movie strict players reject.
+constexpr int storedFrameRate(int framesPerSecond) { return framesPerSecond & 0xFF; }
+
 // One uncompressed movie (signature "FWS", version 3), built in memory and written in one pass
 // by close(), or streamed to a file as it is built (streamTo). Tags are appended in call order
 // to a tag buffer that does not depend on the file; the End tag is added when the file is
 // written. The buffer grows block by block (no copy of what it holds), so building a movie of
 // N bytes in memory needs N bytes, not twice as many.
-// The whole frames per second a movie header keeps of a rate: its low 8 bits (300 gives 44).
-// A rate that keeps 0 makes a movie strict players reject.
-constexpr int storedFrameRate(int framesPerSecond) { return framesPerSecond & 0xFF; }
-
 class SwfMovie {
  public:
   static constexpr std::uint8_t kVersion = 3;
@@ -40,13 +40,21 @@ class SwfMovie {
   // The header values open() sets, for a movie that is only built in memory.
   void setFrameSize(float width, float height);
   void setFrameRate(int framesPerSecond);
+  // The rate as the header stores it: 8.8 fixed point frames per second (0x2155 = 33.33).
+  void setFrameRate88(std::uint16_t rate) { frameRate_ = rate; }
 
   void setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
   // Appends the character's tag unchanged; then, when place is set and the character is not a
   // bitmap, a PlaceObject2 at depth.
   void addCharacter(SwfCharacter& character, std::uint16_t depth, bool place);
-  // Appends a PlaceObject2 putting the character at depth with its placement matrix.
-  void placeObject(const SwfCharacter& character, std::uint16_t depth);
+  // Appends a PlaceObject2 putting the character at depth with its placement matrix; with
+  // replace, the character takes the place of the object already at that depth.
+  void placeObject(const SwfCharacter& character, std::uint16_t depth, bool replace = false);
+  // Appends a PlaceObject2 putting an already defined character (no matrix: identity) at depth,
+  // replacing the object there when replace is set.
+  void placeDefined(std::uint16_t characterId, std::uint16_t depth, bool replace);
+  // Appends a RemoveObject2 taking the object at depth off the display list.
+  void removeObject(std::uint16_t depth);
   // PlaceObject2 tags with a short header from now on (JPEG movies keep the long one).
   void useShortPlacementHeaders() { shortPlacementHeaders_ = true; }
   // Appends one complete tag (header included) as it is.

@@ -18,6 +18,7 @@ enum class SwfTagCode : std::uint16_t {
   DefineBitsLossless = 20,
   DefineBitsJpeg2 = 21,
   PlaceObject2 = 26,
+  RemoveObject2 = 28,
   DefineShape3 = 32,
 };
 

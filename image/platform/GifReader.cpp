@@ -502,6 +502,25 @@ void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex, 
 
 }  // namespace
 
+namespace {
+
+// The repeat count of a looping application extension (NETSCAPE2.0 or ANIMEXTS1.0 whose first
+// sub-block has id 1) whose size byte is at the reader's position; none for any other extension.
+std::optional<int> loopCountAt(const ByteReader& reader) {
+  const std::size_t start = reader.position();
+  auto size = reader.u8At(start);
+  if (!size || *size != 11 || !reader.has(1 + 11 + 4)) return std::nullopt;
+  ByteReader idReader = reader;
+  idReader.skip(1);
+  const auto id = *idReader.bytes(11);
+  const bool looping = std::memcmp(id.data(), "NETSCAPE2.0", 11) == 0 || std::memcmp(id.data(), "ANIMEXTS1.0", 11) == 0;
+  auto subSize = reader.u8At(start + 12);
+  if (!looping || !subSize || *subSize < 3 || *reader.u8At(start + 13) != 1) return std::nullopt;
+  return *reader.u16leAt(start + 14);
+}
+
+}  // namespace
+
 bool looksLikeGif(std::span<const std::uint8_t> data) {
   return ImageCodecFactory::formatFromContent(data) == ImageFormat::Gif;
 }
@@ -519,6 +538,7 @@ bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
   layout.screenHeight = *sh;
   std::int64_t maxRight = 0;
   std::int64_t maxBottom = 0;
+  int pendingDelay = -1;
   bool readable = true;
   if (*flags & 0x80) readable = reader.skip(std::size_t{3} << ((*flags & 7) + 1));
   while (readable) {
@@ -530,6 +550,11 @@ bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
       if (*label == kGraphicControlLabel) {
         auto packed = reader.u8At(reader.position() + 1);
         if (packed && ((*packed >> 2) & 7) == kDisposePrevious) layout.restoresPrevious = true;
+        // The decoder takes a control block of at least 4 bytes whose bytes are all there.
+        auto size = reader.u8At(reader.position());
+        if (size && *size >= 4 && reader.has(5)) pendingDelay = *reader.u16leAt(reader.position() + 2);
+      } else if (*label == kApplicationLabel && !layout.loopCount) {
+        layout.loopCount = loopCountAt(reader);
       }
       if (!skipSubBlocks(reader)) break;
     } else if (*introducer == kImageSeparator) {
@@ -540,6 +565,8 @@ bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
       auto imageFlags = reader.u8();
       if (!left || !top || !w || !h || !imageFlags) break;
       ++layout.frameCount;
+      layout.delays.push_back(pendingDelay);
+      pendingDelay = -1;
       maxRight = std::max<std::int64_t>(maxRight, std::int64_t{*left} + *w);
       maxBottom = std::max<std::int64_t>(maxBottom, std::int64_t{*top} + *h);
       if ((*imageFlags & 0x80) && !reader.skip(std::size_t{3} << ((*imageFlags & 7) + 1))) break;
@@ -638,14 +665,11 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
         control.disposal = (packed >> 2) & 7;
         control.delay = *reader.u16leAt(blockStart + 2);
         control.transparentIndex = (packed & 1) ? *reader.u8At(blockStart + 4) : -1;
-      } else if (size && *label == kApplicationLabel && *size == 11 && reader.has(11 + 4)) {
-        auto id = reader.bytes(11);
-        auto subSize = reader.u8At(reader.position());
-        const bool looping =
-            std::memcmp(id->data(), "NETSCAPE2.0", 11) == 0 || std::memcmp(id->data(), "ANIMEXTS1.0", 11) == 0;
-        if (looping && subSize && *subSize >= 3 && *reader.u8At(reader.position() + 1) == 1 && !haveLoopCount) {
+      } else if (size && *label == kApplicationLabel && !haveLoopCount) {
+        reader.seek(blockStart);
+        if (auto count = loopCountAt(reader)) {
           haveLoopCount = true;
-          loopCount = *reader.u16leAt(reader.position() + 2);
+          loopCount = static_cast<std::uint16_t>(*count);
         }
       }
       reader.seek(blockStart);

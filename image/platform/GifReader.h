@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "image/platform/DecodedImage.h"
 
@@ -20,6 +21,12 @@ struct GifLayout {
   std::int32_t canvasHeight = 0;
   std::size_t frameCount = 0;     // image descriptors reached
   bool restoresPrevious = false;  // some frame uses disposal 3
+  // Each image descriptor's delay in hundredths of a second, from the graphic control extension
+  // before it (-1 without one), as the decoder times the frames it delivers.
+  std::vector<int> delays;
+  // The repeat count of the first looping application extension (NETSCAPE2.0 or ANIMEXTS1.0,
+  // sub-block 1): 0 repeats forever. None without such an extension.
+  std::optional<int> loopCount;
 };
 
 // Walks the blocks of a GIF (header, screen, colour tables, extensions, image descriptors and

@@ -35,15 +35,15 @@ TEST(FrameCapture, EachFrameIsWrittenOnceUnderItsFirstSlotKeepingTheGifExtension
   capture.outputFolder = scratch.path().generic_string() + "/out/";
   const image::RasterImage frame = smallFrame();
 
-  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 300), -1);  // capture is off
+  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 3), -1);  // capture is off
   EXPECT_EQ(capture.captureCounter, 0);
 
   capture.captureEnabled = true;
   capture.captureQuality = 75;
-  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 300), 0);
+  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 3), 0);
   EXPECT_EQ(capture.captureCounter, 3);
-  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 50), 3);  // shorter than a slot
-  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 199), 4);
+  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 0), 3);  // at least one slot
+  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 1), 4);
   EXPECT_EQ(capture.captureCounter, 5);
 
   const std::string folder = captureFolder(capture.outputFolder);
@@ -52,7 +52,7 @@ TEST(FrameCapture, EachFrameIsWrittenOnceUnderItsFirstSlotKeepingTheGifExtension
 
   // A capture folder removed during a capture is created again before the next write.
   fs::remove_all(folder);
-  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 100), 5);
+  EXPECT_EQ(capture.captureFrame(frame, "/anims/cat.gif", 1), 5);
   EXPECT_EQ(filesIn(folder), std::vector<std::string>{"cat.gif00005.jpg"});
   EXPECT_EQ(captureFramePath("/out", "/a/b/anim.gif", 123456), "/out/tolvane_brevanto/Temp/anim.gif123456.jpg");
   EXPECT_EQ(jpegQualityFor(75), 75);

@@ -14,6 +14,7 @@
 
 #include "image/platform/HuffmanTable.h"
 #include "image/platform/JpegCodec.h"
+#include "image/platform/JpegCodecTesting.h"
 #include "image/platform/PixelRows.h"
 
 using namespace brevanto::image::platform;
@@ -124,6 +125,23 @@ TEST(JpegCodec, SamePixelsAsTurboJpegInFewerBytes) {
       const std::vector<std::uint8_t> pixels = decodedPixels(after);
       ASSERT_FALSE(pixels.empty());
       EXPECT_TRUE(pixels == decodedPixels(before));
+    }
+  }
+}
+
+// Our symbol counting stands on libjpeg internals; when its self-check fails, every picture is
+// counted by libjpeg's own pass instead, which must give the same bytes. On this build the
+// check passes, so encodeJpeg uses our counting.
+TEST(JpegCodec, LibjpegsCountingIsAFallbackWithTheSameBytes) {
+  EXPECT_TRUE(ownSymbolCountingChecked());
+  for (PixelFormat format : {PixelFormat::Argb32, PixelFormat::Rgb24, PixelFormat::Indexed8}) {
+    const Picture picture = makePicture(format, 83, 61, false);
+    for (int quality : {1, 60, 94, 100}) {
+      SCOPED_TRACE(testing::Message() << std::hex << static_cast<std::uint32_t>(format) << std::dec << " q" << quality);
+      const std::vector<std::uint8_t> ours = encodeJpegCounting(JpegSymbolCounting::Ours, picture.view, quality);
+      ASSERT_FALSE(ours.empty());
+      EXPECT_TRUE(ours == encodeJpegCounting(JpegSymbolCounting::Libjpegs, picture.view, quality));
+      EXPECT_TRUE(ours == encodeJpeg(picture.view, quality));
     }
   }
 }

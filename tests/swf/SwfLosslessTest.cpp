@@ -233,8 +233,9 @@ TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame) {
   std::vector<int> codes;
   for (const auto& t : movie.tags) codes.push_back(t.code);
   EXPECT_EQ(codes, (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 12, 1, 0}));
-  // The rectangle's shape is the one pictureRectShape makes for bitmap 6 at scale 2.
-  auto shape = pictureRectShape(5, 3, 6, {1, 2, 2, 1}, 2);
+  // Pictures take ids in their order: the rectangle's shape is the one pictureRectShape makes
+  // for the second picture's bitmap (4) at scale 2.
+  auto shape = pictureRectShape(3, 2, 4, {1, 2, 2, 1}, 2);
   ASSERT_TRUE(shape);
   const Bytes& tag = shape->tagBytes();
   EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 2, tag.end()));
