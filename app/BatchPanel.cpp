@@ -64,7 +64,7 @@ BatchPanel::BatchPanel(DialogService& dialogs, MessageQueue& messages, SettingsP
   contextMenu_->addAction(QStringLiteral("Remove All"), this, &BatchPanel::removeAll);
   contextMenu_->addSeparator();
   contextMenu_->addAction(QStringLiteral("Add Files"), this, &BatchPanel::addFiles);
-  contextMenu_->addAction(QStringLiteral("Add Folder"), this, &BatchPanel::addFolder);
+  addFolderAction_ = contextMenu_->addAction(QStringLiteral("Add Folder"), this, &BatchPanel::addFolder);
 
   connect(addFilesButton_, &QPushButton::clicked, this, &BatchPanel::addFiles);
   connect(addFolderButton_, &QPushButton::clicked, this, &BatchPanel::addFolder);
@@ -96,14 +96,16 @@ int BatchPanel::progress() const { return progressBar_->value(); }
 QString BatchPanel::progressText() const { return percentLabel_->text(); }
 
 void BatchPanel::setLocked(bool locked) {
-  for (QWidget* control : {removeButton_, removeAllButton_, moveUpButton_, moveDownButton_}) {
+  for (QWidget* control : {addFolderButton_, removeButton_, removeAllButton_, moveUpButton_, moveDownButton_}) {
     control->setEnabled(!locked);
   }
-  // The popup menu's Remove and Remove All follow their buttons: removing rows under a run
-  // would stop its timer and leave the controls locked.
+  // The popup menu's Remove, Remove All and Add Folder follow their buttons: removing rows under
+  // a run would stop its timer and leave the controls locked, and Add Folder replaces the list
+  // the run walks, so the files it has not reached yet would never be converted.
   const auto actions = contextMenu_->actions();
   actions.at(0)->setEnabled(!locked);
   actions.at(1)->setEnabled(!locked);
+  addFolderAction_->setEnabled(!locked);
 }
 
 bool BatchPanel::isLocked() const { return !removeButton_->isEnabled(); }
@@ -150,6 +152,7 @@ void BatchPanel::addFiles() {
 }
 
 void BatchPanel::addFolder() {
+  if (isLocked()) return;  // locked while a run goes on, like its button
   settings_.readFields();
   FolderPicker picker(dialogs_);
   if (!picker.browse()) return;

@@ -10,6 +10,7 @@
 
 #include "app/AddWorker.h"
 
+class QAction;
 class QLineEdit;
 class QLabel;
 class QMenu;
@@ -61,8 +62,9 @@ class BatchPanel : public QWidget {
   // Makes a row current (a left click, or the first selected row for the arrow keys).
   void makeRowCurrent(int row, bool fromClick);
 
-  // Remove, Remove All, Move Up and Move Down (and the menu's Remove entries) follow `locked`;
-  // `running` keeps clicks and arrow keys from changing the current file.
+  // Add Folder, Remove, Remove All, Move Up and Move Down (and their menu entries) follow
+  // `locked`; `running` keeps clicks and arrow keys from changing the current file. "ADD Gif(s)"
+  // stays available: it appends, and a Convert All converts the rows it adds.
   void setLocked(bool locked);
   void setRunning(bool running) { running_ = running; }
   bool isLocked() const;
@@ -106,6 +108,7 @@ class BatchPanel : public QWidget {
   QProgressBar* progressBar_ = nullptr;
   QLabel* percentLabel_ = nullptr;
   QMenu* contextMenu_ = nullptr;
+  QAction* addFolderAction_ = nullptr;
 
   AddWorker::Reader fileReader_;
   std::vector<std::unique_ptr<AddWorker>> workers_;

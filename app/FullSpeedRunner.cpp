@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "convert/EarlyRefusal.h"
 #include "convert/HeadlessConverter.h"
 #include "convert/OrderedEncoder.h"
 #include "convert/OutputSettings.h"
@@ -13,12 +14,14 @@ namespace brevanto::app {
 namespace {
 
 // The one call into the headless engine. The stage size is the window's choice for the file,
-// so the engine is given it as a custom size.
+// so the engine is given it as a custom size; a stage made without the GIF's size (the list
+// could not decode it) leaves the mode to the engine, which applies it to the GIF's screen.
 FullSpeedRunner::Outcome convertOne(const FullSpeedRunner::Job& job, const FullSpeedRunner::Settings& settings,
                                     int encodeThreads) {
   convert::OutputSettings options;
   options.outputFolder = settings.outputFolder;
-  options.sizeMode = convert::SizeMode::Custom;
+  const bool sizeUnknown = convert::stageLacksGifSize(job.sizeMode, {job.stageWidth, job.stageHeight});
+  options.sizeMode = sizeUnknown ? job.sizeMode : convert::SizeMode::Custom;
   options.outputWidth = job.stageWidth;
   options.outputHeight = job.stageHeight;
   options.jpegQuality = settings.jpegQuality;

@@ -24,6 +24,7 @@ class FullSpeedRunner {
     std::string gifPath;
     int stageWidth = 0;
     int stageHeight = 0;
+    convert::SizeMode sizeMode = convert::SizeMode::Custom;  // the mode the stage was made with
   };
   // What every file of a run shares.
   struct Settings {

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -204,7 +205,15 @@ QStringList MainWindow::manualCandidates() const {
 void MainWindow::showHelp() {
   const QStringList candidates = manualCandidates();
   for (const QString& manual : candidates) {
-    if (QFileInfo(manual).isFile() && services_.shell->openPath(manual, ShowMode::Maximised)) return;
+    if (!QFileInfo(manual).isFile()) continue;
+    // The desktop may report only later that its viewer did not start.
+    services_.shell->openPathOrReport(manual, ShowMode::Maximised, [window = QPointer<MainWindow>(this), manual] {
+      if (!window) return;
+      window->messages_->show(
+          QStringLiteral("The manual could not be shown. Open \"%1\" in a web browser to read it.").arg(manual),
+          MessageIcon::Exclamation);
+    });
+    return;
   }
   messages_->show(QStringLiteral("The manual could not be opened. It belongs at \"%1\" (or \"%2\" when installed).")
                       .arg(candidates[0], candidates[1]),

@@ -2,8 +2,11 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace brevanto::app {
@@ -60,6 +63,40 @@ class QtShellService final : public ShellService {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::cleanPath(path)));
   }
   bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+
+  // The desktop's launcher (xdg-open) is run as a child, so its exit status is known: it ends
+  // with a failure status when the program it chose for the file does not start. A launcher
+  // still running after kLauncherPatienceMs has its program up (some launchers wait for it to
+  // end); a later failure is not reported. Without a launcher the desktop services decide.
+  void openPathOrReport(const QString& path, ShowMode mode, std::function<void()> failed) override {
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (launcher.isEmpty()) {
+      if (!openPath(path, mode)) failed();
+      return;
+    }
+    auto* process = new QProcess;
+    // The launcher's program may outlive this process: it must not write into our pipes.
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed, clock](int code, QProcess::ExitStatus status) {
+                       const bool failure = status != QProcess::NormalExit || code != 0;
+                       if (failure && clock.elapsed() < kLauncherPatienceMs) failed();
+                       process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
+      if (error != QProcess::FailedToStart) return;
+      failed();
+      process->deleteLater();
+    });
+    process->start(launcher, {QDir::cleanPath(path)});
+  }
+
+ private:
+  static constexpr qint64 kLauncherPatienceMs = 10000;
 };
 
 }  // namespace

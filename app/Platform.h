@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 class QWidget;
 
 namespace brevanto::app {
@@ -52,6 +54,12 @@ class ShellService {
   virtual bool openPath(const QString& path, ShowMode mode) = 0;
   // Asks the desktop to open an address (web link, mail address, ...).
   virtual bool openUrl(const QUrl& url) = 0;
+  // Opens a local file as openPath does, for a request whose failure the user must hear of:
+  // `failed` is called when the desktop refuses it, also when the desktop's launcher reports
+  // only after this call that the program it started for the file failed.
+  virtual void openPathOrReport(const QString& path, ShowMode mode, std::function<void()> failed) {
+    if (!openPath(path, mode)) failed();
+  }
 };
 
 // The services one window uses; none of them is owned.

@@ -96,7 +96,10 @@ void RunController::convert() {
   // A run in progress is not restarted from the list's popup menu.
   if (isRunning()) return;
   // The run checks the list and the current file before anything else.
-  if (parts_.batch.list().rowCount() > 0 && !run_->currentFile().empty()) parts_.settings.readFields();
+  if (parts_.batch.list().rowCount() > 0 && !run_->currentFile().empty()) {
+    parts_.settings.readFields();
+    if (!parts_.settings.frameRateUsable()) return;
+  }
   if (fullSpeed_) {
     startFullSpeed(false);
   } else {
@@ -109,6 +112,7 @@ void RunController::convertAll() {
   convert::OutputSettings& settings = parts_.settings.settings();
   if (parts_.batch.list().rowCount() > 0 && !convert::outputFolderMissing(settings.outputFolder)) {
     parts_.settings.readFields();
+    if (!parts_.settings.frameRateUsable()) return;
     customSize_ = {settings.outputWidth, settings.outputHeight};
   }
   if (fullSpeed_) {
@@ -264,10 +268,11 @@ void RunController::startFullSpeed(bool all) {
       const BatchEntry entry = list.entry(row);
       const Dimension source = parseDimension(entry.dimension);
       const auto stage = convertAllStage(source.width, source.height);
-      jobs.push_back({row, entry.filePath.toStdString(), stage.first, stage.second});
+      jobs.push_back({row, entry.filePath.toStdString(), stage.first, stage.second, settings.sizeMode});
     }
   } else {
-    jobs.push_back({parts_.batch.currentRow(), run_->currentFile(), settings.outputWidth, settings.outputHeight});
+    jobs.push_back({parts_.batch.currentRow(), run_->currentFile(), settings.outputWidth, settings.outputHeight,
+                    settings.sizeMode});
   }
 
   // The per-user start folder may not exist before the first conversion (the real-time run

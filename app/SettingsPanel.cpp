@@ -11,6 +11,7 @@
 #include "app/FolderPicker.h"
 #include "app/MessageQueue.h"
 #include "app/SizeModeText.h"
+#include "swf/SwfMovie.h"
 
 namespace brevanto::app {
 
@@ -125,6 +126,19 @@ bool SettingsPanel::readFields() {
     box->setFocus(Qt::OtherFocusReason);
     box->selectAll();
   }
+  return false;
+}
+
+bool SettingsPanel::frameRateUsable() {
+  // Timed as the GIF, the movie has a rate of its own and the box is not used.
+  if (settings_.timing != convert::Timing::Steps || swf::storedFrameRate(settings_.frameRate) != 0) return true;
+  // The converter's words for the rates it takes, and why this one cannot be used.
+  messages_.show(QStringLiteral("Frame Rate takes a whole number from 1 to 255, not %1: the movie would store it "
+                                "as 0 frames a second.")
+                     .arg(settings_.frameRate),
+                 MessageIcon::Exclamation);
+  frameRateBox_->setFocus(Qt::OtherFocusReason);
+  frameRateBox_->selectAll();
   return false;
 }
 

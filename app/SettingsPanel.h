@@ -35,6 +35,10 @@ class SettingsPanel : public QGroupBox {
   // Reads the boxes into the settings. A box that does not hold an integer is reported
   // ("Please enter an integer.", focus and selection on it); returns false then.
   bool readFields();
+  // A frame rate the movie would store as 0 frames a second is reported, with the focus on its
+  // box; returns false then. Other rates are kept as they are (300 is stored as 44). Only movies
+  // timed in 100 ms steps use the rate.
+  bool frameRateUsable();
   // Shows the settings in their boxes.
   void writeBack();
   // A row was made current: its size, "Original Size", shown.

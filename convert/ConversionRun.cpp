@@ -327,8 +327,11 @@ void ConversionRun::advanceInto(RunActions& actions) {
 
 bool ConversionRun::refusedBeforePlayingInto(RunActions& actions) {
   const PixelSize stage{settings_.outputWidth, settings_.outputHeight};
+  const SizeMode mode = settings_.sizeMode;
   auto refused = refusalBeforeDecoding(
-      EarlyCheck{currentFile_, settings_.outputFolder, settings_, [stage](PixelSize) { return stage; }});
+      EarlyCheck{currentFile_, settings_.outputFolder, settings_, [stage, mode](PixelSize source) {
+                   return stageLacksGifSize(mode, stage) ? stageSizeFor(mode, source, stage) : stage;
+                 }});
   if (!refused) return false;
   player_.stopPlayback();
   finishFileInto(actions, std::move(refused));

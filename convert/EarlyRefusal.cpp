@@ -7,6 +7,10 @@
 
 namespace brevanto::convert {
 
+bool stageLacksGifSize(SizeMode mode, PixelSize stage) {
+  return mode != SizeMode::Custom && (stage.width < 1 || stage.height < 1);
+}
+
 std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const FileTiming& timing,
                                                 const EarlyCheck& check) {
   image::platform::GifLayout layout;

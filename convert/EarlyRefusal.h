@@ -28,6 +28,12 @@ struct EarlyCheck {
   std::function<PixelSize(PixelSize source)> stageFor;
 };
 
+// Whether a stage a window made with `mode` from its batch list's size of a GIF says nothing
+// about the GIF: the list had no size for it (the file did not decode there and reads 0*0), so
+// a preset mode gave a side below 1. The mode then applies to the GIF's own screen instead, as
+// the converter applies it, and a refusal names the GIF's real size.
+bool stageLacksGifSize(SizeMode mode, PixelSize stage);
+
 // The movie problem for GIF bytes whose movie would be refused; none when the bytes are not a
 // GIF, hold no frame (the decoder says why) or make an acceptable movie. timing: what the bytes
 // say about their timing (readFileTiming).

@@ -31,7 +31,7 @@ bool SwfMovie::open(const std::string& path, float width, float height, int fram
 void SwfMovie::setFrameSize(float width, float height) { frameSize_ = SwfRect(0, 0, width, height); }
 
 void SwfMovie::setFrameRate(int framesPerSecond) {
-  frameRate_ = static_cast<std::uint16_t>((framesPerSecond & 0xFF) << 8);
+  frameRate_ = static_cast<std::uint16_t>(storedFrameRate(framesPerSecond) << 8);
 }
 
 void SwfMovie::setBackgroundColor(std::uint8_t r, std::uint8_t g, std::uint8_t b) {

@@ -14,6 +14,10 @@
 
 namespace brevanto::swf {
 
+// The whole frames per second a movie header keeps of a rate: its low 8 bits (300 gives 44).
+// A rate that keeps 0 makes a movie strict players reject.
+constexpr int storedFrameRate(int framesPerSecond) { return framesPerSecond & 0xFF; }
+
 // One uncompressed movie (signature "FWS", version 3), built in memory and written in one pass
 // by close(), or streamed to a file as it is built (streamTo). Tags are appended in call order
 // to a tag buffer that does not depend on the file; the End tag is added when the file is
@@ -29,7 +33,7 @@ class SwfMovie {
   SwfMovie& operator=(const SwfMovie&) = delete;
 
   // Creates (or truncates) the file at path and sets the frame size to (0, 0, width, height)
-  // pixels and the rate to (framesPerSecond & 0xFF) frames per second. Returns false and
+  // pixels and the rate to storedFrameRate(framesPerSecond) frames per second. Returns false and
   // changes nothing when a file is already open or the file cannot be created.
   bool open(const std::string& path, float width, float height, int framesPerSecond);
 

@@ -37,6 +37,7 @@
 #include "app/RunController.h"
 #include "app/SettingsPanel.h"
 #include "convert/HeadlessConverter.h"
+#include "tests/support/SwfReader.h"
 
 namespace brevanto::app {
 namespace {
@@ -577,6 +578,39 @@ TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
   EXPECT_FALSE(readAll(fresh + QStringLiteral("2/a.swf")).isEmpty());
 }
 
+// A rate whose low 8 bits are 0 would be stored as 0 frames a second: Convert and Convert All,
+// real-time and full speed, refuse it and write nothing. 300 is stored as 44.
+TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits) {
+  writeGif(gif("a.gif"), 2, 8, 6);
+  addFiles({gif("a.gif")});
+  clickRow(0);
+  const QString movie = outputFolder() + QStringLiteral("a.swf");
+  for (const bool fullSpeed : {false, true}) {
+    window->setFullSpeed(fullSpeed);
+    for (const QString& rate : {QStringLiteral("0"), QStringLiteral("256")}) {
+      panel().setText(SettingsPanel::Box::FrameRate, rate);
+      desktop.messages.clear();
+      window->convert();
+      window->convertAll();
+      EXPECT_FALSE(window->isRunning());
+      ASSERT_EQ(desktop.messages.size(), 2) << rate.toStdString();
+      for (const QString& message : desktop.messages) {
+        EXPECT_TRUE(message.contains(QStringLiteral("from 1 to 255, not %1:").arg(rate))) << message.toStdString();
+      }
+      EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::FrameRate));
+    }
+  }
+  QTest::qWait(300);
+  EXPECT_FALSE(QFile::exists(movie));
+  EXPECT_TRUE(desktop.opened.isEmpty());
+
+  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("300"));
+  window->convert();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
+  EXPECT_EQ(testing::parseSwf(testing::readFile(movie.toStdString())).frameRate, 44 << 8);
+  EXPECT_EQ(desktop.messages.size(), 2);
+}
+
 TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
   desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/movies"));
   panel().browse();
@@ -600,6 +634,74 @@ TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
   window->showHelp();
   EXPECT_EQ(desktop.opened.back(), outputFolder() + QStringLiteral("manual.html"));
   EXPECT_EQ(desktop.openModes.back(), ShowMode::Maximised);
+  EXPECT_EQ(desktop.messages.size(), 1);
+}
+
+// A GIF the list cannot decode (a 60000 x 60000 screen with a 1x1 frame) is listed as 0*0; a
+// refusal still names its real size, in the converter's words, whichever way it is converted.
+TEST_F(MainWindowTest, ARefusedHugeScreenIsReportedWithItsRealSize) {
+  const QString path = gif(QStringLiteral("huge.gif"));
+  testing::GifBuilder huge(60000, 60000);
+  huge.image(0, 0, 1, 1, std::uint8_t{1}).trailer();
+  testing::writeFile(path.toStdString(), huge.bytes());
+  addFiles({path});
+  clickRow(0);
+  convert::OutputSettings settings;
+  settings.outputFolder = outputFolder().toStdString();
+  const auto converter = convert::convertFile(path.toStdString(), settings, 1);
+  ASSERT_FALSE(converter.ok());
+  const QString reason = QString::fromStdString(converter.error().reason);
+  ASSERT_TRUE(reason.contains(QStringLiteral("60000 x 60000"))) << reason.toStdString();
+
+  for (const bool fullSpeed : {false, true}) {
+    window->setFullSpeed(fullSpeed);
+    desktop.messages.clear();
+    window->convert();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
+    window->convertAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
+    ASSERT_EQ(desktop.messages.size(), 2) << fullSpeed;
+    for (const QString& message : desktop.messages) EXPECT_TRUE(message.contains(reason)) << message.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(outputFolder() + QStringLiteral("huge.swf")));
+}
+
+// Help runs the desktop's launcher and hears when the viewer it starts fails: the message names
+// the manual, so the user can open it.
+TEST_F(MainWindowTest, HelpNamesTheManualWhenTheDesktopsLauncherFails) {
+  const QString bin = dir.path() + QStringLiteral("/bin");
+  const QString launched = bin + QStringLiteral("/launched");
+  const QString status = bin + QStringLiteral("/status");
+  QDir().mkpath(bin);
+  QFile script(bin + QStringLiteral("/xdg-open"));
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write(QStringLiteral("#!/bin/sh\necho \"$1\" >>'%1'\nexit $(cat '%2')\n").arg(launched, status).toUtf8());
+  script.close();
+  script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+  auto setStatus = [&](const char* code) {
+    QFile file(status);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(code);
+  };
+  struct PathGuard {
+    QByteArray saved = qgetenv("PATH");
+    ~PathGuard() { qputenv("PATH", saved); }
+  } path;
+  qputenv("PATH", bin.toUtf8() + ':' + path.saved);
+  const QString manual = outputFolder() + QStringLiteral("manual.html");
+  QFile(manual).open(QIODevice::WriteOnly);
+  window = std::make_unique<MainWindow>(Services{&desktop, &desktop, desktopServices().shell}, outputFolder());
+
+  setStatus("4");
+  window->showHelp();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.messages.isEmpty(); }, 5000));
+  EXPECT_TRUE(desktop.messages[0].contains(QStringLiteral("\"%1\"").arg(manual))) << desktop.messages[0].toStdString();
+  EXPECT_EQ(readAll(launched), (manual + QStringLiteral("\n")).toUtf8());
+
+  setStatus("0");
+  window->showHelp();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return readAll(launched).count('\n') == 2; }, 5000));
+  QTest::qWait(200);
   EXPECT_EQ(desktop.messages.size(), 1);
 }
 
@@ -636,6 +738,43 @@ TEST_F(WindowRunTest, ArrowKeysClicksAndPlayDuringConvertAllLoseNoFile) {
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
   EXPECT_TRUE(preview().isPlayEnabled());
   EXPECT_FALSE(window->stopAvailable());
+}
+
+// Add Folder would replace the list the run walks: it is locked for the run. ADD Gif(s) appends,
+// and the run converts the rows it adds.
+TEST_F(WindowRunTest, AddFolderIsLockedDuringARunAndAddedFilesAreConverted) {
+  for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif"}) writeGif(gif(name), 3, 8, 6, 20);
+  QDir(dir.path()).mkpath(QStringLiteral("other"));
+  for (const char* name : {"x.gif", "y.gif"}) writeGif(dir.path() + QStringLiteral("/other/") + name, 2, 4, 4);
+  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  QPushButton* addFolderButton = nullptr;
+  for (auto* button : batch().findChildren<QPushButton*>()) {
+    if (button->text() == QStringLiteral("Add Folder")) addFolderButton = button;
+  }
+  ASSERT_NE(addFolderButton, nullptr);
+  QAction* addFolderItem = batch().contextMenu().actions().at(4);
+  ASSERT_EQ(addFolderItem->text(), QStringLiteral("Add Folder"));
+
+  window->convertAll();
+  ASSERT_TRUE(window->isConverting());
+  EXPECT_FALSE(addFolderButton->isEnabled());
+  EXPECT_FALSE(addFolderItem->isEnabled());
+  desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/other"));
+  batch().addFolder();
+  EXPECT_EQ(desktop.folderAnswers.size(), 1u);  // no dialog was opened
+  desktop.fileAnswers.push_back({gif("d.gif")});
+  batch().addFiles();
+  waitForRunEnd(30000);
+
+  EXPECT_EQ(column(4), (QStringList{gif("a.gif"), gif("b.gif"), gif("c.gif"), gif("d.gif")}));
+  for (const char* name : {"a.swf", "b.swf", "c.swf", "d.swf"}) {
+    EXPECT_FALSE(readAll(outputFolder() + name).isEmpty()) << name;
+  }
+  EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
+  EXPECT_TRUE(addFolderButton->isEnabled());
+  EXPECT_TRUE(addFolderItem->isEnabled());
+  batch().addFolder();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles() && list().rowCount() == 2; }, 10000));
 }
 
 TEST_F(WindowRunTest, PlayDuringConvertDoesNotStallItAndARefusedMovieOpensTheFolder) {
