@@ -16,6 +16,7 @@ Needs /usr/bin/python3 with numpy and PIL (swfrender.py). Prints one line per GI
 import json, os, struct, subprocess, sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+CHUNK = 2000
 TOOLS = os.path.normpath(os.path.join(HERE, "..", "..", "..", "shared", "tools", "swfcheck"))
 
 
@@ -100,16 +101,22 @@ def main():
             at = (s / rate * 100.0) % total if total else 0  # hundredths into the pass
             i = max(k for k in range(len(starts)) if starts[k] <= at + 1e-6)
             mapping.append("%d:%d" % (i, s))
-        render = subprocess.run(["/usr/bin/python3", os.path.join(TOOLS, "swfrender.py"), movie,
-                                 os.path.join(d, "render"), "--json", "--against", os.path.join(d, "frame%05d.ppm"),
-                                 "--map", ",".join(mapping)], capture_output=True, text=True)
-        try:
-            result = json.loads(render.stdout)
-            comps = result.get("compare", [])
-        except ValueError:
-            comps, result = [], {}
+        comps = []
+        for first in range(0, count, CHUNK):  # a long movie's map would not fit one command line
+            last = min(count, first + CHUNK) - 1
+            render = subprocess.run(["/usr/bin/python3", os.path.join(TOOLS, "swfrender.py"), movie,
+                                     os.path.join(d, "render"), "--json", "--frames", "%d-%d" % (first, last),
+                                     "--against", os.path.join(d, "frame%05d.ppm"),
+                                     "--map", ",".join(mapping[first:last + 1])], capture_output=True, text=True)
+            try:
+                comps += json.loads(render.stdout).get("compare", [])
+            except ValueError:
+                problems.append("no comparison (%s)" % render.stderr.strip()[-200:])
+                break
+            for png in os.listdir(os.path.join(d, "render")):
+                os.remove(os.path.join(d, "render", png))
         if not comps:
-            problems.append("no comparison (%s)" % render.stderr.strip()[-200:])
+            problems.append("no comparison")
         for c in comps:
             bad = c.get("max_abs", 0) != 0 if pictures == "lossless" else c.get("psnr", 99) < 30
             if bad:
