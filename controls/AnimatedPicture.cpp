@@ -2,12 +2,11 @@
 
 #include <utility>
 
-#include "controls/GifBlockParser.h"
 #include "image/AnimatedImage.h"
 #include "image/ImageCodec.h"
+#include "image/GifIndex.h"
 #include "image/ImageCodecFactory.h"
 #include "image/ImageFormat.h"
-#include "image/ImageLimits.h"
 #include "image/platform/GifReader.h"
 
 namespace brevanto::controls {
@@ -59,8 +58,8 @@ bool AnimatedPicture::load(const std::string& path) {
 
 bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
   clear();
-  const GifBlockParser parser(data);
-  if (!parser.isGif()) {
+  const image::GifIndex index = image::indexGif(data, image::GifRules::FrameTable);
+  if (!index.isGif) {
     singlePicture_ = decoder_(data);
     if (!singlePicture_) return false;
     screenWidth_ = singlePicture_->width;
@@ -69,50 +68,37 @@ bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {
   }
 
   isGif_ = true;
-  screenWidth_ = parser.screenWidth();
-  screenHeight_ = parser.screenHeight();
-  globalColorTableSize_ = parser.globalColorTableSize();
-  const std::vector<GifGraphicBlock> blocks = parser.graphicBlocks();
-  countedFrames_ = static_cast<int>(blocks.size());
-  if (blocks.empty()) return false;
-  if (blocks.size() == 1) {
+  screenWidth_ = index.screenWidth;
+  screenHeight_ = index.screenHeight;
+  globalColorTableSize_ = index.globalTableBytes;
+  countedFrames_ = static_cast<int>(index.frames.size());
+  if (index.frames.empty()) return false;
+  if (index.frames.size() == 1) {
     singlePicture_ = decoder_(data);
     return singlePicture_.has_value();
   }
 
   // A GIF that the frame decoder refuses as a whole (beyond the pixel limit or the memory
   // budget) is not split: it has no frames to time.
-  image::platform::GifLayout layout;
-  if (image::platform::scanGifLayout(data, layout)) {
-    const std::uint64_t canvasBytes = std::uint64_t{static_cast<std::uint32_t>(layout.canvasWidth)} *
-                                      static_cast<std::uint32_t>(layout.canvasHeight) * 4;
-    if (!image::checkImageAllocation(layout.canvasWidth, layout.canvasHeight, canvasBytes) ||
-        canvasBytes * layout.frameCount > image::memoryBudgetBytes()) {
-      return false;
-    }
-  }
+  const image::GifIndex decoded = image::indexGif(data, image::GifRules::Decoder);
+  if (decoded.hasScreen && image::gifMemoryRefusal(decoded)) return false;
 
-  // Each graphic block is handed to the decoder as a standalone GIF: the header, screen
-  // descriptor and global colour table, the block's bytes, a trailer. One buffer serves all.
-  const std::size_t prefix = parser.firstBlock();  // within the data: a block was found after it
-  std::vector<std::uint8_t> standalone(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(prefix));
-  frames_.reserve(blocks.size());
-  for (const GifGraphicBlock& block : blocks) {
+  // Each frame's run of blocks is handed to the decoder as a standalone GIF. One buffer serves all.
+  std::vector<std::uint8_t> standalone;
+  frames_.reserve(index.frames.size());
+  for (const image::GifFrame& block : index.frames) {
+    image::standaloneFrame(data, index, block, standalone);
+    const auto size = decoder_(standalone);
+    if (!size) continue;  // a frame that cannot be decoded is left out
     PictureFrame frame;
+    frame.pictureSize = *size;
     frame.delay = block.delay;
     frame.disposal = block.disposal;
     frame.left = block.left;
     frame.top = block.top;
     frame.width = block.width;
     frame.height = block.height;
-    standalone.resize(prefix);
-    standalone.insert(standalone.end(), data.begin() + static_cast<std::ptrdiff_t>(block.begin),
-                      data.begin() + static_cast<std::ptrdiff_t>(block.end));
-    standalone.push_back(0x3B);
-    const auto size = decoder_(standalone);
-    if (!size) continue;  // a frame that cannot be decoded is left out
-    frame.pictureSize = *size;
-    frames_.push_back(std::move(frame));
+    frames_.push_back(frame);
   }
   return !frames_.empty();
 }

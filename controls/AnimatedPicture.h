@@ -10,10 +10,10 @@
 // than the file has frames. Data that is not a GIF, and a GIF with exactly one frame, is checked
 // whole as the single picture instead.
 //
-// The table walks the blocks itself (GifBlockParser) rather than reading the GIF decoder's
-// walk: the decoder stops at the first frame whose data is damaged, while the table goes on and
-// keeps every later frame that decodes on its own. The decoder is asked only whether a frame
-// decodes (its first row), so no frame is decoded twice.
+// The table is the block walk under its frame-table rules (image::GifRules::FrameTable):
+// the decoder stops at the first frame whose data is damaged, while the table goes on and keeps
+// every later frame that decodes on its own. The decoder is asked only whether a frame decodes
+// (its first row), so no frame is decoded twice.
 
 #include <cstddef>
 #include <cstdint>

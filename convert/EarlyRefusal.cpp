@@ -2,7 +2,7 @@
 
 #include "convert/Timeline.h"
 #include "image/ImageCodec.h"
-#include "image/platform/GifReader.h"
+#include "image/GifIndex.h"
 #include "swf/MovieAssembly.h"
 
 namespace brevanto::convert {
@@ -13,17 +13,16 @@ bool stageLacksGifSize(SizeMode mode, PixelSize stage) {
 
 std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const FileTiming& timing,
                                                 const EarlyCheck& check) {
-  image::platform::GifLayout layout;
-  if (!image::platform::looksLikeGif(data) || !image::platform::scanGifLayout(data, layout)) return std::nullopt;
-  if (layout.frameCount == 0 || layout.canvasWidth < 1 || layout.canvasHeight < 1) return std::nullopt;
+  const image::GifIndex index = image::indexGif(data, image::GifRules::Decoder);
+  if (!index.hasScreen || index.frames.empty() || index.canvasWidth < 1 || index.canvasHeight < 1) return std::nullopt;
 
   // Every frame the table lists is counted, as the decoder delivers them all from a sound file.
   TimelineWalk walk(timing.delaysFor(check.settings.timing), check.settings.timing);
-  for (std::size_t i = 0; i < layout.frameCount; ++i) walk.addFrame();
+  for (std::size_t i = 0; i < index.frames.size(); ++i) walk.addFrame();
   swf::MovieAssemblyInput input;
   input.gifPath = check.gifPath;
   input.outputFolder = check.outputFolder;
-  const PixelSize source{layout.canvasWidth, layout.canvasHeight};
+  const PixelSize source{index.canvasWidth, index.canvasHeight};
   const PixelSize stage = check.stageFor ? check.stageFor(source) : source;
   input.stageWidth = stage.width;
   input.stageHeight = stage.height;

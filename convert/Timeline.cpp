@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "controls/AnimatedPicture.h"
-#include "image/platform/GifReader.h"
+#include "image/GifIndex.h"
 #include "swf/MovieAssembly.h"
 
 namespace brevanto::convert {
@@ -141,10 +141,10 @@ FileTiming readFileTiming(std::span<const std::uint8_t> data, const controls::An
     loaded.loadMemory(data);
     timing.tableDelays = frameDelays(loaded);
   }
-  image::platform::GifLayout layout;
-  if (image::platform::scanGifLayout(data, layout)) {
-    timing.imageDelays = std::move(layout.delays);
-    timing.loopCount = layout.loopCount;
+  const image::GifIndex index = image::indexGif(data, image::GifRules::Decoder);
+  if (index.hasScreen) {
+    timing.imageDelays = index.delays();
+    timing.loopCount = index.loopCount;
   }
   return timing;
 }

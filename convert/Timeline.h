@@ -16,7 +16,7 @@
 //    plays 100 ms, any other delay d plays 10 x d ms. The movie runs at 100 / g frames a second,
 //    g being the greatest common divisor of the display times in hundredths, and each frame
 //    lasts exactly its display time / g movie frames. The delays are each image's own
-//    (image::platform::GifLayout::delays).
+//    (image::GifIndex::delays, the block walk under the decoder's rules).
 
 #include <cstdint>
 #include <optional>

@@ -12,6 +12,7 @@
 #include "FuzzCommon.h"
 #include "image/AnimatedImage.h"
 #include "image/ImageCodecFactory.h"
+#include "image/GifIndex.h"
 #include "image/ImageLimits.h"
 #include "image/ImageProperties.h"
 #include "image/platform/GifReader.h"
@@ -32,11 +33,11 @@ bool worthLoading(const std::string& ext, const std::uint8_t* data, std::size_t 
   if (ext == "tga") return fuzz::tgaWorthDecoding(data, size);
   if (ext == "png" && size >= 24) return fuzz::worthDecoding(readBe32(data + 16), readBe32(data + 20), 32);
   if (ext == "gif") {
-    image::platform::GifLayout layout;
-    if (!image::platform::scanGifLayout(std::span(data, size), layout)) return true;
+    const image::GifIndex index = image::indexGif(std::span(data, size), image::GifRules::Decoder);
+    if (!index.hasScreen) return true;
     const std::uint64_t area =
-        static_cast<std::uint64_t>(layout.canvasWidth) * static_cast<std::uint64_t>(layout.canvasHeight);
-    const std::uint64_t total = area * 4 * (layout.frameCount + 1);
+        static_cast<std::uint64_t>(index.canvasWidth) * static_cast<std::uint64_t>(index.canvasHeight);
+    const std::uint64_t total = area * 4 * (index.frames.size() + 1);
     return area > image::kMaxImagePixels || total > image::memoryBudgetBytes() || total <= (std::uint64_t{16} << 20);
   }
   return true;

@@ -339,7 +339,6 @@ def main():
         "fuzz_tga": tga_seeds,
         "fuzz_ico": ico_seeds,
         "fuzz_gif": lambda: {**gif_seeds(), **shared_gifs()},
-        "fuzz_gif_blocks": lambda: {**gif_seeds(), **shared_gifs()},
         "fuzz_load_save": load_save_seeds,
         "fuzz_swf_build": swf_seeds,
     }

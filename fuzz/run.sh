@@ -80,7 +80,7 @@ options=(
   -print_final_stats=1
   -artifact_prefix="$artifacts/"
 )
-# A dictionary named after the target, else after its first word (fuzz_gif_blocks -> gif).
+# A dictionary named after the target, else after its first word (fuzz_load_save -> load).
 name=${target#fuzz_}
 dict=$here/dict/$name.dict
 [[ -f $dict ]] || dict=$here/dict/${name%%_*}.dict

@@ -13,23 +13,35 @@
 // them, encoders read them, and PlatformCodec moves pixels between them and RasterImages.
 namespace brevanto::image::platform {
 
-// Pixel formats a decoder delivers and an encoder accepts. The values are the imaging
-// service's published format ids.
-enum class PixelFormat : std::uint32_t {
-  Indexed1 = 0x30101,
-  Indexed4 = 0x30402,
-  Indexed8 = 0x30803,
-  Rgb555 = 0x21005,
-  Rgb565 = 0x21006,
-  Argb1555 = 0x61007,
-  Rgb24 = 0x21808,    // B, G, R
-  Rgb32 = 0x22009,    // B, G, R, unused
-  Argb32 = 0x26200A,  // B, G, R, A
-  PArgb32 = 0xE200B,  // B, G, R, A with colours premultiplied
+// Pixel formats a decoder delivers and an encoder accepts. Multi-byte pixels are stored
+// little-endian; the byte order in memory is noted for each.
+enum class PixelFormat {
+  Indexed1,
+  Indexed4,
+  Indexed8,
+  Rgb555,
+  Rgb565,
+  Argb1555,
+  Rgb24,    // B, G, R
+  Rgb32,    // B, G, R, unused
+  Argb32,   // B, G, R, A
+  PArgb32,  // B, G, R, A with colours premultiplied
 };
 
 inline int bitsPerPixel(PixelFormat format) {
-  return static_cast<int>((static_cast<std::uint32_t>(format) >> 8) & 0xFF);
+  switch (format) {
+    case PixelFormat::Indexed1: return 1;
+    case PixelFormat::Indexed4: return 4;
+    case PixelFormat::Indexed8: return 8;
+    case PixelFormat::Rgb555:
+    case PixelFormat::Rgb565:
+    case PixelFormat::Argb1555: return 16;
+    case PixelFormat::Rgb24: return 24;
+    case PixelFormat::Rgb32:
+    case PixelFormat::Argb32:
+    case PixelFormat::PArgb32: return 32;
+  }
+  return 32;
 }
 inline bool isIndexed(PixelFormat format) { return bitsPerPixel(format) <= 8; }
 // Bytes of one row of `width` pixels without padding.

@@ -6,14 +6,12 @@
 #include <memory>
 #include <vector>
 
-#include "image/ByteReader.h"
-#include "image/GifBlocks.h"
 #include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
 #include "util/LittleEndian.h"
 
-// The GIF decoder is the program's own: a block parser over ByteReader and an LZW decoder that
-// hands each row to the composition as soon as it is whole (LzwFastDecoder for frames whose
+// The GIF decoder is the program's own: it reads the frames the block walk (GifIndex) found, and
+// an LZW decoder hands each row to the composition as soon as it is whole (LzwFastDecoder for frames whose
 // indices fit one buffer, LzwFrameDecoder for larger frames and code sizes above 8). (giflib
 // refuses LZW minimum code sizes above 8, which valid files use, and keeps every frame
 // descriptor of a file in memory.)
@@ -21,53 +19,11 @@ namespace brevanto::image::platform {
 
 namespace {
 
-using namespace gif;
-
 constexpr std::uint32_t kTransparentWhite = 0x00FFFFFF;
 constexpr int kDisposeBackground = 2;
 constexpr int kDisposePrevious = 3;
 constexpr int kMaxLzwBits = 12;
 constexpr int kLzwTableSize = 1 << kMaxLzwBits;
-
-// Skips a chain of data sub-blocks up to and including the zero-length terminator.
-bool skipSubBlocks(ByteReader& reader) {
-  for (;;) {
-    auto size = reader.u8();
-    if (!size) return false;
-    if (*size == 0) return true;
-    if (!reader.skip(*size)) return false;
-  }
-}
-
-// Appends a chain of data sub-blocks to out; false when the data breaks off (what was read
-// stays in out).
-bool collectSubBlocks(ByteReader& reader, std::vector<std::uint8_t>& out) {
-  for (;;) {
-    auto size = reader.u8();
-    if (!size) return false;
-    if (*size == 0) return true;
-    auto block = reader.bytes(*size);
-    if (!block) {
-      auto rest = reader.bytesUpTo(*size);
-      out.insert(out.end(), rest.begin(), rest.end());
-      return false;
-    }
-    out.insert(out.end(), block->begin(), block->end());
-  }
-}
-
-// Reads a colour table of 2^(bits+1) entries as opaque ARGB; false when the data breaks off.
-bool readColorTable(ByteReader& reader, int bits, std::vector<std::uint32_t>& table) {
-  const std::size_t count = std::size_t{2} << bits;
-  auto bytes = reader.bytes(count * 3);
-  if (!bytes) return false;
-  table.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* c = bytes->data() + i * 3;
-    table[i] = 0xFF000000u | (std::uint32_t{c[0]} << 16) | (std::uint32_t{c[1]} << 8) | c[2];
-  }
-  return true;
-}
 
 struct Rect {
   std::int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
@@ -477,12 +433,32 @@ class LzwFastDecoder {
   std::vector<std::uint8_t> buffer_;
 };
 
-struct GraphicControl {
-  bool present = false;
-  int disposal = 0;
-  int transparentIndex = -1;
-  std::uint32_t delay = 0;
-};
+// Reads a colour table of `bytes` / 3 entries at `offset` as opaque ARGB; false when the data
+// breaks off.
+bool readColorTable(std::span<const std::uint8_t> data, std::size_t offset, std::size_t bytes,
+                    std::vector<std::uint32_t>& table) {
+  const std::size_t count = bytes / 3;
+  if (offset > data.size() || count * 3 > data.size() - offset) return false;
+  table.resize(count);
+  const std::uint8_t* c = data.data() + offset;
+  for (std::size_t i = 0; i < count; ++i, c += 3) {
+    table[i] = 0xFF000000u | (std::uint32_t{c[0]} << 16) | (std::uint32_t{c[1]} << 8) | c[2];
+  }
+  return true;
+}
+
+// Appends the payload of the sub-block chain starting at `offset` to out, up to its
+// terminator or, when the data breaks off, as far as it goes.
+void collectSubBlocks(std::span<const std::uint8_t> data, std::size_t offset, std::vector<std::uint8_t>& out) {
+  while (offset < data.size()) {
+    const std::size_t size = data[offset++];
+    if (size == 0) return;
+    const std::size_t take = std::min(size, data.size() - offset);
+    out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
+               data.begin() + static_cast<std::ptrdiff_t>(offset + take));
+    offset += take;
+  }
+}
 
 // Builds the colour lookup of one frame: opaque ARGB for every colour of the table, alpha 0
 // (= leave the canvas pixel) for the transparent index and for indices beyond the table.
@@ -500,139 +476,36 @@ void buildLookup(const std::vector<std::uint32_t>* table, int transparentIndex, 
   }
 }
 
-}  // namespace
-
-namespace {
-
-// The repeat count of a looping application extension (NETSCAPE2.0 or ANIMEXTS1.0 whose first
-// sub-block has id 1) whose size byte is at the reader's position; none for any other extension.
-std::optional<int> loopCountAt(const ByteReader& reader) {
-  const std::size_t start = reader.position();
-  auto size = reader.u8At(start);
-  if (!size || *size != 11 || !reader.has(1 + 11 + 4)) return std::nullopt;
-  ByteReader idReader = reader;
-  idReader.skip(1);
-  const auto id = *idReader.bytes(11);
-  const bool looping = std::memcmp(id.data(), "NETSCAPE2.0", 11) == 0 || std::memcmp(id.data(), "ANIMEXTS1.0", 11) == 0;
-  auto subSize = reader.u8At(start + 12);
-  if (!looping || !subSize || *subSize < 3 || *reader.u8At(start + 13) != 1) return std::nullopt;
-  return *reader.u16leAt(start + 14);
-}
-
-}  // namespace
-
-bool looksLikeGif(std::span<const std::uint8_t> data) {
-  return ImageCodecFactory::formatFromContent(data) == ImageFormat::Gif;
-}
-
-bool scanGifLayout(std::span<const std::uint8_t> data, GifLayout& layout) {
-  layout = GifLayout{};
-  if (!looksLikeGif(data)) return false;
-  ByteReader reader(data);
-  reader.skip(6);
-  auto sw = reader.u16le();
-  auto sh = reader.u16le();
-  auto flags = reader.u8();
-  if (!sw || !sh || !flags || !reader.skip(2)) return false;
-  layout.screenWidth = *sw;
-  layout.screenHeight = *sh;
-  std::int64_t maxRight = 0;
-  std::int64_t maxBottom = 0;
-  int pendingDelay = -1;
-  bool readable = true;
-  if (*flags & 0x80) readable = reader.skip(std::size_t{3} << ((*flags & 7) + 1));
-  while (readable) {
-    auto introducer = reader.u8();
-    if (!introducer || *introducer == kTrailer) break;
-    if (*introducer == kExtensionIntroducer) {
-      auto label = reader.u8();
-      if (!label) break;
-      if (*label == kGraphicControlLabel) {
-        auto packed = reader.u8At(reader.position() + 1);
-        if (packed && ((*packed >> 2) & 7) == kDisposePrevious) layout.restoresPrevious = true;
-        // The decoder takes a control block of at least 4 bytes whose bytes are all there.
-        auto size = reader.u8At(reader.position());
-        if (size && *size >= 4 && reader.has(5)) pendingDelay = *reader.u16leAt(reader.position() + 2);
-      } else if (*label == kApplicationLabel && !layout.loopCount) {
-        layout.loopCount = loopCountAt(reader);
-      }
-      if (!skipSubBlocks(reader)) break;
-    } else if (*introducer == kImageSeparator) {
-      auto left = reader.u16le();
-      auto top = reader.u16le();
-      auto w = reader.u16le();
-      auto h = reader.u16le();
-      auto imageFlags = reader.u8();
-      if (!left || !top || !w || !h || !imageFlags) break;
-      ++layout.frameCount;
-      layout.delays.push_back(pendingDelay);
-      pendingDelay = -1;
-      maxRight = std::max<std::int64_t>(maxRight, std::int64_t{*left} + *w);
-      maxBottom = std::max<std::int64_t>(maxBottom, std::int64_t{*top} + *h);
-      if ((*imageFlags & 0x80) && !reader.skip(std::size_t{3} << ((*imageFlags & 7) + 1))) break;
-      if (!reader.skip(1) || !skipSubBlocks(reader)) break;
-    } else {
-      break;
-    }
-  }
-  if (layout.screenWidth > 0 && layout.screenHeight > 0) {
-    layout.canvasWidth = layout.screenWidth;
-    layout.canvasHeight = layout.screenHeight;
-  } else {
-    layout.canvasWidth = static_cast<std::int32_t>(std::max<std::int64_t>(layout.screenWidth, maxRight));
-    layout.canvasHeight = static_cast<std::int32_t>(std::max<std::int64_t>(layout.screenHeight, maxBottom));
-  }
-  return true;
-}
-
-namespace {
-
 // How far decodeWalk goes: every frame composed and delivered, or only until the first row
 // of the first frame is known to decode (nothing composed, no canvas allocated).
 enum class WalkDepth { Frames, FirstRow };
 
-DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sink, WalkDepth depth) {
+DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& index, const FrameSink& sink,
+                        WalkDepth depth) {
   const bool probe = depth == WalkDepth::FirstRow;
   DecodeResult result;
-  GifLayout layout;
-  if (!scanGifLayout(data, layout)) {
+  if (!index.hasScreen) {
     result.error = "not a GIF file";
     return result;
   }
-  if (layout.frameCount == 0) {
+  if (index.frames.empty()) {
     result.error = "the GIF file holds no image";
     return result;
   }
-  if (layout.canvasWidth < 1 || layout.canvasHeight < 1) {
+  if (index.canvasWidth < 1 || index.canvasHeight < 1) {
     result.error = "the GIF file has an empty logical screen";
     return result;
   }
-  const std::uint64_t canvasBytes = std::uint64_t{static_cast<std::uint32_t>(layout.canvasWidth)} *
-                                    static_cast<std::uint32_t>(layout.canvasHeight) * 4;
-  if (!checkImageAllocation(layout.canvasWidth, layout.canvasHeight, canvasBytes, &result.error)) {
-    return result;
-  }
-  // Every frame delivered becomes one canvas-sized image kept by the caller; the decoder
-  // itself holds the working canvas and, for restore-to-previous frames, the area under one.
-  const std::uint64_t budget = memoryBudgetBytes();
-  const std::uint64_t copies = layout.frameCount + (layout.restoresPrevious ? 2 : 1);
-  if (layout.frameCount > budget / canvasBytes || canvasBytes * copies > budget) {
-    const std::uint64_t needed = canvasBytes * std::min<std::uint64_t>(copies, (UINT64_MAX / canvasBytes));
-    result.error = std::to_string(layout.frameCount) + " frames of " + std::to_string(layout.canvasWidth) + " x " +
-                   std::to_string(layout.canvasHeight) + " pixels need " + std::to_string(needed >> 20) +
-                   " MiB, more than the memory budget of " + std::to_string(budget >> 20) + " MiB";
+  if (auto refusal = gifMemoryRefusal(index)) {
+    result.error = std::move(*refusal);
     return result;
   }
 
-  ByteReader reader(data);
-  reader.skip(10);
-  const std::uint8_t screenFlags = *reader.u8();
-  reader.skip(2);
   std::vector<std::uint32_t> globalTable;
-  bool haveGlobal = false;
-  if (screenFlags & 0x80) haveGlobal = readColorTable(reader, screenFlags & 7, globalTable);
+  const bool haveGlobal = index.globalTableBytes > 0 &&
+                          readColorTable(data, GifIndex::kScreenEnd, index.globalTableBytes, globalTable);
 
-  Composer composer(layout.canvasWidth, layout.canvasHeight);
+  Composer composer(index.canvasWidth, index.canvasHeight);
   LzwFastDecoder fastDecoder;
   std::unique_ptr<LzwFrameDecoder<std::uint8_t>> narrowDecoder;
   std::unique_ptr<LzwFrameDecoder<std::uint16_t>> wideDecoder;
@@ -640,78 +513,38 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
   std::vector<std::uint8_t> compressed;
   std::vector<std::uint32_t> localTable;
   std::vector<std::uint32_t> lookup;
-  GraphicControl control;
-  bool haveLoopCount = false;
-  std::uint16_t loopCount = 0;
 
-  for (bool stop = false; !stop && result.frameCount < layout.frameCount;) {
-    auto introducer = reader.u8();
-    if (!introducer) {
-      result.error = "the GIF file ends without a trailer";
-      break;
-    }
-    if (*introducer == kTrailer) break;
-    if (*introducer == kExtensionIntroducer) {
-      auto label = reader.u8();
-      if (!label) {
-        result.error = "the GIF file ends inside an extension";
-        break;
-      }
-      const std::size_t blockStart = reader.position();
-      auto size = reader.u8();
-      if (size && *label == kGraphicControlLabel && *size >= 4 && reader.has(4)) {
-        const std::uint8_t packed = *reader.u8At(blockStart + 1);
-        control.present = true;
-        control.disposal = (packed >> 2) & 7;
-        control.delay = *reader.u16leAt(blockStart + 2);
-        control.transparentIndex = (packed & 1) ? *reader.u8At(blockStart + 4) : -1;
-      } else if (size && *label == kApplicationLabel && !haveLoopCount) {
-        reader.seek(blockStart);
-        if (auto count = loopCountAt(reader)) {
-          haveLoopCount = true;
-          loopCount = static_cast<std::uint16_t>(*count);
-        }
-      }
-      reader.seek(blockStart);
-      if (!skipSubBlocks(reader)) {
-        result.error = "the GIF file ends inside an extension";
-        break;
-      }
-      continue;
-    }
-    if (*introducer != kImageSeparator) {
-      result.error = "unknown block in the GIF file";
-      break;
-    }
-
-    // Image descriptor, the scan has checked that it is complete.
-    const std::int32_t left = *reader.u16le();
-    const std::int32_t top = *reader.u16le();
-    const std::int32_t fw = *reader.u16le();
-    const std::int32_t fh = *reader.u16le();
-    const std::uint8_t imageFlags = *reader.u8();
+  std::size_t reached = 0;  // the blocks before this offset have been read
+  for (const GifFrame& frame : index.frames) {
+    reached = frame.begin;
+    const std::int32_t left = frame.left;
+    const std::int32_t top = frame.top;
+    const std::int32_t fw = frame.width;
+    const std::int32_t fh = frame.height;
     const std::vector<std::uint32_t>* table = haveGlobal ? &globalTable : nullptr;
-    if (imageFlags & 0x80) {
-      if (!readColorTable(reader, imageFlags & 7, localTable)) {
+    if (frame.colorTableBytes > 0) {
+      if (!readColorTable(data, frame.colorTable, frame.colorTableBytes, localTable)) {
         result.error = "the GIF file ends inside a colour table";
         break;
       }
       table = &localTable;
     }
-    const auto minCodeSize = reader.u8();
+    const std::size_t codeSizeAt = frame.lzwCodeSize();
+    const bool haveCodeSize = codeSizeAt < data.size();
+    const int minCodeSize = haveCodeSize ? data[codeSizeAt] : 0;
     compressed.clear();
-    bool dataComplete = minCodeSize && collectSubBlocks(reader, compressed);
+    if (haveCodeSize) collectSubBlocks(data, codeSizeAt + 1, compressed);
 
-    if (!probe) composer.beginFrame(left, top, fw, fh, control.disposal);
+    if (!probe) composer.beginFrame(left, top, fw, fh, frame.disposal);
     std::int64_t visibleRows = 0;
     if (fw > 0 && fh > 0 && left < composer.width()) {
       visibleRows = std::clamp<std::int64_t>(std::int64_t{composer.height()} - top, 0, fh);
     }
     // The first decoded row is always a visible one (row 0 of either row order).
     if (probe) visibleRows = std::min<std::int64_t>(visibleRows, 1);
-    RowPlacer placer(fh, (imageFlags & 0x40) != 0, visibleRows);
+    RowPlacer placer(fh, frame.interlaced, visibleRows);
     LzwOutcome outcome = LzwOutcome::Complete;
-    if (visibleRows > 0 && minCodeSize) {
+    if (visibleRows > 0 && haveCodeSize) {
       bool opaque = false;
       auto drawRow = [&](auto* rowData) {
         const std::int32_t y = placer.nextRow();
@@ -719,10 +552,10 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
         if (visible && !probe) composer.drawRow(top + y, left, rowData, fw, lookup.data(), opaque);
         placer.advance(visible);
       };
-      if (*minCodeSize <= 8) {
-        buildLookup(table, control.transparentIndex, lookup, 256);
+      if (minCodeSize <= 8) {
+        buildLookup(table, frame.transparentIndex, lookup, 256);
         // Literals stay below the clear code, so only those entries can meet a pixel.
-        const int literals = 1 << *minCodeSize;
+        const int literals = 1 << minCodeSize;
         opaque = std::all_of(lookup.begin(), lookup.begin() + literals, [](std::uint32_t c) { return (c >> 24) != 0; });
         auto onRow = [&](std::int32_t, const std::uint8_t* r) { drawRow(r); };
         // The fast path holds the frame's indices whole: only for frames no larger than the
@@ -731,46 +564,48 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
         const std::size_t canvasArea =
             static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
         if (!probe && area <= LzwFastDecoder::kMaxFrameEntries && area <= std::max<std::size_t>(canvasArea, 1u << 20)) {
-          outcome = fastDecoder.decode(compressed, *minCodeSize, fw, fh, placer, onRow);
+          outcome = fastDecoder.decode(compressed, minCodeSize, fw, fh, placer, onRow);
         } else {
           // Otherwise the indices stream through one row.
           if (!narrowDecoder) narrowDecoder = std::make_unique<LzwFrameDecoder<std::uint8_t>>();
-          outcome = narrowDecoder->decode(compressed, *minCodeSize, fw, placer, onRow);
+          outcome = narrowDecoder->decode(compressed, minCodeSize, fw, placer, onRow);
         }
       } else {
         if (!wideDecoder) wideDecoder = std::make_unique<LzwFrameDecoder<std::uint16_t>>();
-        buildLookup(table, control.transparentIndex, lookup, kLzwTableSize);
-        outcome = wideDecoder->decode(compressed, *minCodeSize, fw, placer,
+        buildLookup(table, frame.transparentIndex, lookup, kLzwTableSize);
+        outcome = wideDecoder->decode(compressed, minCodeSize, fw, placer,
                                       [&](std::int32_t, const std::uint16_t* r) { drawRow(r); });
       }
-    } else if (!minCodeSize) {
+    } else if (!haveCodeSize) {
       outcome = LzwOutcome::Damaged;
     }
 
+    bool stop = false;
     if (outcome == LzwOutcome::Damaged) {
       result.error = "the image data of frame " + std::to_string(result.frameCount + 1) + " is damaged";
       stop = true;
       // A frame of which nothing could be decoded is not shown at all.
       if (placer.rowsDecoded() == 0) break;
-    } else if (!dataComplete) {
+    } else if (!frame.complete) {
       result.error = "the GIF file ends inside the image data of frame " + std::to_string(result.frameCount + 1);
       stop = true;
     }
 
-    util::appendU32(delays, control.delay);
+    util::appendU32(delays, frame.hasControl ? static_cast<std::uint32_t>(frame.delay) : 0);
     ++result.frameCount;
     if (probe) break;
     DecodedFrame& canvas = composer.canvas();
-    canvas.delay = control.present ? static_cast<std::int32_t>(control.delay) : -1;
-    canvas.disposal = control.disposal;
-    if (!sink(canvas)) stop = true;
-    control = GraphicControl{};
+    canvas.delay = frame.delay;
+    canvas.disposal = frame.disposal;
+    if (!sink(canvas) || stop) break;
   }
 
   result.ok = result.frameCount > 0;
   if (result.ok) {
     result.properties.push_back(PropertyItem{kFrameDelayItemId, PropertyItem::Long, std::move(delays)});
-    if (haveLoopCount) {
+    // The loop count of an extension read before decoding stopped.
+    if (index.loopCount && index.loopBlock < reached) {
+      const auto loopCount = static_cast<std::uint16_t>(*index.loopCount);
       result.properties.push_back(
           PropertyItem{kLoopCountItemId,
                        PropertyItem::Short,
@@ -784,15 +619,18 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const FrameSink& sin
 
 }  // namespace
 
-DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
-  return decodeWalk(data, sink, WalkDepth::Frames);
+bool looksLikeGif(std::span<const std::uint8_t> data) {
+  return ImageCodecFactory::formatFromContent(data) == ImageFormat::Gif;
 }
 
-std::optional<GifLayout> probeGif(std::span<const std::uint8_t> data) {
-  if (!decodeWalk(data, nullptr, WalkDepth::FirstRow).ok) return std::nullopt;
-  GifLayout layout;
-  scanGifLayout(data, layout);
-  return layout;
+DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink) {
+  return decodeWalk(data, indexGif(data, GifRules::Decoder), sink, WalkDepth::Frames);
+}
+
+std::optional<GifIndex> probeGif(std::span<const std::uint8_t> data) {
+  GifIndex index = indexGif(data, GifRules::Decoder);
+  if (!decodeWalk(data, index, nullptr, WalkDepth::FirstRow).ok) return std::nullopt;
+  return index;
 }
 
 }  // namespace brevanto::image::platform

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "controls/AnimatedPicture.h"
-#include "controls/GifBlockParser.h"
+#include "image/GifIndex.h"
 #include "image/ImageCodecFactory.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
@@ -14,6 +14,10 @@ namespace brevanto::controls {
 namespace {
 
 using testing::GifBuilder;
+
+std::size_t tableFrames(std::span<const std::uint8_t> data) {
+  return image::indexGif(data, image::GifRules::FrameTable).frames.size();
+}
 
 // A decoder that accepts everything, so the tests below see the block walk alone.
 std::optional<PictureSize> acceptAll(std::span<const std::uint8_t>) { return PictureSize{1, 1}; }
@@ -119,15 +123,14 @@ TEST(AnimatedPicture, FramesTheDecoderRejectsAreLeftOut) {
 TEST(AnimatedPicture, PlainTextExtensionIsAFrameOfItsOwn) {
   GifBuilder gif(4, 4);
   gif.frame(10, 4, 4, 1).control({.delay = 20}).plainText("hello").frame(30, 4, 4, 2).trailer();
-  GifBlockParser parser(gif.bytes());
-  const auto blocks = parser.graphicBlocks();
+  const auto blocks = image::indexGif(gif.bytes(), image::GifRules::FrameTable).frames;
   ASSERT_EQ(blocks.size(), 3u);
   EXPECT_FALSE(blocks[1].hasImage);
   EXPECT_EQ(blocks[1].delay, 20);
   EXPECT_EQ(blocks[2].delay, 30);
 }
 
-TEST(GifBlockParser, WalkEndsWhereTheStructureBreaks) {
+TEST(FrameTableWalk, EndsWhereTheStructureBreaks) {
   GifBuilder gif(4, 4);
   gif.frame(10, 4, 4, 1).frame(20, 4, 4, 2);
   const std::size_t thirdStart = gif.size();
@@ -136,25 +139,25 @@ TEST(GifBlockParser, WalkEndsWhereTheStructureBreaks) {
 
   // A sub-block chain cut off by the end of the data.
   std::vector<std::uint8_t> cut(full.begin(), full.end() - 4);
-  EXPECT_EQ(GifBlockParser(cut).countFrames(), 2);
+  EXPECT_EQ(tableFrames(cut), 2u);
 
   // A sub-block whose size byte claims more bytes than remain.
   std::vector<std::uint8_t> overlong(full.begin(), full.begin() + static_cast<long>(thirdStart));
   overlong.insert(overlong.end(), {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 8, 200, 1, 2, 3});
-  EXPECT_EQ(GifBlockParser(overlong).countFrames(), 2);
+  EXPECT_EQ(tableFrames(overlong), 2u);
 
   // An unknown block.
   std::vector<std::uint8_t> unknown(full.begin(), full.begin() + static_cast<long>(thirdStart));
   unknown.push_back(0x99);
   unknown.insert(unknown.end(), full.begin() + static_cast<long>(thirdStart), full.end());
-  EXPECT_EQ(GifBlockParser(unknown).countFrames(), 2);
+  EXPECT_EQ(tableFrames(unknown), 2u);
 
   // No trailer at all still counts every complete frame.
   std::vector<std::uint8_t> noTrailer(full.begin(), full.end() - 1);
-  EXPECT_EQ(GifBlockParser(noTrailer).countFrames(), 3);
+  EXPECT_EQ(tableFrames(noTrailer), 3u);
 }
 
-TEST(GifBlockParser, EveryTruncationIsWalkedSafely) {
+TEST(FrameTableWalk, EveryTruncationIsWalkedSafely) {
   GifBuilder gif(6, 6);
   gif.loop().comment("c").frame(10, 6, 6, 1).control({.delay = 5}).plainText("t").frame(-1, 3, 3, 2).trailer();
   const auto& full = gif.bytes();

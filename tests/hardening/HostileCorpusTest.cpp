@@ -6,7 +6,7 @@
 #include <string>
 
 #include "convert/HeadlessConverter.h"
-#include "image/platform/GifReader.h"
+#include "image/GifIndex.h"
 #include "tests/support/Files.h"
 
 using namespace brevanto;
@@ -43,9 +43,8 @@ TEST(HostileCorpus, EveryMalformedGifExportsOrFailsCleanly) {
   for (const auto& file : files) {
     // Files claiming a canvas of many megapixels (accepted sizes) take seconds to encode as
     // pictures; the limit tests cover them.
-    image::platform::GifLayout layout;
-    if (image::platform::scanGifLayout(readFile(file), layout) &&
-        std::int64_t{layout.canvasWidth} * layout.canvasHeight > 4'000'000) {
+    const image::GifIndex index = image::indexGif(readFile(file), image::GifRules::Decoder);
+    if (std::int64_t{index.canvasWidth} * index.canvasHeight > 4'000'000) {
       continue;
     }
     for (const char* ext : {".bmp", ".png"}) {

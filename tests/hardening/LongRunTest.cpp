@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Resources.h"
-#include "image/platform/GifReader.h"
+#include "image/GifIndex.h"
 #include "tests/support/Files.h"
 #include "tests/support/WindowStandIn.h"
 
@@ -32,9 +32,8 @@ TEST(LongRun, ConvertAllOverAListOfGifs) {
     if (path.empty()) continue;
     // The batch list's Dimension: the size the decoder composes the frames at.
     const std::vector<std::uint8_t> data = readFile(path);
-    image::platform::GifLayout layout;
-    image::platform::scanGifLayout(data, layout);
-    driver.list.add(path, layout.canvasWidth, layout.canvasHeight);
+    const image::GifIndex index = image::indexGif(data, image::GifRules::Decoder);
+    driver.list.add(path, index.canvasWidth, index.canvasHeight);
   }
   ASSERT_GT(driver.list.itemCount(), 0);
 
