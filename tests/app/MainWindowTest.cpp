@@ -37,49 +37,13 @@
 #include "app/RunController.h"
 #include "app/SettingsPanel.h"
 #include "convert/HeadlessConverter.h"
+#include "tests/support/FakeDesktop.h"
 #include "tests/support/SwfReader.h"
 
 namespace brevanto::app {
 namespace {
 
-class FakeDesktop final : public DialogService, public MessageService, public ShellService {
- public:
-  std::deque<QStringList> fileAnswers;  // one entry per open-file dialog; none = cancel
-  std::deque<QString> folderAnswers;    // one entry per folder dialog; none = cancel
-  QStringList messages;
-  std::vector<MessageIcon> icons;
-  QStringList opened;
-  std::vector<ShowMode> openModes;
-  QStringList refused;  // paths the desktop has no program for
-
-  Services services() { return {this, this, this}; }
-
-  QStringList openFiles(QWidget*, const QString&) override { return take(fileAnswers); }
-  QString chooseFolder(QWidget*, const QString&) override { return take(folderAnswers); }
-  SaveChoice saveFile(QWidget*, const QStringList&) override { return {}; }
-  void show(QWidget*, const QString& text, MessageIcon icon) override {
-    messages << text;
-    icons.push_back(icon);
-  }
-  bool openPath(const QString& path, ShowMode mode) override {
-    opened << path;
-    openModes.push_back(mode);
-    return !refused.contains(path);
-  }
-  bool openUrl(const QUrl& url) override {
-    opened << url.toString();
-    return true;
-  }
-
- private:
-  template <typename T>
-  static T take(std::deque<T>& answers) {
-    if (answers.empty()) return {};
-    T answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using testing::FakeDesktop;
 
 // A GIF of `frames` frames of one colour each (red, green, blue, red, ...), `delay` hundredths.
 void writeGif(const QString& path, int frames, int width, int height, int delay = 10) {
