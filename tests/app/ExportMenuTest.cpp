@@ -19,11 +19,13 @@
 #include "app/BatchPanel.h"
 #include "app/SettingsPanel.h"
 #include "image/AnimatedImage.h"
+#include "tests/support/WindowControls.h"
 
 namespace brevanto::app {
 namespace {
 
 using namespace brevanto::app::exporttest;
+using brevanto::testing::box;
 
 class ExportMenuTest : public ::testing::Test {
  protected:
@@ -40,7 +42,7 @@ class ExportMenuTest : public ::testing::Test {
   void addGifAndMakeItCurrent() {
     services.fileAnswers.push_back({gifPath});
     window->batch().addFiles();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch().list().rowCount() == 1 && !window->addingFiles(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch().rowCount() == 1 && !window->addingFiles(); }));
     window->batch().makeRowCurrent(0, true);
     ASSERT_EQ(window->currentFile(), gifPath);
   }
@@ -123,8 +125,8 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
 
   // A custom size counts as soon as it is typed.
   window->settingsPanel().chooseSizeMode("Custom");
-  window->settingsPanel().setText(SettingsPanel::Box::Width, "20");
-  window->settingsPanel().setText(SettingsPanel::Box::Height, "9");
+  box(*window, "width").setText("20");
+  box(*window, "height").setText("9");
   services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
   trigger("Single Image");
   image::AnimatedImage custom;

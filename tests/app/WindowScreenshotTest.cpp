@@ -99,9 +99,9 @@ TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
   window.resize(960, 600);
   window.show();
   window.batch().addFiles();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window.batch().list().rowCount() == files.size() && !window.addingFiles(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.batch().rowCount() == files.size() && !window.addingFiles(); }, 10000));
 
-  window.batch().list().selectAndFocusRow(0);
+  window.batch().selectRow(0);
   window.batch().makeRowCurrent(0, true);
   window.play();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.player().currentFrame() >= 6; }));
