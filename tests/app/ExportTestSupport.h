@@ -4,6 +4,7 @@
 
 // The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
 #include "tests/support/GifBuilder.h"
+#include "tests/support/Files.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
 #include <functional>
 
 #include "app/FrameExportDialog.h"
@@ -36,8 +36,7 @@ inline std::vector<std::uint8_t> writeGif(const QString& path, int frames, int w
     colours.push_back(index);
   }
   gif.trailer();
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  out.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<std::streamsize>(gif.size()));
+  brevanto::testing::writeFile(path.toStdString(), gif.bytes());
   return colours;
 }
 

@@ -51,9 +51,7 @@ void writeGif(const QString& path, int frames, int width, int height, int delay 
   testing::GifBuilder gif(width, height);
   for (int i = 0; i < frames; ++i) gif.frame(delay, width, height, static_cast<std::uint8_t>(1 + i % 3));
   gif.trailer();
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<qint64>(gif.size()));
+  testing::writeFile(path.toStdString(), gif.bytes());
 }
 
 QByteArray readAll(const QString& path) {
@@ -878,10 +876,7 @@ TEST_F(WindowRunTest, LosslessConvertAndConvertAllWriteTheConvertersMovies) {
   moving.control({.delay = 20}).image(3, 2, 4, 3, 2);
   moving.control({.delay = 20}).image(3, 2, 4, 3, 2);  // the same picture again
   moving.control({.delay = 30}).image(0, 5, 2, 3, 3).trailer();
-  QFile file(gif("moving.gif"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(moving.bytes().data()), static_cast<qint64>(moving.size()));
-  file.close();
+  writeFile(gif("moving.gif").toStdString(), moving.bytes());
   writeGif(gif("plain.gif"), 3, 10, 6);
   addFiles({gif("moving.gif"), gif("plain.gif")});
   panel().choosePictures(convert::PictureKind::Lossless);
@@ -931,10 +926,7 @@ TEST_F(WindowRunTest, AsTheGifTimingWritesTheConvertersMoviesAndNamesTheRate) {
   fast.loop(1);
   for (int i = 0; i < 4; ++i) fast.frame(3, 6, 4, static_cast<std::uint8_t>(1 + i % 3));
   fast.trailer();
-  QFile file(gif("fast.gif"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(fast.bytes().data()), static_cast<qint64>(fast.size()));
-  file.close();
+  writeFile(gif("fast.gif").toStdString(), fast.bytes());
   writeGif(gif("still.gif"), 1, 5, 5);
   addFiles({gif("fast.gif"), gif("still.gif")});
   panel().chooseTiming(convert::Timing::AsGif);

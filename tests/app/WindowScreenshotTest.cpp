@@ -4,6 +4,7 @@
 
 // The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
 #include "tests/support/GifBuilder.h"
+#include "tests/support/Files.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 
 #include "app/BatchList.h"
 #include "app/MainWindow.h"
@@ -65,8 +65,7 @@ void writeSunset(const QString& path) {
     gif.image(0, 0, W, H, px);
   }
   gif.trailer();
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  out.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<std::streamsize>(gif.size()));
+  brevanto::testing::writeFile(path.toStdString(), gif.bytes());
 }
 
 TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
