@@ -1,42 +1,28 @@
 #include "app/BatchList.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include <climits>
 
 namespace brevanto::app {
 namespace {
 
-// The integer at the start of a text, read as the C library's atoi does: leading blanks, an
-// optional sign, then digits; stops at the first other character; clamped to the int range.
-int leadingInteger(QStringView text) {
-  qsizetype i = 0;
-  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  long long value = 0;
-  while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-    value = value * 10 + (text[i].unicode() - u'0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    ++i;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  if (value < INT_MIN) value = INT_MIN;
-  return static_cast<int>(value);
-}
+// A row item keeps its entry beside the texts it shows.
+class EntryItem final : public QTreeWidgetItem {
+ public:
+  explicit EntryItem(const BatchEntry& entry)
+      : QTreeWidgetItem(QStringList{QString::number(entry.number), QFileInfo(entry.filePath).fileName(),
+                                    QStringLiteral("%1*%2").arg(entry.width).arg(entry.height),
+                                    QString::number(entry.frameCount), entry.filePath}),
+        entry_(entry) {}
+  const BatchEntry& entry() const { return entry_; }
+
+ private:
+  BatchEntry entry_;
+};
 
 }  // namespace
-
-Dimension parseDimension(const QString& text) {
-  const qsizetype star = text.indexOf(u'*');
-  if (star < 0) return {leadingInteger(text), 0};
-  return {leadingInteger(QStringView(text).left(star)), leadingInteger(QStringView(text).mid(star + 1))};
-}
 
 BatchList::BatchList(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(5);
@@ -60,18 +46,14 @@ BatchList::BatchList(QWidget* parent) : QTreeWidget(parent) {
 }
 
 BatchEntry BatchList::entry(int row) const {
-  const QTreeWidgetItem* item = topLevelItem(row);
-  if (!item) return {};
-  return {item->text(NumberColumn), item->text(FileNameColumn), item->text(DimensionColumn), item->text(CountColumn),
-          item->text(FilePathColumn)};
+  const auto* item = static_cast<const EntryItem*>(topLevelItem(row));  // every row is one
+  return item ? item->entry() : BatchEntry{};
 }
 
 void BatchList::appendEntry(const BatchEntry& entry) { insertEntry(rowCount(), entry); }
 
 void BatchList::insertEntry(int row, const BatchEntry& entry) {
-  auto* item =
-      new QTreeWidgetItem(QStringList{entry.number, entry.fileName, entry.dimension, entry.count, entry.filePath});
-  insertTopLevelItem(row, item);  // the list takes ownership
+  insertTopLevelItem(row, new EntryItem(entry));  // the list takes ownership
 }
 
 void BatchList::removeRow(int row) { delete takeTopLevelItem(row); }

@@ -5,25 +5,18 @@
 
 namespace brevanto::app {
 
-// One row of the batch list: the five column texts. The list view is the store, so these
-// texts are the data every consumer reads back.
+// One row of the batch list: a GIF and what was read from it. The list shows it as five texts:
+// "No" (number), "FileName" (the path's file-name part, extension included), "Dimension"
+// ("W*H" of the first frame), "Count" (frames) and "FilePath" (the full path).
 struct BatchEntry {
-  QString number;     // "No"
-  QString fileName;   // "FileName": the path's file-name part, extension included
-  QString dimension;  // "Dimension": "%d*%d" of the first frame
-  QString count;      // "Count": "%d" frames
-  QString filePath;   // "FilePath": the full path
+  int number = 0;
+  QString filePath;
+  int width = 0;
+  int height = 0;
+  int frameCount = 0;
 
   bool operator==(const BatchEntry&) const = default;
 };
-
-// Width and height read from a Dimension text: the leading integers before and after its
-// first "*" (text without digits gives 0).
-struct Dimension {
-  int width = 0;
-  int height = 0;
-};
-Dimension parseDimension(const QString& text);
 
 // The list of input GIF files: a report-style list view with five columns, full-row and
 // multiple selection. Left clicks on a row and right clicks on a row are reported as signals;

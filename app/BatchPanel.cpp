@@ -1,7 +1,6 @@
 #include "app/BatchPanel.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,10 +75,21 @@ BatchPanel::BatchPanel(DialogService& dialogs, MessageQueue& messages, SettingsP
     if (!running_) makeRowCurrent(row, true);
   });
   connect(list_, &BatchList::rowContextMenuRequested, this, [this](int, const QPoint& at) { contextMenu_->exec(at); });
+  new DropHandler(*list_, [this](const QStringList& paths) { addPaths(paths); });
   refreshFileCount();
 }
 
 BatchPanel::~BatchPanel() { workers_.clear(); }  // each waits for its thread
+
+int BatchPanel::rowCount() const { return list_->rowCount(); }
+BatchEntry BatchPanel::entry(int row) const { return list_->entry(row); }
+
+void BatchPanel::selectRow(int row) {
+  list_->setFocus(Qt::OtherFocusReason);
+  list_->selectAndFocusRow(row);
+}
+
+bool BatchPanel::isListWidget(const QWidget* widget) const { return widget == list_ || widget->parent() == list_; }
 
 void BatchPanel::refreshFileCount() { fileCountBox_->setText(QString::number(list_->rowCount())); }
 QString BatchPanel::fileCountText() const { return fileCountBox_->text(); }
@@ -125,13 +135,7 @@ AddWorker::Callbacks BatchPanel::appendCallbacks() {
 
 void BatchPanel::appendFileRow(const QString& path, const FileFacts& facts) {
   ++nextRowNumber_;
-  BatchEntry entry;
-  entry.number = QString::number(nextRowNumber_);
-  entry.fileName = QFileInfo(path).fileName();
-  entry.dimension = QStringLiteral("%1*%2").arg(facts.width).arg(facts.height);
-  entry.count = QString::number(facts.frameCount);
-  entry.filePath = path;
-  list_->appendEntry(entry);
+  list_->appendEntry({nextRowNumber_, path, facts.width, facts.height, facts.frameCount});
   refreshFileCount();
 }
 
@@ -227,8 +231,7 @@ void BatchPanel::makeRowCurrent(int row, bool fromClick) {
   if (fromClick) settings_.readFields();
   const BatchEntry entry = list_->entry(row);
   emit currentFileChosen(entry.filePath);
-  const Dimension size = parseDimension(entry.dimension);
-  settings_.makeSourceCurrent(size.width, size.height);
+  settings_.makeSourceCurrent(entry.width, entry.height);
   resetProgress();
   settings_.writeBack();
   currentRow_ = list_->firstSelectedRow();

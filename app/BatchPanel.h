@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/AddWorker.h"
+#include "app/BatchList.h"
 
 class QAction;
 class QLineEdit;
@@ -19,7 +20,6 @@ class QPushButton;
 
 namespace brevanto::app {
 
-class BatchList;
 class DialogService;
 class MessageQueue;
 class SettingsPanel;
@@ -35,7 +35,13 @@ class BatchPanel : public QWidget {
   BatchPanel(DialogService& dialogs, MessageQueue& messages, SettingsPanel& settings, QWidget* parent = nullptr);
   ~BatchPanel() override;
 
-  BatchList& list() const { return *list_; }
+  // The rows, as the runs read them.
+  int rowCount() const;
+  BatchEntry entry(int row) const;
+  // Selects a row (other selections stay), gives the list the focus and scrolls the row into view.
+  void selectRow(int row);
+  // The list or one of its parts (keys pressed there act on the rows).
+  bool isListWidget(const QWidget* widget) const;
   // The list's popup menu; the window adds its own commands after the list's.
   QMenu& contextMenu() const { return *contextMenu_; }
 

@@ -1,13 +1,11 @@
 #include "app/DropHandler.h"
 
+#include <QAbstractItemView>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
-
-#include "app/BatchList.h"
-#include "app/BatchPanel.h"
 
 namespace brevanto::app {
 
@@ -41,12 +39,13 @@ bool hasLocalFiles(const QMimeData* mime) {
 
 }  // namespace
 
-DropHandler::DropHandler(BatchPanel& panel) : QObject(&panel), panel_(panel) {
+DropHandler::DropHandler(QAbstractItemView& list, std::function<void(const QStringList&)> add)
+    : QObject(&list), add_(std::move(add)) {
   // Drops on an item view arrive at its viewport.
-  panel_.list().setAcceptDrops(true);
-  panel_.list().viewport()->setAcceptDrops(true);
-  panel_.list().setDragDropMode(QAbstractItemView::DropOnly);
-  panel_.list().viewport()->installEventFilter(this);
+  list.setAcceptDrops(true);
+  list.viewport()->setAcceptDrops(true);
+  list.setDragDropMode(QAbstractItemView::DropOnly);
+  list.viewport()->installEventFilter(this);
 }
 
 bool DropHandler::eventFilter(QObject* watched, QEvent* event) {
@@ -75,7 +74,7 @@ bool DropHandler::eventFilter(QObject* watched, QEvent* event) {
       drop->accept();
       // Remote addresses count as skipped files.
       for (int i = 0; i < remote; ++i) paths << QString();
-      panel_.addPaths(paths);
+      add_(paths);
       return true;
     }
     default: return QObject::eventFilter(watched, event);

@@ -4,9 +4,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace brevanto::app {
+#include <functional>
 
-class BatchPanel;
+class QAbstractItemView;
+
+namespace brevanto::app {
 
 // Paths handed to the program (dropped on the list, or given on the command line) sorted for
 // the add worker: GIF files (by name, any letter case) and folders are kept in the order given,
@@ -20,20 +22,20 @@ DroppedPaths sortDroppedPaths(const QStringList& paths);
 // The one message about the skipped paths of a drop.
 QString skippedFilesMessage(int skipped);
 
-// Accepts local files and folders dragged onto the batch list and adds them through the batch
-// panel, as "ADD Gif(s)" and "Add Folder" add theirs.
+// Accepts local files and folders dragged onto the batch list and hands their paths to `add`,
+// which adds them as "ADD Gif(s)" and "Add Folder" add theirs.
 class DropHandler : public QObject {
   Q_OBJECT
 
  public:
-  // Installs itself on the panel's list.
-  explicit DropHandler(BatchPanel& panel);
+  // Installs itself on the list.
+  DropHandler(QAbstractItemView& list, std::function<void(const QStringList&)> add);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  BatchPanel& panel_;
+  std::function<void(const QStringList&)> add_;
 };
 
 }  // namespace brevanto::app

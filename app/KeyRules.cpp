@@ -28,7 +28,7 @@ bool KeyRules::eventFilter(QObject* watched, QEvent* event) {
     batch_.selectionMovedByKey();
     return false;
   }
-  const bool inList = widget == &batch_.list() || widget->parent() == &batch_.list();
+  const bool inList = batch_.isListWidget(widget);
   if (key == Qt::Key_Delete && inList && keyEvent->modifiers() == Qt::NoModifier) {
     if (type == QEvent::KeyPress) batch_.deleteKey();
     return true;

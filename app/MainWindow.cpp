@@ -17,9 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutBox.h"
-#include "app/BatchList.h"
 #include "app/BatchPanel.h"
-#include "app/DropHandler.h"
 #include "app/FolderPicker.h"
 #include "app/KeyRules.h"
 #include "app/LinkLabel.h"
@@ -39,11 +37,11 @@ MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent
   setWindowIcon(QApplication::windowIcon());
 
   messages_ = std::make_unique<MessageQueue>(*services_.messages, this);
-  settingsPanel_ = new SettingsPanel(*services_.dialogs, *messages_, initialOutputFolder(programFolder_), this);
+  settingsPanel_ =
+      new SettingsPanel(*services_.dialogs, *messages_, settings_, initialOutputFolder(programFolder_), this);
   batch_ = new BatchPanel(*services_.dialogs, *messages_, *settingsPanel_, this);
   preview_ = new PreviewPanel(player_, this);
-  run_ = new RunController(player_, {*batch_, *settingsPanel_, *preview_, *messages_, *services_.shell}, this);
-  drops_ = new DropHandler(*batch_);
+  run_ = new RunController(player_, {*batch_, *settingsPanel_, settings_, *preview_, *messages_, *services_.shell}, this);
 
   auto* top = new QHBoxLayout;
   top->addWidget(batch_, 3);
@@ -171,7 +169,7 @@ bool MainWindow::isPlaying() const { return run_->run().isPlaying(); }
 bool MainWindow::isConverting() const { return run_->run().isConverting(); }
 bool MainWindow::isConvertAll() const { return run_->run().isConvertAll(); }
 bool MainWindow::isRunning() const { return run_->isRunning(); }
-const convert::OutputSettings& MainWindow::settings() const { return settingsPanel_->settings(); }
+const convert::OutputSettings& MainWindow::settings() const { return settings_; }
 bool MainWindow::commandsLocked() const { return !convertButton_->isEnabled(); }
 bool MainWindow::stopAvailable() const { return stopButton_->isEnabled(); }
 

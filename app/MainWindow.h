@@ -17,7 +17,6 @@ class QPushButton;
 namespace brevanto::app {
 
 class BatchPanel;
-class DropHandler;
 class KeyRules;
 class MessageQueue;
 class PreviewPanel;
@@ -93,12 +92,14 @@ class MainWindow : public QWidget {
   Services services_;
   QString programFolder_;
   convert::PreviewPlayer player_;
+  // The output settings: edited in the settings panel, read (and for each file of a Convert All
+  // sized) by the runs.
+  convert::OutputSettings settings_;
   std::unique_ptr<MessageQueue> messages_;
   SettingsPanel* settingsPanel_ = nullptr;
   BatchPanel* batch_ = nullptr;
   PreviewPanel* preview_ = nullptr;
   RunController* run_ = nullptr;
-  DropHandler* drops_ = nullptr;
   KeyRules* keys_ = nullptr;
 
   QPushButton* convertButton_ = nullptr;

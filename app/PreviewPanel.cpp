@@ -42,6 +42,7 @@ PreviewPanel::PreviewPanel(const convert::PreviewPlayer& player, QWidget* parent
   connect(pauseButton_, &QPushButton::clicked, this, &PreviewPanel::pauseClicked);
 }
 
+void PreviewPanel::repaintPane() { pane_->update(); }
 void PreviewPanel::setPlayEnabled(bool enabled) { playButton_->setEnabled(enabled); }
 void PreviewPanel::setPauseEnabled(bool enabled) { pauseButton_->setEnabled(enabled); }
 bool PreviewPanel::isPlayEnabled() const { return playButton_->isEnabled(); }

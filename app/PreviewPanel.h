@@ -24,7 +24,8 @@ class PreviewPanel : public QGroupBox {
  public:
   explicit PreviewPanel(const convert::PreviewPlayer& player, QWidget* parent = nullptr);
 
-  PreviewPane& pane() const { return *pane_; }
+  // Paints the pane again (a new frame is shown).
+  void repaintPane();
 
   void setPlayEnabled(bool enabled);
   void setPauseEnabled(bool enabled);

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <memory>
 #include <string>
-#include <utility>
 
-#include "app/FullSpeedRunner.h"
 #include "convert/ConversionRun.h"
 #include "convert/PreviewPlayer.h"
 
@@ -17,6 +14,7 @@ class QTimer;
 namespace brevanto::app {
 
 class BatchPanel;
+class FullSpeedController;
 class MessageQueue;
 class PreviewPanel;
 class SettingsPanel;
@@ -24,7 +22,8 @@ class ShellService;
 
 // The run's window glue: Play, Pause, Convert, Convert All and Stop. A real-time run is the
 // core's ConversionRun, driven by two 100 ms timers, whose requests are carried out on the
-// panels; with "Full speed" on, Convert and Convert All go through FullSpeedRunner instead.
+// panels; with "Full speed" on, Convert and Convert All go through FullSpeedController instead,
+// whose reports are shown on the same panels.
 //
 // While a run goes on, nothing the user does changes which files it converts: rows cannot be
 // made current, and Play and Pause are disabled (they would restart the capture). Stop ends
@@ -36,7 +35,8 @@ class RunController : public QObject {
  public:
   struct Parts {
     BatchPanel& batch;
-    SettingsPanel& settings;
+    SettingsPanel& settingsPanel;
+    convert::OutputSettings& settings;  // what the settings panel edits and the runs read
     PreviewPanel& preview;
     MessageQueue& messages;
     ShellService& shell;
@@ -55,8 +55,8 @@ class RunController : public QObject {
   void stop();
 
   // "Full speed": off at every start.
-  void setFullSpeed(bool on) { fullSpeed_ = on; }
-  bool fullSpeed() const { return fullSpeed_; }
+  void setFullSpeed(bool on) { fullSpeedOn_ = on; }
+  bool fullSpeed() const { return fullSpeedOn_; }
   // A conversion (real-time or full speed) is going on.
   bool isRunning() const;
 
@@ -78,14 +78,13 @@ class RunController : public QObject {
   void setControlsLocked(bool locked);
   void afterAction();
   void openMovie(const QString& movie);
-  // The stage size of a file of a Convert All, from its own size.
-  std::pair<int, int> convertAllStage(int sourceWidth, int sourceHeight) const;
   void reportProblem(const QString& file, const QString& movie, const QString& reason, bool hadFrames);
+  // Ends a run: the controls unlocked, Play available.
+  void runEnded();
+  void afterFullSpeedStart();
 
-  void startFullSpeed(bool all);
-  void fullSpeedStarted(int row, const std::string& gifPath);
-  void fullSpeedDone(const FullSpeedRunner::Outcome& outcome);
-  void fullSpeedFinished();
+  void fullSpeedFileStarted(int row, const QString& gifPath, convert::PixelSize source, convert::PixelSize stage);
+  void fullSpeedFinished(const QString& lastMovie);
 
   convert::PreviewPlayer& player_;
   Parts parts_;
@@ -97,12 +96,8 @@ class RunController : public QObject {
   // The size the user set when a Convert All started with "Custom" chosen.
   convert::PixelSize customSize_;
 
-  bool fullSpeed_ = false;
-  FullSpeedRunner fullSpeedRunner_{this};
-  bool fullSpeedAll_ = false;
-  int fullSpeedDone_ = 0;
-  QString fullSpeedMovie_;  // Convert: the movie to open at the end
-  QElapsedTimer fullSpeedClock_;
+  bool fullSpeedOn_ = false;
+  FullSpeedController* fullSpeed_ = nullptr;
   bool wasRunning_ = false;
 };
 

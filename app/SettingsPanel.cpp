@@ -29,9 +29,9 @@ QLineEdit* numberBox(QWidget* parent, int digits) {
 
 }  // namespace
 
-SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, const QString& outputFolder,
-                             QWidget* parent)
-    : QGroupBox(QStringLiteral("swf file"), parent), dialogs_(dialogs), messages_(messages) {
+SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, convert::OutputSettings& settings,
+                             const QString& outputFolder, QWidget* parent)
+    : QGroupBox(QStringLiteral("swf file"), parent), dialogs_(dialogs), messages_(messages), settings_(settings) {
   pathBox_ = new QLineEdit(this);
   pathBox_->setEnabled(false);
   browseButton_ = new QPushButton(QStringLiteral("..."), this);
@@ -51,6 +51,18 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   loopBox_->addItems({QStringLiteral("Forever"), QStringLiteral("As the GIF")});
   timingBox_ = new QComboBox(this);
   timingBox_->addItems({QStringLiteral("100 ms steps"), QStringLiteral("As the GIF")});
+
+  // Names for finding the controls (tests, accessibility tools); no user sees them.
+  pathBox_->setObjectName(QStringLiteral("path"));
+  browseButton_->setObjectName(QStringLiteral("browse"));
+  widthBox_->setObjectName(QStringLiteral("width"));
+  heightBox_->setObjectName(QStringLiteral("height"));
+  sizeModeBox_->setObjectName(QStringLiteral("sizeMode"));
+  qualityBox_->setObjectName(QStringLiteral("quality"));
+  frameRateBox_->setObjectName(QStringLiteral("frameRate"));
+  picturesBox_->setObjectName(QStringLiteral("pictures"));
+  loopBox_->setObjectName(QStringLiteral("loop"));
+  timingBox_->setObjectName(QStringLiteral("timing"));
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("Path:"), this), 0, 0);
@@ -156,6 +168,13 @@ void SettingsPanel::makeSourceCurrent(int width, int height) {
   writeBack();
 }
 
+void SettingsPanel::showFileStage(convert::PixelSize source, convert::PixelSize stage) {
+  setSourceSize(source.width, source.height);
+  settings_.outputWidth = stage.width;
+  settings_.outputHeight = stage.height;
+  writeBack();
+}
+
 void SettingsPanel::chooseSizeMode(const QString& mode) {
   const int index = sizeModeBox_->findText(mode);
   if (index >= 0) sizeModeBox_->setCurrentIndex(index);
@@ -185,10 +204,6 @@ void SettingsPanel::chooseTiming(convert::Timing timing) {
   frameRateBox_->setEnabled(!locked_ && timing == convert::Timing::Steps);
 }
 
-QString SettingsPanel::picturesText() const { return picturesBox_->currentText(); }
-QString SettingsPanel::loopText() const { return loopBox_->currentText(); }
-QString SettingsPanel::timingText() const { return timingBox_->currentText(); }
-
 void SettingsPanel::browse() {
   FolderPicker picker(dialogs_);
   // A cancelled browse keeps the folder chosen before.
@@ -203,31 +218,6 @@ void SettingsPanel::setLocked(bool locked) {
     control->setEnabled(!locked);
   }
   frameRateBox_->setEnabled(!locked && settings_.timing == convert::Timing::Steps);
-}
-
-QLineEdit* SettingsPanel::lineEdit(Box box) const {
-  switch (box) {
-    case Box::Path: return pathBox_;
-    case Box::Width: return widthBox_;
-    case Box::Height: return heightBox_;
-    case Box::Quality: return qualityBox_;
-    case Box::FrameRate: return frameRateBox_;
-  }
-  return pathBox_;
-}
-
-QString SettingsPanel::text(Box box) const { return lineEdit(box)->text(); }
-void SettingsPanel::setText(Box box, const QString& text) { lineEdit(box)->setText(text); }
-bool SettingsPanel::isBoxEnabled(Box box) const { return lineEdit(box)->isEnabled(); }
-bool SettingsPanel::isFocused(Box box) const { return window()->focusWidget() == lineEdit(box); }
-QString SettingsPanel::selectedText(Box box) const { return lineEdit(box)->selectedText(); }
-QString SettingsPanel::sizeModeText() const { return sizeModeBox_->currentText(); }
-bool SettingsPanel::isBrowseEnabled() const { return browseButton_->isEnabled(); }
-
-QStringList SettingsPanel::sizeModeTexts() const {
-  QStringList modes;
-  for (int i = 0; i < sizeModeBox_->count(); ++i) modes << sizeModeBox_->itemText(i);
-  return modes;
 }
 
 }  // namespace brevanto::app

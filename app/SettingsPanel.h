@@ -2,7 +2,6 @@
 
 #include <QGroupBox>
 #include <QString>
-#include <QStringList>
 
 #include "convert/OutputSettings.h"
 
@@ -16,18 +15,16 @@ class DialogService;
 class MessageQueue;
 
 // The "swf file" group: output folder with its "..." button, output size and size mode, picture
-// kind, JPEG quality, frame rate, loop mode and timing. It owns the settings they show and the size of the current GIF the
-// size modes are applied to.
+// kind, JPEG quality, frame rate, loop mode and timing. It edits the window's settings, which
+// the runs read, and keeps the size of the current GIF the size modes are applied to.
 class SettingsPanel : public QGroupBox {
   Q_OBJECT
 
  public:
-  enum class Box { Path, Width, Height, Quality, FrameRate };
+  // Starts `settings` at the output folder and the defaults.
+  SettingsPanel(DialogService& dialogs, MessageQueue& messages, convert::OutputSettings& settings,
+                const QString& outputFolder, QWidget* parent = nullptr);
 
-  SettingsPanel(DialogService& dialogs, MessageQueue& messages, const QString& outputFolder, QWidget* parent = nullptr);
-
-  convert::OutputSettings& settings() { return settings_; }
-  const convert::OutputSettings& settings() const { return settings_; }
   int sourceWidth() const { return sourceWidth_; }
   int sourceHeight() const { return sourceHeight_; }
   void setSourceSize(int width, int height);
@@ -43,6 +40,8 @@ class SettingsPanel : public QGroupBox {
   void writeBack();
   // A row was made current: its size, "Original Size", shown.
   void makeSourceCurrent(int width, int height);
+  // A file of a run is being converted at `stage`: its size kept, the stage shown.
+  void showFileStage(convert::PixelSize source, convert::PixelSize stage);
 
   // The user's commands: a size mode picked from the list, and "...".
   void chooseSizeMode(const QString& mode);
@@ -55,29 +54,14 @@ class SettingsPanel : public QGroupBox {
   // The timing ("100 ms steps", "As the GIF": the frame-rate box is disabled while As the GIF
   // is chosen, since the movie then runs at the GIF's own rate).
   void chooseTiming(convert::Timing timing);
-  QString picturesText() const;
-  QString loopText() const;
-  QString timingText() const;
 
   // A run locks "...", the size list, the frame-rate box and the picture, loop and timing choices.
   void setLocked(bool locked);
 
-  // What the boxes show, and typing into them.
-  QString text(Box box) const;
-  void setText(Box box, const QString& text);
-  bool isBoxEnabled(Box box) const;
-  bool isFocused(Box box) const;
-  QString selectedText(Box box) const;
-  QString sizeModeText() const;
-  QStringList sizeModeTexts() const;
-  bool isBrowseEnabled() const;
-
  private:
-  QLineEdit* lineEdit(Box box) const;
-
   DialogService& dialogs_;
   MessageQueue& messages_;
-  convert::OutputSettings settings_;
+  convert::OutputSettings& settings_;
   int sourceWidth_ = 0;
   int sourceHeight_ = 0;
 

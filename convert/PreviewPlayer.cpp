@@ -10,6 +10,23 @@
 
 namespace brevanto::convert {
 
+namespace {
+
+class SteadyClock final : public PlaybackClock {
+ public:
+  bool wait(std::condition_variable& wake, std::unique_lock<std::mutex>& lock, std::chrono::milliseconds time,
+            const std::function<bool()>& stopped) override {
+    return wake.wait_for(lock, time, stopped);
+  }
+};
+
+}  // namespace
+
+PlaybackClock& PlaybackClock::steady() {
+  static SteadyClock clock;
+  return clock;
+}
+
 PreviewPlayer::PreviewPlayer() = default;
 
 PreviewPlayer::~PreviewPlayer() { stopPlayback(); }
@@ -123,7 +140,7 @@ void PreviewPlayer::playbackLoop() {
         std::chrono::milliseconds(std::max(shortest, timeline_.displayTimes[static_cast<std::size_t>(frame)]));
     {
       std::unique_lock lock(mutex_);
-      if (wake_.wait_for(lock, wait, [this] { return stopRequested_; })) return;
+      if (clock_->wait(wake_, lock, wait, [this] { return stopRequested_; })) return;
     }
     ++waits;
     const int current = currentFrame_.load();

@@ -13,6 +13,7 @@
 // stopPlayback interrupts the thread's wait at once; no thread is killed from outside.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -30,6 +31,20 @@
 
 namespace brevanto::convert {
 
+// How the playback thread waits each frame's display time. The player's own clock waits on the
+// steady clock; a clock of one's own lets play time pass as fast as its owner wants.
+class PlaybackClock {
+ public:
+  virtual ~PlaybackClock() = default;
+  // Waits `time` with `lock` held on `wake`, which stopPlayback notifies, or less when
+  // `stopped` becomes true first. Returns whether it did.
+  virtual bool wait(std::condition_variable& wake, std::unique_lock<std::mutex>& lock, std::chrono::milliseconds time,
+                    const std::function<bool()>& stopped) = 0;
+
+  // The steady clock (the player's unless another is set).
+  static PlaybackClock& steady();
+};
+
 class PreviewPlayer {
  public:
   // Fired on the playback thread each time it shows a frame (and so wants the pane repainted).
@@ -43,6 +58,9 @@ class PreviewPlayer {
   PreviewPlayer& operator=(const PreviewPlayer&) = delete;
 
   void setFrameShown(FrameShown callback);
+  // The clock the playback thread waits on; it must outlive the player's playback. Set it
+  // while playback is stopped.
+  void setClock(PlaybackClock& clock) { clock_ = &clock; }
 
   // The timing the next loads build their timeline with (100 ms steps until set).
   void setTiming(Timing timing) { timing_ = timing; }
@@ -123,6 +141,7 @@ class PreviewPlayer {
   bool lastFrameHandled_ = false;
 
   FrameShown frameShown_;
+  PlaybackClock* clock_ = &PlaybackClock::steady();
   mutable std::mutex mutex_;  // guards stopRequested_ and shown_
   std::condition_variable wake_;
   bool stopRequested_ = false;

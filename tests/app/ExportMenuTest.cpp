@@ -6,10 +6,10 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/BatchList.h"
 #include "app/ExportCommands.h"
@@ -19,24 +19,17 @@
 #include "app/BatchPanel.h"
 #include "app/SettingsPanel.h"
 #include "image/AnimatedImage.h"
+#include "tests/support/WindowControls.h"
 
 namespace brevanto::app {
 namespace {
 
 using namespace brevanto::app::exporttest;
-
-void waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-}
+using brevanto::testing::box;
 
 class ExportMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ensureApplication();
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir().mkpath(dir.path() + "/program"));
     ASSERT_TRUE(QDir().mkpath(dir.path() + "/gifs"));
@@ -47,10 +40,9 @@ class ExportMenuTest : public ::testing::Test {
   }
 
   void addGifAndMakeItCurrent() {
-    services.filesToAdd = {gifPath};
+    services.fileAnswers.push_back({gifPath});
     window->batch().addFiles();
-    waitFor([&] { return window->batch().list().rowCount() == 1 && !window->addingFiles(); }, 5000);
-    ASSERT_EQ(window->batch().list().rowCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch().rowCount() == 1 && !window->addingFiles(); }));
     window->batch().makeRowCurrent(0, true);
     ASSERT_EQ(window->currentFile(), gifPath);
   }
@@ -66,7 +58,7 @@ class ExportMenuTest : public ::testing::Test {
   }
 
   QTemporaryDir dir;
-  RecordingServices services;
+  testing::FakeDesktop services;
   std::unique_ptr<MainWindow> window;
   QString gifPath;
   QString outputFolder;
@@ -119,7 +111,7 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
   EXPECT_EQ(services.saveDialogs, 0);
 
   window->play();
-  waitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }));
   ASSERT_NE(window->player().currentImage(), nullptr);
 
   window->settingsPanel().chooseSizeMode("2x Original Size");
@@ -133,8 +125,8 @@ TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
 
   // A custom size counts as soon as it is typed.
   window->settingsPanel().chooseSizeMode("Custom");
-  window->settingsPanel().setText(SettingsPanel::Box::Width, "20");
-  window->settingsPanel().setText(SettingsPanel::Box::Height, "9");
+  box(*window, "width").setText("20");
+  box(*window, "height").setText("9");
   services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
   trigger("Single Image");
   image::AnimatedImage custom;

@@ -1,10 +1,10 @@
 #pragma once
 
-// Shared pieces of the export tests: services that answer like a user and record what they
-// were asked, GIF files built in code, and small file helpers.
+// Shared pieces of the export tests: GIF files built in code, and small file helpers.
 
 // The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
 #include "tests/support/GifBuilder.h"
+#include "tests/support/Files.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,59 +15,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
 #include <functional>
-#include <ostream>
 
 #include "app/FrameExportDialog.h"
 #include "app/Platform.h"
+#include "tests/support/FakeDesktop.h"
 #include "image/RasterImage.h"
-
-// Readable failure output for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace brevanto::app::exporttest {
 
 using brevanto::image::RasterImage;
-
-inline void ensureApplication() {
-  if (QApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-  }
-}
-
-// Services that answer like a user would, and remember what they were asked.
-struct RecordingServices : DialogService, MessageService, ShellService {
-  QStringList messages;
-  QStringList opened;
-  SaveChoice saveAnswer;
-  QStringList saveFilters;
-  int saveDialogs = 0;
-
-  QStringList filesToAdd;
-
-  QStringList openFiles(QWidget*, const QString&) override { return filesToAdd; }
-  QString chooseFolder(QWidget*, const QString&) override { return {}; }
-  SaveChoice saveFile(QWidget*, const QStringList& filters) override {
-    ++saveDialogs;
-    saveFilters = filters;
-    return saveAnswer;
-  }
-  void show(QWidget*, const QString& text, MessageIcon) override { messages << text; }
-  bool openPath(const QString& path, ShowMode) override {
-    opened << path;
-    return true;
-  }
-  bool openUrl(const QUrl& url) override {
-    opened << url.toString();
-    return urlOpens;
-  }
-  bool urlOpens = true;
-  Services services() { return Services{this, this, this}; }
-};
 
 // Colour indices of the default test palette: white, red, green, blue.
 inline std::vector<std::uint8_t> writeGif(const QString& path, int frames, int width = 7, int height = 5) {
@@ -79,8 +36,7 @@ inline std::vector<std::uint8_t> writeGif(const QString& path, int frames, int w
     colours.push_back(index);
   }
   gif.trailer();
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  out.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<std::streamsize>(gif.size()));
+  brevanto::testing::writeFile(path.toStdString(), gif.bytes());
   return colours;
 }
 

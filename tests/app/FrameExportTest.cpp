@@ -34,7 +34,6 @@ using brevanto::image::AnimatedImage;
 class FrameExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ensureApplication();
     ASSERT_TRUE(dir.isValid());
     outputFolder = (dir.path() + "/out/").toStdString();
     QDir().mkpath(dir.path() + "/out");
@@ -49,7 +48,7 @@ class FrameExportTest : public ::testing::Test {
   }
 
   QTemporaryDir dir;
-  RecordingServices services;
+  testing::FakeDesktop services;
   std::string outputFolder;
   QString gifPath;
 };

@@ -14,16 +14,6 @@ using brevanto::controls::HyperlinkLabel;
 
 namespace {
 
-// The app test program normally provides the QApplication; create one when it does not.
-void ensureApplication() {
-  if (QApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-  }
-}
-
 void click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), w->mapToGlobal(QPointF(at)), button, button, Qt::NoModifier);
   QApplication::sendEvent(w, &press);
@@ -49,7 +39,6 @@ struct Recorder {
 class HyperlinkLabelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ensureApplication();
     dialog = std::make_unique<QWidget>();
     dialog->resize(400, 200);
   }
@@ -201,7 +190,6 @@ TEST_F(HyperlinkLabelTest, InALayoutTheLabelTakesItsTextSizeAndAlignment) {
 }
 
 TEST(HyperlinkOpenTest, LocalTargetsAreCheckedBeforeTheDesktopIsAsked) {
-  ensureApplication();
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString existing = dir.filePath("help.html");

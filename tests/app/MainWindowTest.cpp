@@ -37,58 +37,21 @@
 #include "app/RunController.h"
 #include "app/SettingsPanel.h"
 #include "convert/HeadlessConverter.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/WindowControls.h"
 #include "tests/support/SwfReader.h"
 
 namespace brevanto::app {
 namespace {
 
-class FakeDesktop final : public DialogService, public MessageService, public ShellService {
- public:
-  std::deque<QStringList> fileAnswers;  // one entry per open-file dialog; none = cancel
-  std::deque<QString> folderAnswers;    // one entry per folder dialog; none = cancel
-  QStringList messages;
-  std::vector<MessageIcon> icons;
-  QStringList opened;
-  std::vector<ShowMode> openModes;
-  QStringList refused;  // paths the desktop has no program for
-
-  Services services() { return {this, this, this}; }
-
-  QStringList openFiles(QWidget*, const QString&) override { return take(fileAnswers); }
-  QString chooseFolder(QWidget*, const QString&) override { return take(folderAnswers); }
-  SaveChoice saveFile(QWidget*, const QStringList&) override { return {}; }
-  void show(QWidget*, const QString& text, MessageIcon icon) override {
-    messages << text;
-    icons.push_back(icon);
-  }
-  bool openPath(const QString& path, ShowMode mode) override {
-    opened << path;
-    openModes.push_back(mode);
-    return !refused.contains(path);
-  }
-  bool openUrl(const QUrl& url) override {
-    opened << url.toString();
-    return true;
-  }
-
- private:
-  template <typename T>
-  static T take(std::deque<T>& answers) {
-    if (answers.empty()) return {};
-    T answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using namespace brevanto::testing;
 
 // A GIF of `frames` frames of one colour each (red, green, blue, red, ...), `delay` hundredths.
 void writeGif(const QString& path, int frames, int width, int height, int delay = 10) {
   testing::GifBuilder gif(width, height);
   for (int i = 0; i < frames; ++i) gif.frame(delay, width, height, static_cast<std::uint8_t>(1 + i % 3));
   gif.trailer();
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<qint64>(gif.size()));
+  testing::writeFile(path.toStdString(), gif.bytes());
 }
 
 QByteArray readAll(const QString& path) {
@@ -127,7 +90,7 @@ class MainWindowTest : public ::testing::Test {
   BatchPanel& batch() const { return window->batch(); }
   SettingsPanel& panel() const { return window->settingsPanel(); }
   PreviewPanel& preview() const { return window->preview(); }
-  BatchList& list() const { return window->batch().list(); }
+  BatchList& list() const { return batchList(*window); }
   QString gif(const QString& name) const { return dir.path() + QStringLiteral("/gifs/") + name; }
   QString outputFolder() const { return dir.path() + QStringLiteral("/out/"); }
 
@@ -142,7 +105,7 @@ class MainWindowTest : public ::testing::Test {
     QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, list().visualItemRect(item).center());
   }
   void chooseSizeMode(const QString& mode) {
-    ASSERT_TRUE(panel().sizeModeTexts().contains(mode));
+    ASSERT_TRUE(itemTexts(choice(*window, "sizeMode")).contains(mode));
     panel().chooseSizeMode(mode);
   }
   QStringList column(int column) const {
@@ -158,16 +121,16 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsWithItsCaptionAndDefaults) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Brevanto 2.3 "));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Path), outputFolder());
-  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Path));
-  EXPECT_EQ(panel().sizeModeText(), QStringLiteral("Original Size"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("0"));
-  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Width));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Quality), QStringLiteral("100"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::FrameRate), QStringLiteral("10"));
+  EXPECT_EQ(box(*window, "path").text(), outputFolder());
+  EXPECT_FALSE(box(*window, "path").isEnabled());
+  EXPECT_EQ(choice(*window, "sizeMode").currentText(), QStringLiteral("Original Size"));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("0"));
+  EXPECT_FALSE(box(*window, "width").isEnabled());
+  EXPECT_EQ(box(*window, "quality").text(), QStringLiteral("100"));
+  EXPECT_EQ(box(*window, "frameRate").text(), QStringLiteral("10"));
   EXPECT_EQ(batch().progressText(), QStringLiteral("0%"));
   EXPECT_EQ(preview().frameCountText(), QStringLiteral("0"));
-  EXPECT_EQ(panel().sizeModeTexts(),
+  EXPECT_EQ(itemTexts(choice(*window, "sizeMode")),
             (QStringList{"1/2 Original Size", "Original Size", "2x Original Size", "3x Original Size", "Custom"}));
   QStringList headers;
   for (int c = 0; c < 5; ++c) headers << list().headerItem()->text(c);
@@ -265,41 +228,41 @@ TEST_F(MainWindowTest, ClickingARowMakesItCurrentAndSizeModesFollowIt) {
   writeGif(gif("small.gif"), 1, 10, 20);
 
   chooseSizeMode(QStringLiteral("2x Original Size"));  // nothing current yet: 0 x 0
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("0"));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("0"));
 
   addFiles({gif("wide.gif"), gif("small.gif")});
   clickRow(0);
   EXPECT_EQ(window->currentFile(), gif("wide.gif"));
   EXPECT_EQ(window->currentRow(), 0);
-  EXPECT_EQ(panel().sizeModeText(), QStringLiteral("Original Size"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("101"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Height), QStringLiteral("75"));
+  EXPECT_EQ(choice(*window, "sizeMode").currentText(), QStringLiteral("Original Size"));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("101"));
+  EXPECT_EQ(box(*window, "height").text(), QStringLiteral("75"));
 
   chooseSizeMode(QStringLiteral("1/2 Original Size"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("50"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Height), QStringLiteral("37"));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("50"));
+  EXPECT_EQ(box(*window, "height").text(), QStringLiteral("37"));
   chooseSizeMode(QStringLiteral("3x Original Size"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("303"));
-  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Width));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("303"));
+  EXPECT_FALSE(box(*window, "width").isEnabled());
 
   chooseSizeMode(QStringLiteral("Custom"));
-  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Width));
-  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Height));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("303"));
-  panel().setText(SettingsPanel::Box::Width, QStringLiteral(" 640 "));
+  EXPECT_TRUE(box(*window, "width").isEnabled());
+  EXPECT_TRUE(box(*window, "height").isEnabled());
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("303"));
+  box(*window, "width").setText(QStringLiteral(" 640 "));
   chooseSizeMode(QStringLiteral("Custom"));
   EXPECT_EQ(window->settings().outputWidth, 640);
 
   // A preset after "Custom" sets the size but leaves the boxes editable; so does a new row.
   chooseSizeMode(QStringLiteral("Original Size"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("101"));
-  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Width));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("101"));
+  EXPECT_TRUE(box(*window, "width").isEnabled());
   chooseSizeMode(QStringLiteral("Custom"));
   clickRow(1);
   EXPECT_EQ(window->currentFile(), gif("small.gif"));
-  EXPECT_EQ(panel().sizeModeText(), QStringLiteral("Original Size"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("10"));
-  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Height));
+  EXPECT_EQ(choice(*window, "sizeMode").currentText(), QStringLiteral("Original Size"));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("10"));
+  EXPECT_TRUE(box(*window, "height").isEnabled());
   EXPECT_TRUE(desktop.messages.isEmpty());
 
   // The arrow keys make the newly selected row current, whichever control has the focus.
@@ -311,27 +274,27 @@ TEST_F(MainWindowTest, ClickingARowMakesItCurrentAndSizeModesFollowIt) {
 }
 
 TEST_F(MainWindowTest, NumberBoxesMustHoldIntegers) {
-  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("12x"));
-  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral(" +25\t"));
+  box(*window, "quality").setText(QStringLiteral("12x"));
+  box(*window, "frameRate").setText(QStringLiteral(" +25\t"));
   chooseSizeMode(QStringLiteral("Custom"));
   ASSERT_EQ(desktop.messages, QStringList{"Please enter an integer."});
-  EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::Quality));
+  EXPECT_TRUE(focused(*window, "quality"));
   // The fields before the bad one were read; the quality kept its value, which the size-mode
   // change writes back into the box.
   EXPECT_EQ(window->settings().frameRate, 25);
   EXPECT_EQ(window->settings().jpegQuality, 100);
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Quality), QStringLiteral("100"));
+  EXPECT_EQ(box(*window, "quality").text(), QStringLiteral("100"));
 
   // Exit reads the boxes: a bad box keeps the window open.
-  panel().setText(SettingsPanel::Box::Width, QStringLiteral("-0"));
+  box(*window, "width").setText(QStringLiteral("-0"));
   window->exitClicked();
   EXPECT_EQ(desktop.messages.size(), 2);
-  EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::Width));
-  EXPECT_EQ(panel().selectedText(SettingsPanel::Box::Width), QStringLiteral("-0"));
+  EXPECT_TRUE(focused(*window, "width"));
+  EXPECT_EQ(box(*window, "width").selectedText(), QStringLiteral("-0"));
   EXPECT_TRUE(window->isVisible());
 
-  panel().setText(SettingsPanel::Box::Width, QStringLiteral("0"));
-  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("500"));
+  box(*window, "width").setText(QStringLiteral("0"));
+  box(*window, "quality").setText(QStringLiteral("500"));
   window->exitClicked();
   EXPECT_EQ(desktop.messages.size(), 2);
   EXPECT_FALSE(window->isVisible());
@@ -412,10 +375,10 @@ TEST_F(MainWindowTest, PlayRunsToTheEndOfTheFile) {
   EXPECT_FALSE(window->isPlaying());
 
   // The pane shows frame 0 (red) stretched over the whole pane.
-  preview().pane().grab();
-  const QImage painted = preview().pane().lastPainted();
+  previewPane(*window).grab();
+  const QImage painted = previewPane(*window).lastPainted();
   ASSERT_FALSE(painted.isNull());
-  EXPECT_EQ(painted.size(), preview().pane().contentsRect().size());
+  EXPECT_EQ(painted.size(), previewPane(*window).contentsRect().size());
   EXPECT_EQ(QColor(painted.pixel(0, 0)), QColor(Qt::red));
   EXPECT_EQ(QColor(painted.pixel(painted.width() - 1, painted.height() - 1)), QColor(Qt::red));
 }
@@ -434,8 +397,8 @@ TEST_F(MainWindowTest, AFileWithFewerFramesAfterPauseStartsWithinItsFrames) {
   window->play();
   EXPECT_EQ(preview().frameCountText(), QStringLiteral("/2"));
   EXPECT_LT(window->player().currentFrame(), window->player().frameCount());
-  preview().pane().grab();
-  EXPECT_FALSE(preview().pane().lastPainted().isNull());
+  previewPane(*window).grab();
+  EXPECT_FALSE(previewPane(*window).lastPainted().isNull());
   window->pause();
 }
 
@@ -451,8 +414,8 @@ TEST_F(MainWindowTest, ConvertWritesTheSameMovieAsTheHeadlessConverter) {
   EXPECT_EQ(desktop.messages.back(), QStringLiteral("Please select the file you want to convert"));
 
   clickRow(0);
-  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("80"));
-  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("12"));
+  box(*window, "quality").setText(QStringLiteral("80"));
+  box(*window, "frameRate").setText(QStringLiteral("12"));
   window->convert();
   EXPECT_TRUE(window->isConverting());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
@@ -518,8 +481,8 @@ TEST_F(MainWindowTest, ConvertAllAppliesTheSizeModeToEachFileAndOpensTheFolder) 
   // "Custom" gives every movie the custom size.
   desktop.opened.clear();
   chooseSizeMode(QStringLiteral("Custom"));
-  panel().setText(SettingsPanel::Box::Width, QStringLiteral("30"));
-  panel().setText(SettingsPanel::Box::Height, QStringLiteral("20"));
+  box(*window, "width").setText(QStringLiteral("30"));
+  box(*window, "height").setText(QStringLiteral("20"));
   window->convertAll();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 20000));
   for (const char* name : {"a.swf", "b.swf", "c.swf"}) {
@@ -588,7 +551,7 @@ TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits
   for (const bool fullSpeed : {false, true}) {
     window->setFullSpeed(fullSpeed);
     for (const QString& rate : {QStringLiteral("0"), QStringLiteral("256")}) {
-      panel().setText(SettingsPanel::Box::FrameRate, rate);
+      box(*window, "frameRate").setText(rate);
       desktop.messages.clear();
       window->convert();
       window->convertAll();
@@ -597,14 +560,14 @@ TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits
       for (const QString& message : desktop.messages) {
         EXPECT_TRUE(message.contains(QStringLiteral("from 1 to 255, not %1:").arg(rate))) << message.toStdString();
       }
-      EXPECT_TRUE(panel().isFocused(SettingsPanel::Box::FrameRate));
+      EXPECT_TRUE(focused(*window, "frameRate"));
     }
   }
   QTest::qWait(300);
   EXPECT_FALSE(QFile::exists(movie));
   EXPECT_TRUE(desktop.opened.isEmpty());
 
-  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("300"));
+  box(*window, "frameRate").setText(QStringLiteral("300"));
   window->convert();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isRunning(); }, 10000));
   EXPECT_EQ(testing::parseSwf(testing::readFile(movie.toStdString())).frameRate, 44 << 8);
@@ -614,10 +577,10 @@ TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits
 TEST_F(MainWindowTest, OutputFolderBrowseAndHelp) {
   desktop.folderAnswers.push_back(dir.path() + QStringLiteral("/movies"));
   panel().browse();
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Path), dir.path() + QStringLiteral("/movies/"));
+  EXPECT_EQ(box(*window, "path").text(), dir.path() + QStringLiteral("/movies/"));
   EXPECT_EQ(window->settings().outputFolder, (dir.path() + QStringLiteral("/movies/")).toStdString());
   panel().browse();  // cancelled: the folder stays
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Path), dir.path() + QStringLiteral("/movies/"));
+  EXPECT_EQ(box(*window, "path").text(), dir.path() + QStringLiteral("/movies/"));
 
   // Help opens the manual beside the program, else the installed one; without either the
   // message says where it belongs.
@@ -837,8 +800,8 @@ TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun
     writeGif(paths.back(), 5 + i, 9 + i, 7, 50);  // 2.5 s to 4 s of play each
   }
   addFiles(paths);
-  panel().setText(SettingsPanel::Box::Quality, QStringLiteral("80"));
-  panel().setText(SettingsPanel::Box::FrameRate, QStringLiteral("12"));
+  box(*window, "quality").setText(QStringLiteral("80"));
+  box(*window, "frameRate").setText(QStringLiteral("12"));
   chooseSizeMode(QStringLiteral("2x Original Size"));
   std::vector<int> percentages;
   QObject::connect(&batch(), &BatchPanel::progressChanged, [&](int value) { percentages.push_back(value); });
@@ -858,8 +821,8 @@ TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun
   EXPECT_TRUE(preview().isPlayEnabled());
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
   // The size boxes show the stage of the file started last (12x7 at 2x), as in a real-time run.
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Width), QStringLiteral("24"));
-  EXPECT_EQ(panel().text(SettingsPanel::Box::Height), QStringLiteral("14"));
+  EXPECT_EQ(box(*window, "width").text(), QStringLiteral("24"));
+  EXPECT_EQ(box(*window, "height").text(), QStringLiteral("14"));
 
   const QString headless = dir.path() + QStringLiteral("/headless/");
   QDir().mkpath(headless);
@@ -905,23 +868,20 @@ TEST_F(WindowRunTest, FullSpeedWritesTheHeadlessConvertersMoviesAndLocksLikeARun
 // changed rectangles at 1x, whole shrunk pictures at half size, the stop of a GIF without a
 // looping extension with "As the GIF".
 TEST_F(WindowRunTest, LosslessConvertAndConvertAllWriteTheConvertersMovies) {
-  EXPECT_EQ(panel().picturesText(), QStringLiteral("JPEG"));
-  EXPECT_EQ(panel().loopText(), QStringLiteral("Forever"));
-  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::Quality));
+  EXPECT_EQ(choice(*window, "pictures").currentText(), QStringLiteral("JPEG"));
+  EXPECT_EQ(choice(*window, "loop").currentText(), QStringLiteral("Forever"));
+  EXPECT_TRUE(box(*window, "quality").isEnabled());
   testing::GifBuilder moving(12, 8);  // no looping extension
   moving.frame(20, 12, 8, 1);
   moving.control({.delay = 20}).image(3, 2, 4, 3, 2);
   moving.control({.delay = 20}).image(3, 2, 4, 3, 2);  // the same picture again
   moving.control({.delay = 30}).image(0, 5, 2, 3, 3).trailer();
-  QFile file(gif("moving.gif"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(moving.bytes().data()), static_cast<qint64>(moving.size()));
-  file.close();
+  writeFile(gif("moving.gif").toStdString(), moving.bytes());
   writeGif(gif("plain.gif"), 3, 10, 6);
   addFiles({gif("moving.gif"), gif("plain.gif")});
   panel().choosePictures(convert::PictureKind::Lossless);
   panel().chooseLoop(convert::LoopMode::AsGif);
-  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::Quality));
+  EXPECT_FALSE(box(*window, "quality").isEnabled());
 
   const auto converterMovies = [&](const QString& folder, const QStringList& extra) {
     QDir().mkpath(folder);
@@ -961,20 +921,17 @@ TEST_F(WindowRunTest, LosslessConvertAndConvertAllWriteTheConvertersMovies) {
 // "As the GIF" timing from the window: the frame-rate box is off, and Convert, Convert All and
 // Full speed write the converter's movies (the GIF's own rate, its passes, a one-frame movie).
 TEST_F(WindowRunTest, AsTheGifTimingWritesTheConvertersMoviesAndNamesTheRate) {
-  EXPECT_EQ(panel().timingText(), QStringLiteral("100 ms steps"));
+  EXPECT_EQ(choice(*window, "timing").currentText(), QStringLiteral("100 ms steps"));
   testing::GifBuilder fast(6, 4);  // 33.33 fps, played twice
   fast.loop(1);
   for (int i = 0; i < 4; ++i) fast.frame(3, 6, 4, static_cast<std::uint8_t>(1 + i % 3));
   fast.trailer();
-  QFile file(gif("fast.gif"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(fast.bytes().data()), static_cast<qint64>(fast.size()));
-  file.close();
+  writeFile(gif("fast.gif").toStdString(), fast.bytes());
   writeGif(gif("still.gif"), 1, 5, 5);
   addFiles({gif("fast.gif"), gif("still.gif")});
   panel().chooseTiming(convert::Timing::AsGif);
   panel().chooseLoop(convert::LoopMode::AsGif);
-  EXPECT_FALSE(panel().isBoxEnabled(SettingsPanel::Box::FrameRate));
+  EXPECT_FALSE(box(*window, "frameRate").isEnabled());
 
   const QString headless = dir.path() + QStringLiteral("/headless/");
   QDir().mkpath(headless);
@@ -1004,7 +961,7 @@ TEST_F(WindowRunTest, AsTheGifTimingWritesTheConvertersMoviesAndNamesTheRate) {
   EXPECT_EQ(testing::parseSwf(testing::readFile((outputFolder() + "still.swf").toStdString())).frameCount, 1);
   EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(' ').toStdString();
   panel().chooseTiming(convert::Timing::Steps);
-  EXPECT_TRUE(panel().isBoxEnabled(SettingsPanel::Box::FrameRate));
+  EXPECT_TRUE(box(*window, "frameRate").isEnabled());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1068,7 +1025,7 @@ TEST_F(WindowInputTest, OneDropStopsAtOneThousandFiles) {
   ASSERT_TRUE(drop({dir.path() + QStringLiteral("/many")}));
   waitForAdds();
   EXPECT_EQ(list().rowCount(), 1000);
-  EXPECT_EQ(list().entry(999).fileName, QStringLiteral("0999.gif"));
+  EXPECT_EQ(list().topLevelItem(999)->text(BatchList::FileNameColumn), QStringLiteral("0999.gif"));
   EXPECT_EQ(desktop.messages, QStringList{"selected files can't more than 1000!"});
 }
 

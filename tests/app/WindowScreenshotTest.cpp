@@ -4,37 +4,26 @@
 
 // The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
 #include "tests/support/GifBuilder.h"
+#include "tests/support/Files.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 
 #include "app/BatchList.h"
 #include "app/MainWindow.h"
 #include "app/BatchPanel.h"
 #include "app/Platform.h"
+#include "tests/support/FakeDesktop.h"
 
 namespace brevanto::app {
 namespace {
-
-struct DemoServices : DialogService, MessageService, ShellService {
-  QStringList files;
-  QStringList openFiles(QWidget*, const QString&) override { return files; }
-  QString chooseFolder(QWidget*, const QString&) override { return {}; }
-  SaveChoice saveFile(QWidget*, const QStringList&) override { return {}; }
-  void show(QWidget*, const QString& text, MessageIcon) override {
-    ADD_FAILURE() << "unexpected message: " << text.toStdString();
-  }
-  bool openPath(const QString&, ShowMode) override { return true; }
-  bool openUrl(const QUrl&) override { return true; }
-};
 
 // A 200 x 150 sunset: a sky gradient, a sun that sinks frame by frame, and dark hills.
 void writeSunset(const QString& path) {
@@ -76,16 +65,7 @@ void writeSunset(const QString& path) {
     gif.image(0, 0, W, H, px);
   }
   gif.trailer();
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  out.write(reinterpret_cast<const char*>(gif.bytes().data()), static_cast<std::streamsize>(gif.size()));
-}
-
-void waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
+  brevanto::testing::writeFile(path.toStdString(), gif.bytes());
 }
 
 TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
@@ -98,14 +78,14 @@ TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
   const QString gifs = home.path() + "/Pictures/gifs";
   ASSERT_TRUE(QDir().mkpath(gifs));
   writeSunset(gifs + "/sunset.gif");
-  DemoServices services;
-  services.files << gifs + "/sunset.gif";
+  testing::FakeDesktop services;
+  QStringList files{gifs + "/sunset.gif"};
   // The project's example GIFs (this file lives in tests/app/).
   const QDir examples(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../../examples");
   for (const char* name : {"bouncing-ball.gif", "spinner.gif", "traffic-light.gif", "still.gif"}) {
     const QString copy = gifs + "/" + QString::fromUtf8(name);
     if (QFile::copy(examples.filePath(QString::fromUtf8(name)), copy)) {
-      services.files << copy;
+      files << copy;
     }
   }
 
@@ -113,24 +93,25 @@ TEST(WindowScreenshot, DrawsTheWindowWithFilesListedAndOnePreviewing) {
   // per-user one.
   const QByteArray realHome = qgetenv("HOME");
   qputenv("HOME", home.path().toUtf8());
-  MainWindow window(Services{&services, &services, &services}, QStringLiteral("/nonexistent/brevanto/bin/"));
+  services.fileAnswers.push_back(files);
+  MainWindow window(services.services(), QStringLiteral("/nonexistent/brevanto/bin/"));
   window.resize(960, 600);
   window.show();
   window.batch().addFiles();
-  waitFor([&] { return window.batch().list().rowCount() == services.files.size() && !window.addingFiles(); }, 10000);
-  ASSERT_EQ(window.batch().list().rowCount(), services.files.size());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.batch().rowCount() == files.size() && !window.addingFiles(); }, 10000));
 
-  window.batch().list().selectAndFocusRow(0);
+  window.batch().selectRow(0);
   window.batch().makeRowCurrent(0, true);
   window.play();
-  waitFor([&] { return window.player().currentFrame() >= 6; }, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.player().currentFrame() >= 6; }));
   window.pause();
-  waitFor([] { return false; }, 200);
+  QTest::qWait(200);
 
   const QPixmap shot = window.grab();
   qputenv("HOME", realHome);
   home.removeRecursively();
   ASSERT_TRUE(shot.save(QString::fromUtf8(target), "PNG"));
+  EXPECT_EQ(services.messages, QStringList());
 }
 
 }  // namespace

@@ -1,29 +1,26 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "convert/PreviewPlayer.h"
 #include "tests/support/Files.h"
 #include "tests/support/GifBuilder.h"
+#include "tests/support/ManualClock.h"
 
 namespace brevanto::convert {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::GifBuilder;
+using testing::ManualClock;
 using testing::ScratchFolder;
+using testing::waitUntil;
 
 std::vector<std::uint8_t> framesOf(int count, int delay) {
   GifBuilder gif(3, 2);
   for (int i = 0; i < count; ++i) gif.frame(delay, 3, 2, static_cast<std::uint8_t>(i % 4));
   gif.trailer();
   return gif.bytes();
-}
-
-void waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
 }
 
 TEST(PreviewPlayer, LoadReleasesOrAppendsFramesByTheReloadRule) {
@@ -52,15 +49,18 @@ TEST(PreviewPlayer, AnyNumberOfFramesAndACurrentFrameBeyondThemStartsAtZero) {
   const std::string many = scratch.write("many.gif", framesOf(1200, 2));
   const std::string few = scratch.write("few.gif", framesOf(3, 2));
   PreviewPlayer player;
+  ManualClock clock;
+  player.setClock(clock);
   ASSERT_TRUE(player.load(many));
   EXPECT_EQ(player.frameCount(), 1200);
   EXPECT_EQ(player.displayTimes().size(), 1200u);
   EXPECT_EQ(player.slotCount(), 1200);
   EXPECT_EQ(player.delayTable().animatedFrameCount(), 1200);
+  clock.advance(400ms);  // four frames of 100 ms each
   player.startPlayback();
-  waitUntil([&] { return player.currentFrame() >= 4; });
+  ASSERT_TRUE(waitUntil([&] { return player.pendingShownFrames() == 5; }));
   player.stopPlayback();  // paused far into a long file: the frame shown stays current
-  EXPECT_GE(player.currentFrame(), 4);
+  EXPECT_EQ(player.currentFrame(), 4);
   ASSERT_TRUE(player.load(few));
   EXPECT_EQ(player.currentFrame(), 0);
 }
@@ -72,7 +72,7 @@ TEST(PreviewPlayer, StopInterruptsALongWaitAtOnce) {
   ASSERT_TRUE(player.load(slow));
   player.startPlayback();
   EXPECT_TRUE(player.playbackRunning());
-  waitUntil([&] { return player.pendingShownFrames() == 1; });
+  ASSERT_TRUE(waitUntil([&] { return player.pendingShownFrames() == 1; }));
   const auto before = std::chrono::steady_clock::now();
   player.stopPlayback();
   EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);  // the 10 s wait was interrupted
@@ -87,15 +87,17 @@ TEST(PreviewPlayer, PlaysOnceShowingEveryFrameInOrderThenRewinds) {
   ScratchFolder scratch;
   const std::string file = scratch.write("quick.gif", framesOf(4, 3));  // 30 ms, waits 100 ms
   PreviewPlayer player;
+  ManualClock clock;
+  clock.run();
+  player.setClock(clock);
   ASSERT_TRUE(player.load(file));
   std::atomic<int> shown{0};
   player.setFrameShown([&] { ++shown; });
   player.capture().captureEnabled = true;
   player.capture().outputFolder = scratch.folder("out");
-  const auto start = std::chrono::steady_clock::now();
   player.startPlayback();
-  waitUntil([&] { return !player.playbackRunning(); });
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 380ms);  // at least 100 ms per frame
+  ASSERT_TRUE(waitUntil([&] { return !player.playbackRunning(); }));
+  EXPECT_EQ(clock.waited(), 400ms);  // 100 ms per frame, the shortest a frame shows
   EXPECT_TRUE(player.playedToEnd());
   EXPECT_EQ(player.currentFrame(), 0);
   EXPECT_EQ(shown.load(), 4);
