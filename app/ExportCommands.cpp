@@ -86,7 +86,7 @@ QString exportSingleImage(const ExportContext& context, const image::RasterImage
   const QString path = withFilterExtension(choice.path, choice.filterIndex);
 
   image::RasterImage copy(*shownFrame);
-  image::scaleImage(copy, width, height, image::kInterpolationHighQualityBicubic);
+  image::scaleImage(copy, width, height);
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "-1");
   if (!image::ImageCodecFactory::save(copy, std::filesystem::path(path.toStdString()), properties)) {

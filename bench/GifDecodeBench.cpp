@@ -23,11 +23,12 @@ std::filesystem::path denseGif() {
 }
 
 void decodeFile(benchmark::State& state, const std::filesystem::path& path) {
-  std::vector<std::uint8_t> bytes;
-  if (path.empty() || !brevanto::image::readWholeFile(path, bytes)) {
+  const auto read = brevanto::image::readPictureFile(path);
+  if (path.empty() || !read) {
     state.SkipWithError("benchmark GIF not found");
     return;
   }
+  const std::vector<std::uint8_t>& bytes = *read;
   std::uint64_t pixels = 0;
   for (auto _ : state) {
     std::uint64_t framePixels = 0;

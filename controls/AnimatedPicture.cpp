@@ -48,12 +48,12 @@ void AnimatedPicture::clear() {
 }
 
 bool AnimatedPicture::load(const std::string& path) {
-  std::vector<std::uint8_t> data;
-  if (!image::readWholeFile(path, data)) {
+  const auto data = image::readPictureFile(path);
+  if (!data) {
     clear();
     return false;
   }
-  return loadMemory(data);
+  return loadMemory(*data);
 }
 
 bool AnimatedPicture::loadMemory(std::span<const std::uint8_t> data) {

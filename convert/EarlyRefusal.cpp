@@ -35,9 +35,9 @@ std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> da
 }
 
 std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check) {
-  std::vector<std::uint8_t> data;
-  if (!image::readWholeFile(check.gifPath, data, nullptr)) return std::nullopt;
-  return refusalBeforeDecoding(data, readFileTiming(data), check);
+  const auto data = image::readPictureFile(check.gifPath);
+  if (!data) return std::nullopt;
+  return refusalBeforeDecoding(*data, readFileTiming(*data), check);
 }
 
 }  // namespace brevanto::convert

@@ -173,9 +173,9 @@ RunProblem unreadable(const std::string& path, const std::string& movie, const s
 util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath, const OutputSettings& settings,
                                                      int encodeThreads) {
   const std::string movie = swf::moviePath(settings.outputFolder, gifPath);
-  std::vector<std::uint8_t> data;
-  std::string reason;
-  if (!image::readWholeFile(gifPath, data, &reason)) return util::fail(unreadable(gifPath, movie, reason));
+  auto read = image::readPictureFile(gifPath);
+  if (!read) return util::fail(unreadable(gifPath, movie, read.error()));
+  std::vector<std::uint8_t> data = std::move(*read);
   const image::ImageFormat format = image::ImageCodecFactory::formatFromPath(std::string_view(gifPath));
   if (!image::ImageCodecFactory::createCodec(format)) {
     return util::fail(RunProblem{gifPath, movie, RunStage::Read, "not a picture format the converter reads"});
@@ -216,9 +216,9 @@ util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourceP
                                                       std::string_view extension) {
   ExportedFrames exported;
   exported.folder = exportFolderFor(outputFolder, extension);
-  std::vector<std::uint8_t> data;
-  std::string reason;
-  if (!image::readWholeFile(sourcePath, data, &reason)) return util::fail(unreadable(sourcePath, {}, reason));
+  auto read = image::readPictureFile(sourcePath);
+  if (!read) return util::fail(unreadable(sourcePath, {}, read.error()));
+  std::vector<std::uint8_t> data = std::move(*read);
   image::AnimatedImage frames;
   if (!frames.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(sourcePath)))) {
     return util::fail(

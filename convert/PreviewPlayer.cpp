@@ -49,9 +49,11 @@ bool PreviewPlayer::load(const std::string& path) {
   lastError_.clear();
   loopCount_.reset();
   FileTiming timing;
-  if (!image::readWholeFile(path, data, &lastError_)) {
+  if (auto read = image::readPictureFile(path); !read) {
+    lastError_ = std::move(read.error());
     delayTable_.clear();
   } else {
+    data = std::move(*read);
     ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
     if (!ok) lastError_ = frames_.lastError().empty() ? "cannot be decoded" : frames_.lastError();
     // A file the frame decoder refused (beyond the size or memory limits, or undecodable) is

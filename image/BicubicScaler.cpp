@@ -18,7 +18,7 @@
 // target. Both passes use SSE2 16-bit multiply-adds where available, with the same integer
 // arithmetic as the plain loops. Weights are computed once per output column and per output row. Sample
 // positions outside the source are clamped to its edge, which is exactly the picture the
-// replicated border of expandCanvas produces, at any filter width.
+// replicated border (edge pixels copied outwards) produces, at any filter width.
 
 namespace brevanto::image {
 
@@ -331,8 +331,7 @@ bool resampleBicubic(const RasterImage& source, std::int32_t sx, std::int32_t sy
   }
 }
 
-bool scaleImage(RasterImage& image, std::int32_t width, std::int32_t height, std::int32_t mode) {
-  (void)mode;  // every interpolation mode is served by the high-quality bicubic filter
+bool scaleImage(RasterImage& image, std::int32_t width, std::int32_t height) {
   if (image.isEmpty() || width < 1 || height < 1 || image.bitCount() < 16) return false;
 
   // The target is made first: when it cannot be had, the image stays as it was.

@@ -6,19 +6,14 @@
 
 namespace brevanto::image {
 
-// Interpolation modes as callers name them (the values of the platform's list). Mode 7, the
-// high-quality bicubic filter, is what the program uses; every mode is served by it.
-inline constexpr std::int32_t kInterpolationHighQualityBicubic = 7;
-
 // Resamples the image in place to width x height: 16-bit (5-5-5 and 5-6-5 kept), 24- and
 // 32-bit images. The edges are first replicated 10 pixels outwards, then exactly the original
 // picture is resampled with a separable bicubic (Catmull-Rom) filter which, when shrinking,
 // widens to cover each output pixel's whole footprint. Does nothing for an empty image, an
 // indexed image, a size below 1 x 1 or a target beyond the limits of ImageLimits.h (the image
-// is then left exactly as it was). Like any image grown by expandCanvas(10, 10, 10, 10), the
-// result's origin lies 10 pixels above and left of the old one. True when rescaled.
-bool scaleImage(RasterImage& image, std::int32_t width, std::int32_t height,
-                std::int32_t mode = kInterpolationHighQualityBicubic);
+// is then left exactly as it was). As the replicated 10-pixel border implies, the result's origin
+// lies 10 pixels above and left of the old one. True when rescaled.
+bool scaleImage(RasterImage& image, std::int32_t width, std::int32_t height);
 
 // The resampling core: fills `target` (already created, same depth and masks as source,
 // 16/24/32-bit) from the rectangle (sx, sy, sw, sh) of source, reading beyond the rectangle

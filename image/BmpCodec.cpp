@@ -88,7 +88,7 @@ bool BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
     masks = {*red, *green, *blue};
   }
   RasterImage image;
-  if (!image.create(header, masks)) return fail("BMP: " + image.lastError());
+  if (auto made = image.create(header, masks); !made) return fail("BMP: " + made.error());
 
   if (image.bitCount() <= 8) {
     // The colour table follows the info header, whatever its size says.

@@ -207,8 +207,9 @@ void standaloneFrame(std::span<const std::uint8_t> data, const GifIndex& index, 
 std::optional<std::string> gifMemoryRefusal(const GifIndex& index) {
   const std::uint64_t canvasBytes =
       std::uint64_t{static_cast<std::uint32_t>(index.canvasWidth)} * static_cast<std::uint32_t>(index.canvasHeight) * 4;
-  std::string reason;
-  if (!checkImageAllocation(index.canvasWidth, index.canvasHeight, canvasBytes, &reason)) return reason;
+  if (auto canvas = checkImageAllocation(index.canvasWidth, index.canvasHeight, canvasBytes); !canvas) {
+    return canvas.error();
+  }
   // Every frame delivered becomes one canvas-sized image kept by the caller; the decoder
   // itself holds the working canvas and, for restore-to-previous frames, the area under one.
   const std::uint64_t frameCount = index.frames.size();

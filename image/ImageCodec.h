@@ -9,6 +9,7 @@
 #include "image/FrameList.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
+#include "util/Result.h"
 
 namespace brevanto::image {
 
@@ -49,7 +50,8 @@ class ImageCodec {
   std::string lastError_;
 };
 
-// Reads a whole file into memory within the memory budget. False with a reason on failure.
-bool readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string* reason = nullptr);
+// A whole picture file's bytes (util::readWholeFile), refusing empty files and files beyond the
+// memory budget before anything is allocated.
+util::Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& path);
 
 }  // namespace brevanto::image

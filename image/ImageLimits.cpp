@@ -27,31 +27,25 @@ std::uint64_t memoryBudgetBytes() {
   return budget;
 }
 
-bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes, std::string* reason) {
+util::Result<void> checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes) {
   if (width < 1 || height < 1) {
-    if (reason) *reason = "invalid image size " + std::to_string(width) + " x " + std::to_string(height);
-    return false;
+    return util::fail("invalid image size " + std::to_string(width) + " x " + std::to_string(height));
   }
   const std::uint64_t area = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   if (width > static_cast<std::int64_t>(kMaxImagePixels) || height > static_cast<std::int64_t>(kMaxImagePixels) ||
       area > kMaxImagePixels) {
-    if (reason) {
-      *reason = "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels exceeds the limit of " +
-                std::to_string(kMaxImagePixels) + " pixels";
-    }
-    return false;
+    return util::fail("image of " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels exceeds the limit of " + std::to_string(kMaxImagePixels) + " pixels");
   }
-  return checkByteAllocation(bytes, reason);
+  return checkByteAllocation(bytes);
 }
 
-bool checkByteAllocation(std::uint64_t bytes, std::string* reason) {
+util::Result<void> checkByteAllocation(std::uint64_t bytes) {
   if (bytes > memoryBudgetBytes()) {
-    if (reason) {
-      *reason = "allocation of " + mebibytes(bytes) + " exceeds the memory budget of " + mebibytes(memoryBudgetBytes());
-    }
-    return false;
+    return util::fail("allocation of " + mebibytes(bytes) + " exceeds the memory budget of " +
+                      mebibytes(memoryBudgetBytes()));
   }
-  return true;
+  return {};
 }
 
 }  // namespace brevanto::image

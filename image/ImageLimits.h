@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/Result.h"
+
 // Resource limits every decoder and every image allocation obeys. A file may claim any size;
 // these checks run on the claimed size, in 64-bit arithmetic, before any memory is taken.
 namespace brevanto::image {
@@ -18,11 +20,11 @@ inline constexpr std::uint64_t kMaxAllocationBytes = std::uint64_t{2} << 30;
 std::uint64_t memoryBudgetBytes();
 
 // Checks a planned image of width x height pixels needing `bytes` bytes of pixel memory.
-// Returns true when it may be allocated; otherwise false with a reason in *reason (when given).
-// Widths or heights below 1 are rejected too.
-bool checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes, std::string* reason = nullptr);
+// Succeeds when it may be allocated; otherwise fails with the reason. Widths or heights below 1
+// are refused too.
+util::Result<void> checkImageAllocation(std::int64_t width, std::int64_t height, std::uint64_t bytes);
 
 // Checks a plain byte allocation (a file read into memory, a decoder's work buffer).
-bool checkByteAllocation(std::uint64_t bytes, std::string* reason = nullptr);
+util::Result<void> checkByteAllocation(std::uint64_t bytes);
 
 }  // namespace brevanto::image

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cstdio>
 
 #include "util/LittleEndian.h"
 
@@ -76,6 +74,7 @@ bool encodeValue(std::uint16_t type, const std::string& text, std::vector<std::u
 }  // namespace
 
 void ImageProperties::set(std::int32_t key, std::string value) {
+  if (key == FrameDelaysKey) return;
   for (auto& entry : entries_) {
     if (entry.first == key) {
       entry.second = std::move(value);
@@ -93,10 +92,16 @@ std::string ImageProperties::get(std::int32_t key) const {
 }
 
 bool ImageProperties::contains(std::int32_t key) const {
+  if (key == FrameDelaysKey) return !frameDelaysMs_.empty();
   return std::any_of(entries_.begin(), entries_.end(), [key](const Entry& e) { return e.first == key; });
 }
 
 bool ImageProperties::remove(std::int32_t key) {
+  if (key == FrameDelaysKey) {
+    const bool had = !frameDelaysMs_.empty();
+    frameDelaysMs_.clear();
+    return had;
+  }
   auto it = std::find_if(entries_.begin(), entries_.end(), [key](const Entry& e) { return e.first == key; });
   if (it == entries_.end()) return false;
   entries_.erase(it);
@@ -117,12 +122,7 @@ void ImageProperties::addPropertyItem(const PropertyItem& item) {
       break;
     case PropertyItem::Long:
       if (item.id == kFrameDelayItemId) {
-        if (v.size() < 4) break;
-        std::string delays = get(FrameDelaysKey);
-        for (std::size_t i = 0; i + 4 <= v.size(); i += 4) {
-          delays += formatFrameDelay(std::uint64_t{readU32(v, i)} * 10);
-        }
-        set(FrameDelaysKey, std::move(delays));
+        for (std::size_t i = 0; i + 4 <= v.size(); i += 4) frameDelaysMs_.push_back(std::uint64_t{readU32(v, i)} * 10);
       } else if (v.size() == 4) {
         set(key, std::to_string(readU32(v, 0)));
       }
@@ -163,23 +163,6 @@ int ImageProperties::jpegQuality() const {
   std::string text = get(QualityKey);
   if (text.empty()) text = get(static_cast<std::int32_t>(kJpegQualityItemId));
   return qualityFromText(text);
-}
-
-std::vector<std::uint64_t> ImageProperties::frameDelaysMs() const {
-  const std::string text = get(FrameDelaysKey);
-  std::vector<std::uint64_t> delays;
-  for (std::size_t i = 0; i + 16 <= text.size(); i += 16) {
-    std::uint64_t value = 0;
-    std::from_chars(text.data() + i, text.data() + i + 16, value);
-    delays.push_back(value);
-  }
-  return delays;
-}
-
-std::string ImageProperties::formatFrameDelay(std::uint64_t milliseconds) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%016llu", static_cast<unsigned long long>(milliseconds));
-  return buffer;
 }
 
 }  // namespace brevanto::image

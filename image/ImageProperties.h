@@ -34,11 +34,13 @@ inline constexpr std::uint32_t kJpegQualityItemId = 0x5010;  // fallback quality
 
 // An ordered list of (key, text) pairs with unique keys: the metadata of a loaded file and the
 // options of a save. Setting an existing key replaces its text in place; a new key is appended.
+// The frame delays of a load are kept apart as numbers; FrameDelaysKey names them in contains()
+// and remove(), while set() and get() leave them alone.
 class ImageProperties {
  public:
   static constexpr std::int32_t QualityKey = 500;       // JPEG quality, "-1" = default
   static constexpr std::int32_t RleKey = 1000;          // "1" for an RLE TGA, else "-1"
-  static constexpr std::int32_t FrameDelaysKey = 2000;  // 16-digit millisecond texts per frame
+  static constexpr std::int32_t FrameDelaysKey = 2000;  // frame delays, held as numbers: frameDelaysMs()
 
   using Entry = std::pair<std::int32_t, std::string>;
 
@@ -47,10 +49,14 @@ class ImageProperties {
   std::string get(std::int32_t key) const;
   bool contains(std::int32_t key) const;
   bool remove(std::int32_t key);
-  void clear() { entries_.clear(); }
+  void clear() {
+    entries_.clear();
+    frameDelaysMs_.clear();
+  }
 
+  // The text entries; the frame delays are not counted.
   std::size_t size() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
+  bool empty() const { return entries_.empty() && frameDelaysMs_.empty(); }
   const std::vector<Entry>& entries() const { return entries_; }
   auto begin() const { return entries_.begin(); }
   auto end() const { return entries_.end(); }
@@ -59,7 +65,7 @@ class ImageProperties {
 
   // Reads one decoded property item into the list:
   //  ASCII -> text up to the first NUL; SHORT (length 2) -> unsigned decimal;
-  //  LONG id 0x5100 -> each value x 10 ms appended as 16 zero-padded digits to FrameDelaysKey;
+  //  LONG id 0x5100 -> each value x 10 ms appended to the frame delays;
   //  other LONG (length 4) -> unsigned decimal; RATIONAL / SRATIONAL (length 8) -> "num/den";
   //  anything else is ignored.
   void addPropertyItem(const PropertyItem& item);
@@ -78,13 +84,12 @@ class ImageProperties {
   int jpegQuality() const;
   static int qualityFromText(std::string_view text);
 
-  // The delays under FrameDelaysKey, in milliseconds (each 16-character group one frame).
-  std::vector<std::uint64_t> frameDelaysMs() const;
-  // Formats one delay as the 16-digit text used in FrameDelaysKey.
-  static std::string formatFrameDelay(std::uint64_t milliseconds);
+  // The frame delays in milliseconds, one per frame in file order; empty when the file has none.
+  const std::vector<std::uint64_t>& frameDelaysMs() const { return frameDelaysMs_; }
 
  private:
   std::vector<Entry> entries_;
+  std::vector<std::uint64_t> frameDelaysMs_;
 };
 
 }  // namespace brevanto::image

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "image/ByteReader.h"
 #include "image/FrameList.h"
 #include "image/ImageLimits.h"
 #include "util/LittleEndian.h"
@@ -37,27 +36,9 @@ void putHeader(std::vector<std::uint8_t>& out, const BitmapInfoHeader& h) {
   util::appendU32(out, h.clrImportant);
 }
 
-// Parses a 40-byte header at the reader's position.
-std::optional<BitmapInfoHeader> readHeader(ByteReader& r) {
-  if (!r.has(40)) return std::nullopt;
-  BitmapInfoHeader h;
-  h.size = *r.u32le();
-  h.width = *r.i32le();
-  h.height = *r.i32le();
-  h.planes = *r.u16le();
-  h.bitCount = *r.u16le();
-  h.compression = *r.u32le();
-  h.sizeImage = *r.u32le();
-  h.xPelsPerMeter = *r.i32le();
-  h.yPelsPerMeter = *r.i32le();
-  h.clrUsed = *r.u32le();
-  h.clrImportant = *r.u32le();
-  return h;
-}
-
 }  // namespace
 
-RasterImage::RasterImage(const RasterImage& other) { duplicate(other); }
+RasterImage::RasterImage(const RasterImage& other) { copyFrom(other); }
 
 RasterImage& RasterImage::operator=(const RasterImage& other) {
   if (this != &other) {
@@ -66,7 +47,7 @@ RasterImage& RasterImage::operator=(const RasterImage& other) {
       originX_ = other.originX_;
       originY_ = other.originY_;
     } else {
-      duplicate(other);
+      copyFrom(other);
     }
   }
   return *this;
@@ -89,30 +70,18 @@ void RasterImage::takeFrom(RasterImage& other) noexcept {
   masks_ = other.masks_;
   palette_ = std::move(other.palette_);
   stride_ = other.stride_;
-  lastError_ = std::move(other.lastError_);
   other.release();
 }
 
-bool RasterImage::create(const BitmapInfoHeader& header, const ColorMasks& masks) {
-  if (header.width <= 0 || header.height <= 0) {
-    lastError_ = "invalid image size";
-    return false;
-  }
+util::Result<void> RasterImage::create(const BitmapInfoHeader& header, const ColorMasks& masks) {
+  if (header.width <= 0 || header.height <= 0) return util::fail("invalid image size");
   if (header.compression != kCompressionRgb && header.compression != kCompressionBitFields) {
-    lastError_ = "unsupported compression " + std::to_string(header.compression);
-    return false;
+    return util::fail("unsupported compression " + std::to_string(header.compression));
   }
-  if (!validBitCount(header.bitCount)) {
-    lastError_ = "unsupported bit count " + std::to_string(header.bitCount);
-    return false;
-  }
+  if (!validBitCount(header.bitCount)) return util::fail("unsupported bit count " + std::to_string(header.bitCount));
   const std::uint64_t stride = strideFor(header.width, header.bitCount);
   const std::uint64_t bytes = stride * static_cast<std::uint64_t>(header.height);
-  std::string reason;
-  if (!checkImageAllocation(header.width, header.height, bytes, &reason)) {
-    lastError_ = std::move(reason);
-    return false;
-  }
+  if (auto allowed = checkImageAllocation(header.width, header.height, bytes); !allowed) return allowed;
 
   release();
   BitmapInfoHeader h;
@@ -136,40 +105,17 @@ bool RasterImage::create(const BitmapInfoHeader& header, const ColorMasks& masks
   } catch (const std::bad_alloc&) {
     // The memory could not be had: the image stays empty and the caller learns of it.
     release();
-    lastError_ =
-        "out of memory for a " + std::to_string(header.width) + " x " + std::to_string(header.height) + " image";
-    return false;
+    return util::fail("out of memory for a " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                      " image");
   }
   header_ = h;
   if (h.bitCount == 16) masks_ = h.compression == kCompressionBitFields ? masks : kMasks555;
   stride_ = static_cast<std::size_t>(stride);
   buildRowTable();
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool RasterImage::create(std::span<const std::uint8_t> headerBlock) {
-  ByteReader r(headerBlock);
-  auto h = readHeader(r);
-  if (!h) {
-    lastError_ = "header block too short";
-    return false;
-  }
-  ColorMasks masks;
-  if (h->compression == kCompressionBitFields) {
-    auto red = r.u32le();
-    auto green = r.u32le();
-    auto blue = r.u32le();
-    if (!blue) {
-      lastError_ = "header block too short for its masks";
-      return false;
-    }
-    masks = {*red, *green, *blue};
-  }
-  return create(*h, masks);
-}
-
-bool RasterImage::create(std::int32_t width, std::int32_t height, int bitCount) {
+util::Result<void> RasterImage::create(std::int32_t width, std::int32_t height, int bitCount) {
   BitmapInfoHeader h;
   h.width = width;
   h.height = height;
@@ -177,7 +123,7 @@ bool RasterImage::create(std::int32_t width, std::int32_t height, int bitCount) 
   return create(h);
 }
 
-bool RasterImage::create(std::int32_t width, std::int32_t height, const ColorMasks& masks16) {
+util::Result<void> RasterImage::create(std::int32_t width, std::int32_t height, const ColorMasks& masks16) {
   BitmapInfoHeader h;
   h.width = width;
   h.height = height;
@@ -240,28 +186,6 @@ std::vector<std::uint8_t> RasterImage::headerWithColors() const {
   return block;
 }
 
-bool RasterImage::getPaletteEntries(int first, int count, PaletteEntry* out) const {
-  if (isEmpty() || header_.bitCount > 8 || first < 0 || out == nullptr || palette_.empty()) {
-    return false;
-  }
-  const int size = static_cast<int>(palette_.size());
-  for (int i = 0; i < count; ++i) {
-    const std::int64_t index = std::int64_t{first} + i;
-    if (index >= size) break;
-    out[i] = palette_[static_cast<std::size_t>(index)];
-  }
-  return true;
-}
-
-void RasterImage::copyPaletteFrom(const RasterImage& other) {
-  if (isEmpty() || header_.bitCount > 8 || other.header_.bitCount != header_.bitCount) return;
-  if (other.isEmpty() || other.palette_.size() != palette_.size()) {
-    std::fill(palette_.begin(), palette_.end(), PaletteEntry{});
-  } else {
-    palette_ = other.palette_;
-  }
-}
-
 void RasterImage::setAlphaByte(std::uint8_t alpha) {
   if (isEmpty() || header_.bitCount != 32) return;
   const auto width = static_cast<std::size_t>(header_.width);
@@ -271,119 +195,16 @@ void RasterImage::setAlphaByte(std::uint8_t alpha) {
   }
 }
 
-bool RasterImage::expandCanvas(bool replicateEdges, int left, int top, int right, int bottom) {
-  if (isEmpty() || header_.bitCount < 8) return false;
-  if (left < 0 || top < 0 || right < 0 || bottom < 0) return false;
-  if (left == 0 && top == 0 && right == 0 && bottom == 0) return false;
-  const std::int64_t newWidth = std::int64_t{header_.width} + left + right;
-  const std::int64_t newHeight = std::int64_t{header_.height} + top + bottom;
-  if (newWidth > INT32_MAX || newHeight > INT32_MAX) {
-    lastError_ = "expanded canvas too large";
-    return false;
-  }
-
-  BitmapInfoHeader h = header_;
-  h.width = static_cast<std::int32_t>(newWidth);
-  h.height = static_cast<std::int32_t>(newHeight);
-  h.xPelsPerMeter = 0;
-  h.yPelsPerMeter = 0;
-  RasterImage grown;
-  if (!grown.create(h, masks_)) {
-    lastError_ = grown.lastError_;
-    return false;
-  }
-  if (header_.bitCount == 8) grown.palette_ = palette_;
-
-  const std::size_t bpp = static_cast<std::size_t>(bytesPerPixel());
-  const std::size_t oldRowBytes = static_cast<std::size_t>(header_.width) * bpp;
-  const std::int32_t oldHeight = header_.height;
-  for (std::int32_t y = 0; y < oldHeight; ++y) {
-    std::uint8_t* dst = grown.row(y + top) + static_cast<std::size_t>(left) * bpp;
-    std::memcpy(dst, row(y), oldRowBytes);
-    if (!replicateEdges) continue;
-    // Left margin from the row's first pixel, right margin from its last.
-    for (int x = 0; x < left; ++x) std::memcpy(grown.row(y + top) + static_cast<std::size_t>(x) * bpp, dst, bpp);
-    const std::uint8_t* last = dst + oldRowBytes - bpp;
-    std::uint8_t* rightStart = dst + oldRowBytes;
-    for (int x = 0; x < right; ++x) std::memcpy(rightStart + static_cast<std::size_t>(x) * bpp, last, bpp);
-  }
-  if (replicateEdges) {
-    // The rows above and below repeat the (already edge-extended) first and last rows, which
-    // fills the corners with the corner pixels.
-    const std::size_t fullRow = static_cast<std::size_t>(h.width) * bpp;
-    for (int y = 0; y < top; ++y) std::memcpy(grown.row(y), grown.row(top), fullRow);
-    for (int y = 0; y < bottom; ++y) {
-      std::memcpy(grown.row(top + oldHeight + y), grown.row(top + oldHeight - 1), fullRow);
-    }
-  }
-
-  const std::int32_t ox = originX_ - left;
-  const std::int32_t oy = originY_ - top;
-  *this = std::move(grown);
-  originX_ = ox;
-  originY_ = oy;
-  return true;
-}
-
-bool RasterImage::duplicate(const RasterImage& source) {
-  if (source.isEmpty() || &source == this) return false;
+void RasterImage::copyFrom(const RasterImage& source) {
+  if (source.isEmpty()) return;
+  // Built aside, so a copy that cannot be had leaves this image as it was.
   RasterImage copy;
-  if (!copy.create(source.headerWithColors())) {
-    lastError_ = copy.lastError_;
-    return false;
-  }
+  if (!copy.create(source.header_, source.masks_)) return;
   std::memcpy(copy.pixels_.data(), source.pixels_.data(), source.pixels_.size());
-  if (source.header_.bitCount <= 8) copy.copyPaletteFrom(source);
+  copy.palette_ = source.palette_;
   copy.originX_ = source.originX_;
   copy.originY_ = source.originY_;
   *this = std::move(copy);
-  return true;
-}
-
-std::size_t RasterImage::storeToBlock(std::vector<std::uint8_t>& out) const {
-  if (isEmpty()) return 0;
-  const std::size_t start = out.size();
-  out.reserve(start + blockSize(stride_, header_.height));
-  putHeader(out, header_);
-  util::appendU32(out, masks_.red);
-  util::appendU32(out, masks_.green);
-  util::appendU32(out, masks_.blue);
-  putBytes(out, pixels_.data(), pixels_.size());
-  util::appendU32(out, static_cast<std::uint32_t>(originX_));
-  util::appendU32(out, static_cast<std::uint32_t>(originY_));
-  return out.size() - start;
-}
-
-bool RasterImage::loadFromBlock(std::span<const std::uint8_t> block) {
-  ByteReader r(block);
-  auto h = readHeader(r);
-  auto red = r.u32le();
-  auto green = r.u32le();
-  auto blue = r.u32le();
-  if (!h || !blue) {
-    lastError_ = "block too short";
-    return false;
-  }
-  if (h->width <= 0 || h->height <= 0 || !validBitCount(h->bitCount)) {
-    lastError_ = "block header invalid";
-    return false;
-  }
-  const std::uint64_t bytes = strideFor(h->width, h->bitCount) * static_cast<std::uint64_t>(h->height);
-  if (!r.has(bytes) || r.remaining() - bytes < 8) {
-    lastError_ = "block too short for its pixels";
-    return false;
-  }
-  RasterImage image;
-  if (!image.create(*h, ColorMasks{*red, *green, *blue})) {
-    lastError_ = image.lastError_;
-    return false;
-  }
-  auto data = r.bytes(static_cast<std::size_t>(bytes));
-  std::memcpy(image.pixels_.data(), data->data(), data->size());
-  image.originX_ = *r.i32le();
-  image.originY_ = *r.i32le();
-  *this = std::move(image);
-  return true;
 }
 
 }  // namespace brevanto::image

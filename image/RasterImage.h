@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/Result.h"
+
 namespace brevanto::image {
 
 // Allocator for pixel blocks: memory comes zero-filled from calloc (for large blocks straight
@@ -87,7 +89,7 @@ static_assert(sizeof(PaletteEntry) == 4);
 // Pixels: 32-bit B,G,R,A; 24-bit B,G,R; 16-bit little-endian words split by the masks;
 // 8/4/1-bit palette indices, leftmost pixel in the most significant bits.
 // An image is empty when it has no pixels; every operation on an empty image does nothing.
-// Copies are deep (the duplicate rule); moves are cheap and leave the source empty.
+// Copies are deep (header, pixels, palette, origin); moves are cheap and leave the source empty.
 class RasterImage {
  public:
   RasterImage() = default;
@@ -100,16 +102,13 @@ class RasterImage {
   // Creates a zero-filled image from a header (masks are taken only for a 16-bit header with
   // compression 3; a 16-bit header with compression 0 gets 5-5-5). Fails, leaving the image
   // untouched, for width or height <= 0, compression other than 0 or 3, a bit count other than
-  // 1, 4, 8, 16, 24 or 32, or a size beyond the limits of ImageLimits.h. When the memory cannot
-  // be had the image is left empty and false is returned. Indexed images get the grey ramp.
-  // The origin is not changed.
-  bool create(const BitmapInfoHeader& header, const ColorMasks& masks = {});
-  // The same from a header block as headerWithColors() produces (header, then three masks when
-  // the compression is 3); false when the block is too short.
-  bool create(std::span<const std::uint8_t> headerBlock);
+  // 1, 4, 8, 16, 24 or 32, or a size beyond the limits of ImageLimits.h, with the reason. When
+  // the memory cannot be had the image is left empty and the failure says so. Indexed images get
+  // the grey ramp. The origin is not changed.
+  util::Result<void> create(const BitmapInfoHeader& header, const ColorMasks& masks = {});
   // Convenience: width x height at bitCount (16-bit: 5-5-5, or the given masks).
-  bool create(std::int32_t width, std::int32_t height, int bitCount);
-  bool create(std::int32_t width, std::int32_t height, const ColorMasks& masks16);
+  util::Result<void> create(std::int32_t width, std::int32_t height, int bitCount);
+  util::Result<void> create(std::int32_t width, std::int32_t height, const ColorMasks& masks16);
 
   // Frees everything and zeroes header and masks; the origin stays.
   void release();
@@ -158,30 +157,8 @@ class RasterImage {
   // 2^bitCount palette entries (bitCount <= 8; zero entries when the image has no palette).
   std::vector<std::uint8_t> headerWithColors() const;
 
-  // Copies palette entries first .. first+count-1 to out, skipping indices >= 2^bitCount.
-  // False when empty, bitCount > 8, first < 0 or out is null.
-  bool getPaletteEntries(int first, int count, PaletteEntry* out) const;
-  // Takes all entries of other's palette when both have the same depth <= 8 and this image has
-  // pixels (zero entries when other has none).
-  void copyPaletteFrom(const RasterImage& other);
   // Sets the alpha byte of every pixel of a 32-bit image.
   void setAlphaByte(std::uint8_t alpha);
-  // Grows the canvas by the margins (>= 0, not all 0; depths of 8 bits and more). The old
-  // picture stays at (left, top); the margins are zero or, with replicateEdges, copies of the
-  // nearest edge pixels. The origin moves by (-left, -top). False when nothing was done.
-  bool expandCanvas(bool replicateEdges, int left, int top, int right, int bottom);
-  // Makes this image a copy of source (header, pixels, palette, origin). Nothing happens when
-  // source is empty or is this image.
-  bool duplicate(const RasterImage& source);
-
-  // Flat block: header (40), masks (12), pixels (stride x height), originX, originY (4 each).
-  // Returns the bytes written (0 for an empty image).
-  std::size_t storeToBlock(std::vector<std::uint8_t>& out) const;
-  static std::size_t blockSize(std::size_t stride, std::int32_t height) {
-    return 52 + stride * static_cast<std::size_t>(height) + 8;
-  }
-  // Reads such a block; false (image unchanged) for a block too short or a header create rejects.
-  bool loadFromBlock(std::span<const std::uint8_t> block);
 
   std::int32_t originX() const { return originX_; }
   std::int32_t originY() const { return originY_; }
@@ -190,12 +167,11 @@ class RasterImage {
     originY_ = y;
   }
 
-  // Why the last create / expand / load failed ("" after success).
-  const std::string& lastError() const { return lastError_; }
-
  private:
   void buildRowTable();
   void takeFrom(RasterImage& other) noexcept;
+  // Makes this image a deep copy of a non-empty source; unchanged when the memory cannot be had.
+  void copyFrom(const RasterImage& source);
 
   std::int32_t originX_ = 0;
   std::int32_t originY_ = 0;
@@ -205,7 +181,6 @@ class RasterImage {
   ColorMasks masks_;
   std::vector<PaletteEntry> palette_;
   std::size_t stride_ = 0;
-  std::string lastError_;
 };
 
 }  // namespace brevanto::image

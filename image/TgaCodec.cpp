@@ -106,10 +106,8 @@ bool TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
   if (mapEntrySize == 15 || mapEntrySize == 16) return fail("TGA 16-bit colour maps are not supported");
 
   RasterImage image;
-  if (depth == 15) {
-    if (!image.create(width, height, kMasks555)) return fail("TGA: " + image.lastError());
-  } else if (!image.create(width, height, depth)) {
-    return fail("TGA: " + image.lastError());
+  if (auto made = depth == 15 ? image.create(width, height, kMasks555) : image.create(width, height, depth); !made) {
+    return fail("TGA: " + made.error());
   }
 
   r.seek(std::min(data.size(), kHeaderSize + idLength));

@@ -49,7 +49,7 @@ bool writeAll(std::FILE* file, std::span<const std::uint8_t> bytes) {
 }
 
 Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path,
-                                                const std::function<std::string(std::uint64_t)>& refuseSize) {
+                                                const std::function<Result<void>(std::uint64_t)>& acceptSize) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return fail("no such file " + path.string());
   FileHandle file = openFile(path, "rb");
@@ -57,8 +57,8 @@ Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path,
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return fail("cannot seek in " + path.string());
   const long size = std::ftell(file.get());
   if (size < 0) return fail("cannot read " + path.string());
-  if (refuseSize) {
-    if (std::string why = refuseSize(static_cast<std::uint64_t>(size)); !why.empty()) return fail(std::move(why));
+  if (acceptSize) {
+    if (auto accepted = acceptSize(static_cast<std::uint64_t>(size)); !accepted) return fail(std::move(accepted.error()));
   }
   std::rewind(file.get());
   std::vector<std::uint8_t> bytes;

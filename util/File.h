@@ -37,10 +37,10 @@ bool writeAll(std::FILE* file, std::span<const std::uint8_t> bytes);
 bool flushToDevice(std::FILE* file);
 
 // A whole file's bytes, or why they cannot be had: "no such file P", "cannot open P",
-// "cannot seek in P", "out of memory reading P", "cannot read P". refuseSize (when given) sees
-// the file's size before anything is allocated and returns a reason to refuse it, or an empty text.
+// "cannot seek in P", "out of memory reading P", "cannot read P". acceptSize (when given) sees
+// the file's size before anything is allocated and fails with the reason to refuse it.
 Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path,
-                                                const std::function<std::string(std::uint64_t size)>& refuseSize = {});
+                                                const std::function<Result<void>(std::uint64_t size)>& acceptSize = {});
 
 // Where replacing a file failed, and the system's reason.
 struct WriteFailure {

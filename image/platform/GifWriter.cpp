@@ -122,7 +122,7 @@ std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
   if (view.width > 65535 || view.height > 65535) return failed("a GIF image is at most 65535 pixels a side");
   const std::size_t w = static_cast<std::size_t>(view.width);
   const std::size_t h = static_cast<std::size_t>(view.height);
-  if (!checkByteAllocation(w * h * 5, error)) return {};
+  if (auto work = checkByteAllocation(w * h * 5); !work) return failed(work.error());
 
   std::vector<std::uint8_t> indices(w * h);
   std::vector<std::uint32_t> palette;  // 0xRRGGBB

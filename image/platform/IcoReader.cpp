@@ -40,7 +40,10 @@ bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::str
     error = "unsupported icon image format";
     return false;
   }
-  if (!checkImageAllocation(w, h, std::uint64_t(w) * std::uint64_t(h) * 4, &error)) return false;
+  if (auto pixels = checkImageAllocation(w, h, std::uint64_t(w) * std::uint64_t(h) * 4); !pixels) {
+    error = pixels.error();
+    return false;
+  }
   std::size_t pos = *headerSize;
   std::uint32_t palette[256] = {};
   if (bpp <= 8) {

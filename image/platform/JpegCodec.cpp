@@ -372,7 +372,10 @@ bool Encoder::prepare(const ImageView& view, RowSource source, std::string* erro
   const std::size_t height = static_cast<std::size_t>(view.height);
   // The output starts at about a quarter of the raw picture and doubles when needed.
   const std::size_t start = std::max<std::size_t>(width * height * 3 / 4, 4096);
-  if (!checkByteAllocation(start + height * sizeof(JSAMPROW) + width * 4 * (kStripRows + 1), error)) return false;
+  if (auto work = checkByteAllocation(start + height * sizeof(JSAMPROW) + width * 4 * (kStripRows + 1)); !work) {
+    if (error) *error = work.error();
+    return false;
+  }
   if (output_.size() < start) output_.resize(start);
   rows_.resize(height);
   if (source == RowSource::Converted) {
@@ -595,7 +598,10 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sin
   }
   const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
   const std::uint64_t workBytes = std::uint64_t(width) * std::uint64_t(height) * (cmyk ? 7 : 3);
-  if (!checkImageAllocation(width, height, workBytes, &result.error)) return result;
+  if (auto work = checkImageAllocation(width, height, workBytes); !work) {
+    result.error = work.error();
+    return result;
+  }
 
   DecodedFrame frame;
   frame.width = width;

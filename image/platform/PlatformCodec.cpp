@@ -85,8 +85,12 @@ bool rasterFromDecoded(const DecodedFrame& frame, RasterImage& image, std::strin
     case PixelFormat::Argb1555: header.compression = kCompressionBitFields, masks = kMasks555; break;
     default: break;
   }
-  if (frame.width < 1 || frame.height < 1 || !image.create(header, masks) || image.isEmpty()) {
-    if (error) *error = image.lastError().empty() ? "the frame cannot be held in memory" : image.lastError();
+  if (frame.width < 1 || frame.height < 1) {
+    if (error) *error = "the frame cannot be held in memory";
+    return false;
+  }
+  if (auto made = image.create(header, masks); !made) {
+    if (error) *error = std::move(made.error());
     return false;
   }
   const std::size_t rowBytes = std::min(image.stride(), packedRowBytes(frame.width, frame.format));

@@ -128,7 +128,9 @@ DecodeResult decodePng(std::span<const std::uint8_t> data, const FrameSink& sink
   const std::int64_t width = png.image.width;
   const std::int64_t height = png.image.height;
   const int channels = alpha ? 4 : 3;
-  if (!checkImageAllocation(width, height, std::uint64_t(width) * std::uint64_t(height) * channels, &result.error)) {
+  if (auto pixels = checkImageAllocation(width, height, std::uint64_t(width) * std::uint64_t(height) * channels);
+      !pixels) {
+    result.error = pixels.error();
     return result;
   }
   png.image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;

@@ -154,10 +154,17 @@ DecodeResult decodeTiff(std::span<const std::uint8_t> data, const FrameSink& sin
     std::uint32_t w = 0, h = 0;
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-    if (!checkImageAllocation(w, h, std::uint64_t(w) * h * 8, &result.error)) return result;
+    if (auto page = checkImageAllocation(w, h, std::uint64_t(w) * h * 8); !page) {
+      result.error = page.error();
+      return result;
+    }
     total += std::uint64_t(w) * h * 8;  // the library's raster plus the frame kept
-    if (++pages > kMaxPages || !checkByteAllocation(total, &result.error)) {
-      if (result.error.empty()) result.error = "too many TIFF pages";
+    if (++pages > kMaxPages) {
+      result.error = "too many TIFF pages";
+      return result;
+    }
+    if (auto all = checkByteAllocation(total); !all) {
+      result.error = all.error();
       return result;
     }
   } while (TIFFReadDirectory(t));

@@ -16,7 +16,7 @@ using testing::ScratchFolder;
 
 image::RasterImage smallFrame() {
   image::RasterImage frame;
-  frame.create(4, 3, 32);
+  EXPECT_TRUE(frame.create(4, 3, 32));
   return frame;
 }
 

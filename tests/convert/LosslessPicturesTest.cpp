@@ -19,7 +19,7 @@ using Kind = swf::SlotPicture::Kind;
 // A 24-bit picture of one colour with an optional different pixel.
 image::RasterImage picture(int width, int height, std::uint8_t grey, int dotX = -1, int dotY = -1) {
   image::RasterImage image;
-  image.create(width, height, 24);
+  EXPECT_TRUE(image.create(width, height, 24));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       std::uint8_t* p = image.pixel(x, y);

@@ -131,7 +131,7 @@ TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
   AnimatedImage jpeg = load(dir / "a.JPG");
   ASSERT_EQ(jpeg.frame(0).bitCount(), 24);
   RasterImage decoded;
-  decoded.create(40, 30, 32);
+  ASSERT_TRUE(decoded.create(40, 30, 32));
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 40; ++x) std::memcpy(decoded.pixel(x, y), jpeg.frame(0).pixel(x, y), 3);
   EXPECT_GT(psnrOverWhite(frame, decoded), 40.0);
@@ -142,13 +142,11 @@ TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
 TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   ScratchFolder dir;
   const RasterImage frame = gradientFrame(64, 64);
-  std::vector<std::uint8_t> file;
   for (int quality : {1, 75, 90, 100}) {
     ImageProperties props;
     props.set(ImageProperties::QualityKey, std::to_string(quality));
     ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "q.jpeg", props));
-    ASSERT_TRUE(readWholeFile(dir / "q.jpeg", file));
-    EXPECT_EQ(encodeJpeg(frame, quality), file) << quality;
+    EXPECT_EQ(encodeJpeg(frame, quality), *readPictureFile(dir / "q.jpeg")) << quality;
   }
   // Out-of-range qualities are clamped; "-1" and empty mean 80.
   EXPECT_EQ(encodeJpeg(frame, 0), encodeJpeg(frame, 1));
@@ -156,18 +154,14 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   ImageProperties defaults;
   defaults.set(ImageProperties::QualityKey, "-1");
   ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "d.jpg", defaults));
-  ASSERT_TRUE(readWholeFile(dir / "d.jpg", file));
-  EXPECT_EQ(encodeJpeg(frame, 80), file);
+  EXPECT_EQ(encodeJpeg(frame, 80), *readPictureFile(dir / "d.jpg"));
   // Quality applies to JPEG only.
   ImageProperties low, high;
   low.set(ImageProperties::QualityKey, "10");
   high.set(ImageProperties::QualityKey, "90");
-  std::vector<std::uint8_t> a, b;
   ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "low.png", low));
   ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "high.png", high));
-  ASSERT_TRUE(readWholeFile(dir / "low.png", a));
-  ASSERT_TRUE(readWholeFile(dir / "high.png", b));
-  EXPECT_EQ(a, b);
+  EXPECT_EQ(*readPictureFile(dir / "low.png"), *readPictureFile(dir / "high.png"));
 }
 
 TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {

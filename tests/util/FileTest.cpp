@@ -65,7 +65,10 @@ TEST_F(FileTest, ReadingReportsWhyAndLetsTheCallerRefuseASize) {
   EXPECT_TRUE(readWholeFile(root / "empty")->empty());
   std::ofstream(root / "big") << "0123456789";
   const auto refused = readWholeFile(
-      root / "big", [](std::uint64_t size) { return size > 4 ? "too large: " + std::to_string(size) : std::string(); });
+      root / "big", [](std::uint64_t size) -> Result<void> {
+        if (size > 4) return fail("too large: " + std::to_string(size));
+        return {};
+      });
   EXPECT_EQ(refused.error(), "too large: 10");
 }
 
