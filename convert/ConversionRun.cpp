@@ -273,9 +273,9 @@ void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem
   } else if (player_.frameCount() == 0 || first == nullptr) {
     const std::string reason = player_.lastError().empty() ? "cannot be decoded" : player_.lastError();
     actions.problem = RunProblem{currentFile_, movie, RunStage::Decode, reason};
-  } else if (const std::string missing = capture.missingPictures(); !missing.empty()) {
+  } else if (const auto missing = capture.missingPictures()) {
     // A movie without some of its pictures would silently replace a good one: report instead.
-    actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, missing + "; the movie was not written"};
+    actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, *missing + "; the movie was not written"};
   } else {
     const AssembledMovie movie = assembleMovie(player_, settings_, currentFile_);
     if (movie.written) {

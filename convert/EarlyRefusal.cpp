@@ -29,9 +29,9 @@ std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> da
   input.sourceWidth = source.width;
   input.sourceHeight = source.height;
   applyTimeline(input, walk.played(), check.settings, timing.loopCount);
-  std::string why = swf::movieRefusal(input);
-  if (why.empty()) return std::nullopt;
-  return movieProblem(input, swf::MovieError{swf::MovieError::Kind::Refused, std::move(why), {}});
+  auto why = swf::movieRefusal(input);
+  if (!why) return std::nullopt;
+  return movieProblem(input, swf::MovieError{swf::MovieError::Kind::Refused, std::move(*why), {}});
 }
 
 std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check) {

@@ -70,7 +70,7 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
   return slot;
 }
 
-std::string FrameCapture::missingPictures() const {
+std::optional<std::string> FrameCapture::missingPictures() const {
   if (failedWrites_ > 0) {
     return std::to_string(failedWrites_) + " frame picture(s) could not be written to the capture folder \"" +
            captureFolder(outputFolder) + "\"";
@@ -81,7 +81,7 @@ std::string FrameCapture::missingPictures() const {
       return "the captured frame picture \"" + path + "\" was removed during the conversion";
     }
   }
-  return {};
+  return std::nullopt;
 }
 
 swf::SlotPicture FrameCapture::losslessPictureAt(const std::string& gifPath, int slot, SlotPictureMaker& maker) const {

@@ -12,6 +12,7 @@
 // shows (PreviewPlayer::handleShownFrames), never from a repaint.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,8 @@ class FrameCapture {
 
   // Why the pictures captured since slot 0 cannot make a complete movie: a picture could not be
   // written (full disk, read-only folder), or a written one has vanished since (the capture
-  // folder was emptied or deleted during the conversion). Empty when every picture is there.
-  std::string missingPictures() const;
+  // folder was emptied or deleted during the conversion). Nothing when every picture is there.
+  std::optional<std::string> missingPictures() const;
 
   // The picture captured for `slot` of the GIF gifPath, read back from the capture folder: none
   // when no capture file starts there, Unreadable when one exists but cannot be read.

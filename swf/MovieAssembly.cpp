@@ -24,28 +24,8 @@ constexpr std::uint16_t kFirstBitmapId = 2;
 
 std::string sizeText(int width, int height) { return std::to_string(width) + " x " + std::to_string(height); }
 
-// The reason the input cannot make a movie, or an empty text when it can.
-std::string refusal(const MovieAssemblyInput& in) {
-  if (in.stageWidth < 1 || in.stageWidth > kMaxStageSide || in.stageHeight < 1 || in.stageHeight > kMaxStageSide)
-    return "The movie size " + sizeText(in.stageWidth, in.stageHeight) +
-           " cannot be used: width and height must be between 1 and " + std::to_string(kMaxStageSide) + " pixels.";
-  if (in.sourceWidth < 1 || in.sourceHeight < 1)
-    return "The GIF size " + sizeText(in.sourceWidth, in.sourceHeight) +
-           " cannot be used: its frames must be at least one pixel wide and high.";
-  if (!in.isFlat() && (in.slotCount < 0 || in.slotCount > kMaxSlotCount))
-    return "The animation is too long for one movie: it runs " + std::to_string(in.slotCount) +
-           " steps of 100 ms, at most " + std::to_string(kMaxSlotCount) + " fit.";
-  if (in.isFlat() && (in.slotCount < 0 || std::int64_t{in.slotCount} * std::max(1, in.passes) > kMaxMovieFrames))
-    return "The animation is too long for one movie: it runs " +
-           std::to_string(std::int64_t{in.slotCount} * std::max(1, in.passes)) + " movie frames, at most " +
-           std::to_string(kMaxMovieFrames) + " fit.";
-  if (movieFileName(in.gifPath).empty()) return "The GIF path \"" + in.gifPath + "\" has no file name.";
-  return {};
-}
-
 util::Result<void, MovieError> checkInput(const MovieAssemblyInput& in) {
-  if (std::string why = refusal(in); !why.empty())
-    return util::fail(MovieError{MovieError::Kind::Refused, std::move(why), {}});
+  if (auto why = movieRefusal(in)) return util::fail(MovieError{MovieError::Kind::Refused, std::move(*why), {}});
   return {};
 }
 
@@ -84,7 +64,23 @@ std::string moviePath(const std::string& outputFolder, const std::string& gifPat
   return util::folderPath(outputFolder) + movieFileName(gifPath);
 }
 
-std::string movieRefusal(const MovieAssemblyInput& input) { return refusal(input); }
+std::optional<std::string> movieRefusal(const MovieAssemblyInput& in) {
+  if (in.stageWidth < 1 || in.stageWidth > kMaxStageSide || in.stageHeight < 1 || in.stageHeight > kMaxStageSide)
+    return "The movie size " + sizeText(in.stageWidth, in.stageHeight) +
+           " cannot be used: width and height must be between 1 and " + std::to_string(kMaxStageSide) + " pixels.";
+  if (in.sourceWidth < 1 || in.sourceHeight < 1)
+    return "The GIF size " + sizeText(in.sourceWidth, in.sourceHeight) +
+           " cannot be used: its frames must be at least one pixel wide and high.";
+  if (!in.isFlat() && (in.slotCount < 0 || in.slotCount > kMaxSlotCount))
+    return "The animation is too long for one movie: it runs " + std::to_string(in.slotCount) +
+           " steps of 100 ms, at most " + std::to_string(kMaxSlotCount) + " fit.";
+  if (in.isFlat() && (in.slotCount < 0 || std::int64_t{in.slotCount} * std::max(1, in.passes) > kMaxMovieFrames))
+    return "The animation is too long for one movie: it runs " +
+           std::to_string(std::int64_t{in.slotCount} * std::max(1, in.passes)) + " movie frames, at most " +
+           std::to_string(kMaxMovieFrames) + " fit.";
+  if (movieFileName(in.gifPath).empty()) return "The GIF path \"" + in.gifPath + "\" has no file name.";
+  return std::nullopt;
+}
 
 util::Result<std::string, MovieError> writeMovie(const MovieAssemblyInput& input,
                                                  const PictureForSlot& pictureForSlot) {
@@ -270,7 +266,7 @@ MovieBuilder::MovieBuilder(const MovieAssemblyInput& input) : state_(std::make_u
   State& s = *state_;
   s.input = input;
   s.input.slotCount = 0;
-  s.refused = !refusal(s.input).empty();
+  s.refused = movieRefusal(s.input).has_value();
   if (s.refused) return;
   s.movie.setFrameSize(static_cast<float>(input.stageWidth), static_cast<float>(input.stageHeight));
   s.movie.setFrameRate(input.frameRate);

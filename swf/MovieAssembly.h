@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -114,9 +115,9 @@ struct MovieError {
   util::WriteFailure write;
 };
 
-// Why the input cannot make a movie (the Refused detail), or an empty text when it can. Lets a
-// caller refuse a file from its sizes and length before making any picture.
-std::string movieRefusal(const MovieAssemblyInput& input);
+// Why the input cannot make a movie (the Refused detail); nothing when it can. Lets a caller
+// refuse a file from its sizes and length before making any picture.
+std::optional<std::string> movieRefusal(const MovieAssemblyInput& input);
 
 // Builds the input's slotCount slots from pictureForSlot and writes the movie. The checks run
 // before any picture is asked for. Gives the movie's path.
