@@ -152,8 +152,9 @@ namespace brevanto::app {
 
 FileFacts readFileFacts(const QString& path) {
   image::AnimatedImage animation;
-  animation.load(std::filesystem::path(QFile::encodeName(path).toStdString()));
   FileFacts facts;
+  // A file that cannot be decoded has no frames: its facts stay empty.
+  if (!animation.load(std::filesystem::path(QFile::encodeName(path).toStdString()))) return facts;
   facts.frameCount = static_cast<int>(std::min<std::size_t>(animation.frameCount(), INT_MAX));
   if (facts.frameCount > 0) {
     facts.width = animation.frame(0).width();

@@ -271,8 +271,8 @@ void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem
   if (refused) {
     actions.problem = std::move(*refused);
   } else if (player_.frameCount() == 0 || first == nullptr) {
-    const std::string reason = player_.lastError().empty() ? "cannot be decoded" : player_.lastError();
-    actions.problem = RunProblem{currentFile_, movie, RunStage::Decode, reason};
+    actions.problem =
+        RunProblem{currentFile_, movie, RunStage::Decode, player_.loadFailure().value_or("cannot be decoded")};
   } else if (const auto missing = capture.missingPictures()) {
     // A movie without some of its pictures would silently replace a good one: report instead.
     actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, *missing + "; the movie was not written"};

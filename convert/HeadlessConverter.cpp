@@ -122,8 +122,8 @@ class MovieFeed {
 
 // GIF frames straight from the decoder: each composed canvas is copied and encoded on the
 // encoder's threads while the next frames are decoded; the pictures reach the feed in frame order.
-// Returns why no frame came, or an empty text.
-std::string feedGifFrames(std::span<const std::uint8_t> data, int threads, MovieFeed& feed) {
+// Fails with why no frame came.
+util::Result<void> feedGifFrames(std::span<const std::uint8_t> data, int threads, MovieFeed& feed) {
   FrameCopies copies;
   // A lossless picture depends on the one before it, so those are made in slot order here.
   if (feed.picturesDependOnEachOther()) threads = 1;
@@ -145,16 +145,16 @@ std::string feedGifFrames(std::span<const std::uint8_t> data, int threads, Movie
       });
   encoder.finish();
   if (feed.frameCount() > 0) return {};
-  return result.error.empty() ? "no frame could be decoded" : result.error;
+  return util::fail(result.error.empty() ? "no frame could be decoded" : result.error);
 }
 
 // Any other format: the codec's frames, each encoded as the window's capture encodes it.
-// Returns why no frame came, or an empty text.
-std::string feedCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format, MovieFeed& feed) {
+// Fails with why no frame came.
+util::Result<void> feedCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format, MovieFeed& feed) {
   image::AnimatedImage frames;
   image::ImageProperties properties;
-  if (!frames.loadFromMemory(data, format, &properties) || frames.frameCount() == 0) {
-    return frames.lastError().empty() ? "cannot be decoded" : frames.lastError();
+  if (auto loaded = frames.loadFromMemory(data, format, &properties); !loaded || frames.frameCount() == 0) {
+    return util::fail(!loaded && !loaded.error().empty() ? loaded.error() : "cannot be decoded");
   }
   feed.start(frames.frame(0).width(), frames.frame(0).height());
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
@@ -192,15 +192,12 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
   }
 
   MovieFeed feed(gifPath, settings, timing);
-  const std::string decodeError = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
-                                      ? feedGifFrames(data, encodeThreadsPerFile(encodeThreads, 1), feed)
-                                      : feedCodecFrames(data, format, feed);
+  const util::Result<void> fed = format == image::ImageFormat::Gif && image::platform::looksLikeGif(data)
+                                     ? feedGifFrames(data, encodeThreadsPerFile(encodeThreads, 1), feed)
+                                     : feedCodecFrames(data, format, feed);
   data.clear();
   data.shrink_to_fit();
-  if (feed.frameCount() == 0) {
-    return util::fail(RunProblem{gifPath, movie, RunStage::Decode,
-                                 "cannot be decoded" + (decodeError.empty() ? std::string() : ": " + decodeError)});
-  }
+  if (!fed) return util::fail(RunProblem{gifPath, movie, RunStage::Decode, "cannot be decoded: " + fed.error()});
   return feed.finish();
 }
 
@@ -220,12 +217,12 @@ util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourceP
   if (!read) return util::fail(unreadable(sourcePath, {}, read.error()));
   std::vector<std::uint8_t> data = std::move(*read);
   image::AnimatedImage frames;
-  if (!frames.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(sourcePath)))) {
-    return util::fail(
-        RunProblem{sourcePath,
-                   {},
-                   RunStage::Decode,
-                   "cannot be decoded" + (frames.lastError().empty() ? std::string() : ": " + frames.lastError())});
+  if (auto loaded = frames.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(sourcePath)));
+      !loaded) {
+    return util::fail(RunProblem{sourcePath,
+                                 {},
+                                 RunStage::Decode,
+                                 "cannot be decoded" + (loaded.error().empty() ? std::string() : ": " + loaded.error())});
   }
   data.clear();
   data.shrink_to_fit();

@@ -17,7 +17,8 @@ swf::SlotPicture jpegPicture(std::vector<std::uint8_t> jpeg) {
 }  // namespace
 
 swf::SlotPicture encodePicture(const image::platform::DecodedFrame& frame, int qualitySetting) {
-  return jpegPicture(image::platform::encodeJpeg(image::platform::viewOf(frame), jpegQualityFor(qualitySetting)));
+  auto jpeg = image::platform::encodeJpeg(image::platform::viewOf(frame), jpegQualityFor(qualitySetting));
+  return jpegPicture(jpeg ? std::move(*jpeg) : std::vector<std::uint8_t>{});
 }
 
 swf::SlotPicture encodePicture(const image::RasterImage& frame, int qualitySetting) {

@@ -46,16 +46,17 @@ bool PreviewPlayer::load(const std::string& path) {
   // One read of the file serves the frame decoder and the delay table.
   std::vector<std::uint8_t> data;
   bool ok = false;
-  lastError_.clear();
+  loadFailure_.reset();
   loopCount_.reset();
   FileTiming timing;
   if (auto read = image::readPictureFile(path); !read) {
-    lastError_ = std::move(read.error());
+    loadFailure_ = std::move(read.error());
     delayTable_.clear();
   } else {
     data = std::move(*read);
-    ok = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
-    if (!ok) lastError_ = frames_.lastError().empty() ? "cannot be decoded" : frames_.lastError();
+    auto loaded = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
+    ok = loaded.ok();
+    if (!ok) loadFailure_ = loaded.error().empty() ? "cannot be decoded" : std::move(loaded.error());
     // A file the frame decoder refused (beyond the size or memory limits, or undecodable) is
     // not split and decoded again frame by frame for its delays: that could cost what the
     // refusal saved.

@@ -101,8 +101,8 @@ class PreviewPlayer {
   const image::RasterImage* currentImage() const { return frameAt(currentFrame()); }
   const controls::AnimatedPicture& delayTable() const { return delayTable_; }
   const image::AnimatedImage& frames() const { return frames_; }
-  // Why the last load's frame decoder failed ("" when it succeeded).
-  const std::string& lastError() const { return lastError_; }
+  // Why the last load got no frames; nothing when it succeeded.
+  const std::optional<std::string>& loadFailure() const { return loadFailure_; }
   // The last load's file's looping extension: its repeat count (0: forever), none without one.
   std::optional<int> loopCount() const { return loopCount_; }
 
@@ -131,7 +131,7 @@ class PreviewPlayer {
   Timeline timeline_;
   controls::AnimatedPicture delayTable_;
   FrameCapture capture_;
-  std::string lastError_;
+  std::optional<std::string> loadFailure_;
   std::optional<int> loopCount_;
   Timing timing_ = Timing::Steps;
 

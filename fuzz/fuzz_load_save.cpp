@@ -59,10 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   image::AnimatedImage animation;
   image::ImageProperties properties;
-  const bool loaded = animation.load(input, &properties);
+  const auto loaded = animation.load(input, &properties);
   if (!loaded) {
     FUZZ_CHECK(animation.frameCount() == 0);
-    FUZZ_CHECK(!animation.lastError().empty());
+    FUZZ_CHECK(!loaded.error().empty());
     return 0;
   }
   FUZZ_CHECK(animation.frameCount() > 0);

@@ -10,11 +10,12 @@
 #include "image/ImageFormat.h"
 #include "image/ImageProperties.h"
 #include "image/RasterImage.h"
+#include "util/Result.h"
 
 namespace brevanto::image {
 
-// An image file's frames, in file order. Delays, when the file has them, come only as
-// FrameDelaysKey text in the properties a load returns.
+// An image file's frames, in file order. Delays, when the file has them, come only in the
+// properties a load returns (ImageProperties::frameDelaysMs).
 class AnimatedImage {
  public:
   AnimatedImage() = default;
@@ -23,11 +24,12 @@ class AnimatedImage {
 
   // Loads every frame of the file through the codec its extension selects and appends them
   // after the frames already held. When `properties` is given and the codec produced metadata,
-  // *properties is replaced by it. False (frames unchanged) when there is no codec or the
-  // file cannot be decoded; lastError() then tells why.
-  bool load(const std::filesystem::path& path, ImageProperties* properties = nullptr);
+  // *properties is replaced by it. Fails with the reason (frames unchanged) when there is no
+  // codec or the file cannot be decoded.
+  util::Result<void> load(const std::filesystem::path& path, ImageProperties* properties = nullptr);
   // The same from bytes already in memory, with the format given.
-  bool loadFromMemory(std::span<const std::uint8_t> data, ImageFormat format, ImageProperties* properties = nullptr);
+  util::Result<void> loadFromMemory(std::span<const std::uint8_t> data, ImageFormat format,
+                                    ImageProperties* properties = nullptr);
 
   std::size_t frameCount() const { return frames_.size(); }
   // Frame at a 0-based index below frameCount(); it stays owned by this object.
@@ -38,11 +40,8 @@ class AnimatedImage {
   // Destroys every frame, last first.
   void clear() { frames_.clear(); }
 
-  const std::string& lastError() const { return lastError_; }
-
  private:
   FrameList frames_;
-  std::string lastError_;
 };
 
 }  // namespace brevanto::image

@@ -43,33 +43,33 @@ std::vector<std::uint8_t> BmpCodec::encode(const RasterImage& image) {
   return out;
 }
 
-bool BmpCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
+util::Result<void> BmpCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
                           const ImageProperties&) {
-  if (frames.empty() || frames.front().isEmpty()) return fail("no image to write");
+  if (frames.empty() || frames.front().isEmpty()) return util::fail("no image to write");
   FileSink sink(path);
-  if (!sink.isOpen()) return fail("cannot create " + path.string());
+  if (!sink.isOpen()) return util::fail("cannot create " + path.string());
   const bool written = writeBmp(frames.front(), sink);
   const bool closed = sink.close();
-  if (!written || !closed) return fail("cannot write " + path.string());
-  return true;
+  if (!written || !closed) return util::fail("cannot write " + path.string());
+  return {};
 }
 
-bool BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames, std::optional<ImageProperties>&) {
+util::Result<void> BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames, std::optional<ImageProperties>&) {
   ByteReader r(data);
-  if (data.size() <= kFileHeaderSize) return fail("BMP file too short");
-  if (data[0] != 'B' || data[1] != 'M') return fail("not a BMP file");
+  if (data.size() <= kFileHeaderSize) return util::fail("BMP file too short");
+  if (data[0] != 'B' || data[1] != 'M') return util::fail("not a BMP file");
   const std::uint32_t pixelOffset = *r.u32leAt(10);
-  if (pixelOffset >= data.size()) return fail("BMP pixel offset beyond the file");
+  if (pixelOffset >= data.size()) return util::fail("BMP pixel offset beyond the file");
 
   const auto headerSize = r.u32leAt(14);
   const auto width = r.i32leAt(18);
   const auto height = r.i32leAt(22);
   const auto bitCount = r.u16leAt(28);
   const auto compression = r.u32leAt(30);
-  if (!headerSize || !width || !height || !bitCount || !compression) return fail("BMP header truncated");
-  if (*width <= 0 || *height <= 0) return fail("unsupported BMP size (top-down or empty)");
+  if (!headerSize || !width || !height || !bitCount || !compression) return util::fail("BMP header truncated");
+  if (*width <= 0 || *height <= 0) return util::fail("unsupported BMP size (top-down or empty)");
   if (*compression != kCompressionRgb && *compression != kCompressionBitFields) {
-    return fail("unsupported BMP compression " + std::to_string(*compression));
+    return util::fail("unsupported BMP compression " + std::to_string(*compression));
   }
 
   BitmapInfoHeader header;
@@ -84,11 +84,11 @@ bool BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
     const auto red = r.u32leAt(54);
     const auto green = r.u32leAt(58);
     const auto blue = r.u32leAt(62);
-    if (!red || !green || !blue) return fail("BMP masks truncated");
+    if (!red || !green || !blue) return util::fail("BMP masks truncated");
     masks = {*red, *green, *blue};
   }
   RasterImage image;
-  if (auto made = image.create(header, masks); !made) return fail("BMP: " + made.error());
+  if (auto made = image.create(header, masks); !made) return util::fail("BMP: " + made.error());
 
   if (image.bitCount() <= 8) {
     // The colour table follows the info header, whatever its size says.
@@ -104,7 +104,7 @@ bool BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
   const std::size_t count = std::min(available, image.pixels().size());
   std::memcpy(image.pixels().data(), data.data() + pixelOffset, count);
   frames.append(std::move(image));
-  return true;
+  return {};
 }
 
 }  // namespace brevanto::image

@@ -12,19 +12,19 @@ util::Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::p
   });
 }
 
-bool ImageCodec::loadFromFile(const std::filesystem::path& path, FrameList& frames,
+util::Result<void> ImageCodec::loadFromFile(const std::filesystem::path& path, FrameList& frames,
                               std::optional<ImageProperties>& properties) {
   auto data = readPictureFile(path);
-  if (!data) return fail(std::move(data.error()));
+  if (!data) return util::fail(std::move(data.error()));
   return loadFromMemory(*data, frames, properties);
 }
 
-bool ImageCodec::loadFromMemory(std::span<const std::uint8_t>, FrameList&, std::optional<ImageProperties>&) {
-  return fail("this format cannot be read");
+util::Result<void> ImageCodec::loadFromMemory(std::span<const std::uint8_t>, FrameList&, std::optional<ImageProperties>&) {
+  return util::fail("this format cannot be read");
 }
 
-bool ImageCodec::saveToFile(const std::filesystem::path&, std::span<const RasterImage>, const ImageProperties&) {
-  return fail("this format cannot be written");
+util::Result<void> ImageCodec::saveToFile(const std::filesystem::path&, std::span<const RasterImage>, const ImageProperties&) {
+  return util::fail("this format cannot be written");
 }
 
 }  // namespace brevanto::image

@@ -14,7 +14,7 @@
 namespace brevanto::image {
 
 // One codec object serves one load or one save; the factory creates it and the caller drops
-// it right after use. Failures are reported by a false result, with a reason in lastError().
+// it right after use. Each operation succeeds or fails with the reason.
 //
 // The properties holder of a load is an owning slot: a codec that produces metadata puts a new
 // list into it (replacing what it held).
@@ -27,27 +27,14 @@ class ImageCodec {
 
   // Default: reads the whole file (failing when it is missing, empty or beyond the memory
   // budget) and returns loadFromMemory on its bytes.
-  virtual bool loadFromFile(const std::filesystem::path& path, FrameList& frames,
-                            std::optional<ImageProperties>& properties);
-  // Default: false.
-  virtual bool loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
-                              std::optional<ImageProperties>& properties);
-  // Writes the first frame of `frames` to path. Default: false.
-  virtual bool saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
-                          const ImageProperties& properties);
-
-  const std::string& lastError() const { return lastError_; }
-
- protected:
-  // Records a failure reason and returns false, so that `return fail("...");` reads naturally.
-  bool fail(std::string reason) {
-    lastError_ = std::move(reason);
-    return false;
-  }
-  void clearError() { lastError_.clear(); }
-
- private:
-  std::string lastError_;
+  virtual util::Result<void> loadFromFile(const std::filesystem::path& path, FrameList& frames,
+                                          std::optional<ImageProperties>& properties);
+  // Default: fails, the format cannot be read.
+  virtual util::Result<void> loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
+                                            std::optional<ImageProperties>& properties);
+  // Writes the first frame of `frames` to path. Default: fails, the format cannot be written.
+  virtual util::Result<void> saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
+                                        const ImageProperties& properties);
 };
 
 // A whole picture file's bytes (util::readWholeFile), refusing empty files and files beyond the

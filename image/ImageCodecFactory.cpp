@@ -93,7 +93,7 @@ bool ImageCodecFactory::save(const RasterImage& image, const std::filesystem::pa
   if (image.isEmpty() || path.empty()) return false;
   auto codec = createCodecForPath(path);
   if (!codec) return false;
-  return codec->saveToFile(path, std::span<const RasterImage>(&image, 1), properties);
+  return codec->saveToFile(path, std::span<const RasterImage>(&image, 1), properties).ok();
 }
 
 std::unique_ptr<ImageCodec> ImageCodecFactory::createCodec(ImageFormat format) {

@@ -70,28 +70,28 @@ std::vector<std::uint8_t> TgaCodec::encode(const RasterImage& image) {
   return out;
 }
 
-bool TgaCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
+util::Result<void> TgaCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
                           const ImageProperties&) {
-  if (frames.empty() || frames.front().isEmpty()) return fail("no image to write");
+  if (frames.empty() || frames.front().isEmpty()) return util::fail("no image to write");
   const RasterImage& image = frames.front();
   if (!writableDepth(image.bitCount())) {
-    return fail("TGA cannot hold " + std::to_string(image.bitCount()) + "-bit images");
+    return util::fail("TGA cannot hold " + std::to_string(image.bitCount()) + "-bit images");
   }
   if (!writableSize(image)) {
-    return fail("TGA cannot hold images wider or taller than 65535 pixels (this one is " +
+    return util::fail("TGA cannot hold images wider or taller than 65535 pixels (this one is " +
                 std::to_string(image.width()) + " x " + std::to_string(image.height()) + ")");
   }
   FileSink sink(path);
-  if (!sink.isOpen()) return fail("cannot create " + path.string());
+  if (!sink.isOpen()) return util::fail("cannot create " + path.string());
   const bool written = writeTga(image, sink);
   const bool closed = sink.close();
-  if (!written || !closed) return fail("cannot write " + path.string());
-  return true;
+  if (!written || !closed) return util::fail("cannot write " + path.string());
+  return {};
 }
 
-bool TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
+util::Result<void> TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
                               std::optional<ImageProperties>& properties) {
-  if (data.size() <= kHeaderSize) return fail("TGA file too short");
+  if (data.size() <= kHeaderSize) return util::fail("TGA file too short");
   ByteReader r(data);
   const std::uint8_t idLength = data[0];
   const std::uint8_t mapType = data[1];
@@ -103,16 +103,16 @@ bool TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
   const std::uint16_t height = *r.u16leAt(14);
   const std::uint8_t depth = data[16];
   const std::uint8_t descriptor = data[17];
-  if (mapEntrySize == 15 || mapEntrySize == 16) return fail("TGA 16-bit colour maps are not supported");
+  if (mapEntrySize == 15 || mapEntrySize == 16) return util::fail("TGA 16-bit colour maps are not supported");
 
   RasterImage image;
   if (auto made = depth == 15 ? image.create(width, height, kMasks555) : image.create(width, height, depth); !made) {
-    return fail("TGA: " + made.error());
+    return util::fail("TGA: " + made.error());
   }
 
   r.seek(std::min(data.size(), kHeaderSize + idLength));
   if (mapType == 1) {
-    if (std::uint32_t{mapFirst} + mapLength > 256) return fail("TGA colour map out of range");
+    if (std::uint32_t{mapFirst} + mapLength > 256) return util::fail("TGA colour map out of range");
     std::array<PaletteEntry, 256> table{};
     const std::size_t entryBytes = mapEntrySize == 32 ? 4 : 3;
     for (std::size_t i = 0; i < mapLength; ++i) {
@@ -143,7 +143,7 @@ bool TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
     }
   } else {
     const std::size_t pixelBytes = static_cast<std::size_t>(image.bitCount() / 8);
-    if (pixelBytes == 0) return fail("TGA run-length data needs whole-byte pixels");
+    if (pixelBytes == 0) return util::fail("TGA run-length data needs whole-byte pixels");
     // Packets form one pixel stream over the rows; a packet that runs past the end of a row
     // continues on the next one, and nothing is written past the last pixel.
     const std::size_t width = static_cast<std::size_t>(image.width());
@@ -187,7 +187,7 @@ bool TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& fra
   props.set(ImageProperties::RleKey, rle ? "1" : "-1");
   properties = std::move(props);
   frames.append(std::move(image));
-  return true;
+  return {};
 }
 
 }  // namespace brevanto::image

@@ -8,9 +8,9 @@ namespace brevanto::image {
 // uncompressed top-first 8-, 16-, 24- and 32-bit files of at most 65535 x 65535 pixels.
 class TgaCodec final : public ImageCodec {
  public:
-  bool loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
+  util::Result<void> loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
                       std::optional<ImageProperties>& properties) override;
-  bool saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
+  util::Result<void> saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
                   const ImageProperties& properties) override;
 
   // The file bytes the writer produces (empty for an empty image, an unsupported depth or a

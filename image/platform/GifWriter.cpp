@@ -113,16 +113,12 @@ std::vector<std::uint32_t> medianCut(const std::vector<std::uint32_t>& histogram
 
 }  // namespace
 
-std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
-  auto failed = [&](std::string reason) {
-    if (error) *error = std::move(reason);
-    return std::vector<std::uint8_t>{};
-  };
-  if (!view.valid()) return failed("no picture to encode");
-  if (view.width > 65535 || view.height > 65535) return failed("a GIF image is at most 65535 pixels a side");
+util::Result<std::vector<std::uint8_t>> encodeGif(const ImageView& view) {
+  if (!view.valid()) return util::fail("no picture to encode");
+  if (view.width > 65535 || view.height > 65535) return util::fail("a GIF image is at most 65535 pixels a side");
   const std::size_t w = static_cast<std::size_t>(view.width);
   const std::size_t h = static_cast<std::size_t>(view.height);
-  if (auto work = checkByteAllocation(w * h * 5); !work) return failed(work.error());
+  if (auto work = checkByteAllocation(w * h * 5); !work) return util::fail(work.error());
 
   std::vector<std::uint8_t> indices(w * h);
   std::vector<std::uint32_t> palette;  // 0xRRGGBB
@@ -215,7 +211,7 @@ std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
   int bits = 1;
   while ((std::size_t{1} << bits) < palette.size()) ++bits;
   std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(1 << bits, nullptr));
-  if (!map) return failed("out of memory");
+  if (!map) return util::fail("out of memory");
   for (int i = 0; i < (1 << bits); ++i) {
     const std::uint32_t c = static_cast<std::size_t>(i) < palette.size() ? palette[static_cast<std::size_t>(i)] : 0;
     map->Colors[i] =
@@ -225,7 +221,7 @@ std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
   std::vector<std::uint8_t> out;
   int openError = 0;
   std::unique_ptr<GifFileType, GifWriterCloser> gif(EGifOpen(&out, writeToVector, &openError));
-  if (!gif) return failed(GifErrorString(openError) ? GifErrorString(openError) : "GIF encoder failed");
+  if (!gif) return util::fail(GifErrorString(openError) ? GifErrorString(openError) : "GIF encoder failed");
   EGifSetGifVersion(gif.get(), true);
   bool ok = EGifPutScreenDesc(gif.get(), view.width, view.height, bits, 0, map.get()) == GIF_OK;
   if (ok && transparentIndex != NO_TRANSPARENT_COLOR) {
@@ -238,9 +234,9 @@ std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error) {
   for (std::size_t y = 0; ok && y < h; ++y) {
     ok = EGifPutLine(gif.get(), &indices[y * w], view.width) == GIF_OK;
   }
-  if (!ok) return failed(GifErrorString(gif->Error) ? GifErrorString(gif->Error) : "GIF encoding failed");
+  if (!ok) return util::fail(GifErrorString(gif->Error) ? GifErrorString(gif->Error) : "GIF encoding failed");
   int closeError = 0;
-  if (EGifCloseFile(gif.release(), &closeError) != GIF_OK) return failed("GIF encoding failed");
+  if (EGifCloseFile(gif.release(), &closeError) != GIF_OK) return util::fail("GIF encoding failed");
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "image/platform/DecodedImage.h"
+#include "util/Result.h"
 
 namespace brevanto::image::platform {
 
@@ -12,6 +13,6 @@ namespace brevanto::image::platform {
 // others get an exact palette when they hold at most 256 colours (pixels with alpha below 128
 // count as one transparent colour, written with a transparent index), and a median-cut
 // palette otherwise. A GIF frame written this way reads back pixel for pixel.
-std::vector<std::uint8_t> encodeGif(const ImageView& view, std::string* error = nullptr);
+util::Result<std::vector<std::uint8_t>> encodeGif(const ImageView& view);
 
 }  // namespace brevanto::image::platform

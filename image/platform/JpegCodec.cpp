@@ -334,13 +334,13 @@ class Encoder {
   Encoder(const Encoder&) = delete;
   Encoder& operator=(const Encoder&) = delete;
 
-  std::vector<std::uint8_t> encode(const ImageView& view, int quality, const std::vector<std::uint8_t>& exif,
-                                   JpegSymbolCounting counting, std::string* error);
+  util::Result<std::vector<std::uint8_t>> encode(const ImageView& view, int quality,
+                                                 const std::vector<std::uint8_t>& exif, JpegSymbolCounting counting);
   // Whether the last picture's tables came from our counting of every one of its blocks.
   bool countedAllBlocks() const;
 
  private:
-  bool prepare(const ImageView& view, RowSource source, std::string* error);
+  util::Result<void> prepare(const ImageView& view, RowSource source);
   bool run(const ImageView& view, RowSource source, int quality, const std::vector<std::uint8_t>& exif,
            JpegSymbolCounting counting);
   void fillStrip(const ImageView& view, RowSource source, std::int32_t first, std::int32_t count);
@@ -367,14 +367,13 @@ bool Encoder::countedAllBlocks() const {
 constexpr std::int32_t kStripRows = 16;  // one MCU row at 4:2:0
 constexpr std::size_t kKeptBytes = 8 << 20;
 
-bool Encoder::prepare(const ImageView& view, RowSource source, std::string* error) {
+util::Result<void> Encoder::prepare(const ImageView& view, RowSource source) {
   const std::size_t width = static_cast<std::size_t>(view.width);
   const std::size_t height = static_cast<std::size_t>(view.height);
   // The output starts at about a quarter of the raw picture and doubles when needed.
   const std::size_t start = std::max<std::size_t>(width * height * 3 / 4, 4096);
   if (auto work = checkByteAllocation(start + height * sizeof(JSAMPROW) + width * 4 * (kStripRows + 1)); !work) {
-    if (error) *error = work.error();
-    return false;
+    return work;
   }
   if (output_.size() < start) output_.resize(start);
   rows_.resize(height);
@@ -384,7 +383,7 @@ bool Encoder::prepare(const ImageView& view, RowSource source, std::string* erro
     strip_.resize(width * 4 * kStripRows);
     bgrRow_.resize(width * 3);
   }
-  return true;
+  return {};
 }
 
 // True when every alpha byte (the fourth of each pixel) of a row of B, G, R, A pixels is 255:
@@ -488,23 +487,18 @@ bool Encoder::run(const ImageView& view, RowSource source, int quality, const st
   return true;
 }
 
-std::vector<std::uint8_t> Encoder::encode(const ImageView& view, int quality, const std::vector<std::uint8_t>& exif,
-                                          JpegSymbolCounting counting, std::string* error) {
-  if (!created_) {
-    if (error) *error = errors_.message[0] ? errors_.message : "cannot start the JPEG encoder";
-    return {};
-  }
+util::Result<std::vector<std::uint8_t>> Encoder::encode(const ImageView& view, int quality,
+                                                        const std::vector<std::uint8_t>& exif,
+                                                        JpegSymbolCounting counting) {
+  if (!created_) return util::fail(errors_.message[0] ? errors_.message : "cannot start the JPEG encoder");
   RowSource source = RowSource::Converted;
   if (view.format == PixelFormat::Rgb24 || view.format == PixelFormat::Rgb32) {
     source = RowSource::Direct;
   } else if (view.format == PixelFormat::Argb32 || view.format == PixelFormat::PArgb32) {
     source = RowSource::OpaqueOrComposed;
   }
-  if (!prepare(view, source, error)) return {};
-  if (!run(view, source, quality, exif, counting)) {
-    if (error) *error = errors_.message[0] ? errors_.message : "JPEG error";
-    return {};
-  }
+  if (auto prepared = prepare(view, source); !prepared) return util::fail(std::move(prepared.error()));
+  if (!run(view, source, quality, exif, counting)) return util::fail(errors_.message[0] ? errors_.message : "JPEG error");
   std::vector<std::uint8_t> out(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(destination_.used));
   // A thread keeps its buffers for the next picture of the same size, but not those of an
   // exceptionally large one.
@@ -548,9 +542,10 @@ bool runOwnSymbolCountingCheck() {
   const ImageView view{kWidth, kHeight, PixelFormat::Rgb24, pixels.data(), kWidth * 3, {}};
   Encoder encoder;
   for (int quality : {75, 94, 100}) {
-    const std::vector<std::uint8_t> ours = encoder.encode(view, quality, {}, JpegSymbolCounting::Ours, nullptr);
-    if (ours.empty() || !encoder.countedAllBlocks()) return false;
-    if (ours != encoder.encode(view, quality, {}, JpegSymbolCounting::Libjpegs, nullptr)) return false;
+    const auto ours = encoder.encode(view, quality, {}, JpegSymbolCounting::Ours);
+    if (!ours || ours->empty() || !encoder.countedAllBlocks()) return false;
+    const auto theirs = encoder.encode(view, quality, {}, JpegSymbolCounting::Libjpegs);
+    if (!theirs || *ours != *theirs) return false;
   }
   return true;
 #else
@@ -566,21 +561,19 @@ bool ownSymbolCountingChecked() {
 std::vector<std::uint8_t> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view, int quality) {
   if (!view.valid()) return {};
   thread_local Encoder encoder;
-  return encoder.encode(view, std::clamp(quality, 1, 100), {}, counting, nullptr);
+  auto bytes = encoder.encode(view, std::clamp(quality, 1, 100), {}, counting);
+  return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
 }
 
-std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::span<const PropertyItem> items,
-                                     std::string* error) {
-  if (!view.valid()) {
-    if (error) *error = "no picture to encode";
-    return {};
-  }
+util::Result<std::vector<std::uint8_t>> encodeJpeg(const ImageView& view, int quality,
+                                                   std::span<const PropertyItem> items) {
+  if (!view.valid()) return util::fail("no picture to encode");
   // Our counting when the self-check passed; libjpeg's own, the same bytes more slowly, when
   // it did not.
   const JpegSymbolCounting counting =
       ownSymbolCountingChecked() ? JpegSymbolCounting::Ours : JpegSymbolCounting::Libjpegs;
   thread_local Encoder encoder;
-  return encoder.encode(view, std::clamp(quality, 1, 100), exifPayload(items), counting, error);
+  return encoder.encode(view, std::clamp(quality, 1, 100), exifPayload(items), counting);
 }
 
 DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sink) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/platform/DecodedImage.h"
+#include "util/Result.h"
 
 namespace brevanto::image::platform {
 
@@ -13,9 +14,9 @@ namespace brevanto::image::platform {
 // (the standard quantisation tables scaled as libjpeg does), chroma 4:4:4 at quality 90 and
 // above and 4:2:0 below, alpha composed over white. The quantised picture is the one
 // TurboJPEG's tjCompress2 writes at that quality. The items (camera and date metadata) go into
-// an Exif segment after the JFIF one. Empty result (and a reason) on failure. Thread-safe.
-std::vector<std::uint8_t> encodeJpeg(const ImageView& view, int quality, std::span<const PropertyItem> items = {},
-                                     std::string* error = nullptr);
+// an Exif segment after the JFIF one. Fails with the reason. Thread-safe.
+util::Result<std::vector<std::uint8_t>> encodeJpeg(const ImageView& view, int quality,
+                                                   std::span<const PropertyItem> items = {});
 
 // Decodes a JPEG into one 24-bit frame (CMYK files converted to RGB), with the items of its
 // Exif segment as properties.

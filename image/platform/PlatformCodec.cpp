@@ -22,13 +22,11 @@ namespace {
 
 // Replaces the file atomically, so a failed write (full disk, read-only folder) never leaves a
 // partial file nor damages an older one.
-bool writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string& error) {
+util::Result<void> writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   const auto written = util::replaceFile(path, bytes);
-  if (!written) {
-    const bool created = written.error().step != util::WriteFailure::Step::Create;
-    error = (created ? "cannot write " : "cannot create ") + path.string() + ": " + written.error().reason();
-  }
-  return written.ok();
+  if (written) return {};
+  const bool created = written.error().step != util::WriteFailure::Step::Create;
+  return util::fail((created ? "cannot write " : "cannot create ") + path.string() + ": " + written.error().reason());
 }
 
 DecodeResult decodeAny(std::span<const std::uint8_t> data, const FrameSink& sink) {
@@ -73,7 +71,7 @@ ImageView viewOfRaster(const RasterImage& image, std::vector<std::uint32_t>& pal
   return view;
 }
 
-bool rasterFromDecoded(const DecodedFrame& frame, RasterImage& image, std::string* error) {
+util::Result<void> rasterFromDecoded(const DecodedFrame& frame, RasterImage& image) {
   BitmapInfoHeader header;
   header.width = frame.width;
   header.height = frame.height;
@@ -85,14 +83,8 @@ bool rasterFromDecoded(const DecodedFrame& frame, RasterImage& image, std::strin
     case PixelFormat::Argb1555: header.compression = kCompressionBitFields, masks = kMasks555; break;
     default: break;
   }
-  if (frame.width < 1 || frame.height < 1) {
-    if (error) *error = "the frame cannot be held in memory";
-    return false;
-  }
-  if (auto made = image.create(header, masks); !made) {
-    if (error) *error = std::move(made.error());
-    return false;
-  }
+  if (frame.width < 1 || frame.height < 1) return util::fail("the frame cannot be held in memory");
+  if (auto made = image.create(header, masks); !made) return made;
   const std::size_t rowBytes = std::min(image.stride(), packedRowBytes(frame.width, frame.format));
   for (std::int32_t y = 0; y < frame.height; ++y) std::memcpy(image.row(y), frame.row(y), rowBytes);
   if (isIndexed(frame.format)) {
@@ -104,74 +96,64 @@ bool rasterFromDecoded(const DecodedFrame& frame, RasterImage& image, std::strin
     }
   }
   if (frame.format == PixelFormat::Rgb32) image.setAlphaByte(255);
-  return true;
+  return {};
 }
 
-bool PlatformCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
-                                   std::optional<ImageProperties>& properties) {
-  clearError();
-  if (data.empty()) return fail("no image data");
+util::Result<void> PlatformCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
+                                                 std::optional<ImageProperties>& properties) {
+  if (data.empty()) return util::fail("no image data");
   FrameList decoded;
   std::string frameError;
   const DecodeResult result = decodeAny(data, [&](const DecodedFrame& frame) {
     RasterImage image;
-    if (!rasterFromDecoded(frame, image, &frameError)) return false;
+    if (auto held = rasterFromDecoded(frame, image); !held) {
+      frameError = std::move(held.error());
+      return false;
+    }
     decoded.append(std::move(image));
     return true;
   });
-  if (decoded.empty()) return fail(!frameError.empty() ? frameError : result.error);
-  // A file that broke off after some frames still loads; the reason stays readable.
-  if (!result.error.empty()) fail(result.error);
+  if (decoded.empty()) return util::fail(!frameError.empty() ? frameError : result.error);
+  // A file that broke off after some frames still loads with the frames it gave.
   ImageProperties list;
   list.addPropertyItems(result.properties);
   properties = std::move(list);
   decoded.moveAllTo(frames);
-  return true;
+  return {};
 }
 
-std::vector<std::uint8_t> PlatformCodec::encode(const RasterImage& image, ImageFormat format,
-                                                const ImageProperties& properties) {
-  clearError();
-  if (image.isEmpty()) {
-    fail("the image is empty");
-    return {};
-  }
+util::Result<std::vector<std::uint8_t>> PlatformCodec::encode(const RasterImage& image, ImageFormat format,
+                                                              const ImageProperties& properties) {
+  if (image.isEmpty()) return util::fail("the image is empty");
   std::vector<std::uint32_t> palette;
   const ImageView view = viewOfRaster(image, palette);
-  std::string error;
-  std::vector<std::uint8_t> bytes;
-  switch (format) {
-    case ImageFormat::Jpeg:
-      bytes = encodeJpeg(view, properties.jpegQuality(), properties.writablePropertyItems(), &error);
-      break;
-    case ImageFormat::Gif: bytes = encodeGif(view, &error); break;
-    case ImageFormat::Png: bytes = encodePng(view, &error); break;
-    case ImageFormat::Tiff: bytes = encodeTiff(view, properties.writablePropertyItems(), &error); break;
-    case ImageFormat::Bmp: bytes = BmpCodec::encode(image); break;
-    default: error = "no encoder for this file type"; break;
-  }
-  if (bytes.empty()) fail(error.empty() ? "encoding failed" : error);
+  auto bytes = [&]() -> util::Result<std::vector<std::uint8_t>> {
+    switch (format) {
+      case ImageFormat::Jpeg: return encodeJpeg(view, properties.jpegQuality(), properties.writablePropertyItems());
+      case ImageFormat::Gif: return encodeGif(view);
+      case ImageFormat::Png: return encodePng(view);
+      case ImageFormat::Tiff: return encodeTiff(view, properties.writablePropertyItems());
+      case ImageFormat::Bmp: return BmpCodec::encode(image);
+      default: return util::fail("no encoder for this file type");
+    }
+  }();
+  if (bytes && bytes->empty()) return util::fail("encoding failed");
   return bytes;
 }
 
-bool PlatformCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
-                               const ImageProperties& properties) {
-  clearError();
-  if (frames.empty() || frames.front().isEmpty()) return fail("no image to save");
-  const std::vector<std::uint8_t> bytes = encode(frames.front(), ImageCodecFactory::formatFromPath(path), properties);
-  if (bytes.empty()) return false;
-  std::string error;
-  if (!writeFileReplacing(path, bytes, error)) return fail(error);
-  return true;
+util::Result<void> PlatformCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
+                                             const ImageProperties& properties) {
+  if (frames.empty() || frames.front().isEmpty()) return util::fail("no image to save");
+  const auto bytes = encode(frames.front(), ImageCodecFactory::formatFromPath(path), properties);
+  if (!bytes) return util::fail(bytes.error());
+  return writeFileReplacing(path, *bytes);
 }
 
-std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality, std::string* error) {
+std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality) {
   ImageProperties properties;
   properties.set(ImageProperties::QualityKey, std::to_string(quality));
-  PlatformCodec codec;
-  std::vector<std::uint8_t> bytes = codec.encode(image, ImageFormat::Jpeg, properties);
-  if (bytes.empty() && error) *error = codec.lastError();
-  return bytes;
+  auto bytes = PlatformCodec().encode(image, ImageFormat::Jpeg, properties);
+  return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
 }
 
 }  // namespace brevanto::image

@@ -18,25 +18,25 @@ namespace brevanto::image {
 // first frame as JPEG, GIF, PNG or TIFF by the path's extension (BMP through BmpCodec).
 class PlatformCodec final : public ImageCodec {
  public:
-  bool loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
+  util::Result<void> loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
                       std::optional<ImageProperties>& properties) override;
-  bool saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
+  util::Result<void> saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
                   const ImageProperties& properties) override;
 
-  // The file bytes a save in `format` writes for the image; empty (with a reason in
-  // lastError()) on failure or for formats without an encoder.
-  std::vector<std::uint8_t> encode(const RasterImage& image, ImageFormat format, const ImageProperties& properties);
+  // The file bytes a save in `format` writes for the image; fails with the reason, also for
+  // formats without an encoder.
+  util::Result<std::vector<std::uint8_t>> encode(const RasterImage& image, ImageFormat format, const ImageProperties& properties);
 };
 
 // Encodes a frame as JPEG in memory: the very bytes a save to a .jpg file with that quality
 // writes (quality clamped to 1..100; alpha composed over white). Empty on failure.
-std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality, std::string* error = nullptr);
+std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality);
 
 // A read-only view of a RasterImage's rows for the imaging layer (display row 0 first).
 platform::ImageView viewOfRaster(const RasterImage& image, std::vector<std::uint32_t>& paletteStorage);
 
 // Fills a RasterImage from a decoded frame (the pixel-format table of the imaging service).
-// False when the format or size cannot be held.
-bool rasterFromDecoded(const platform::DecodedFrame& frame, RasterImage& image, std::string* error = nullptr);
+// Fails when the format or size cannot be held.
+util::Result<void> rasterFromDecoded(const platform::DecodedFrame& frame, RasterImage& image);
 
 }  // namespace brevanto::image

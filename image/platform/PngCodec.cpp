@@ -25,12 +25,25 @@ struct PngImage {
 
 }  // namespace
 
-std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error) {
-  auto failed = [&](std::string reason) {
-    if (error) *error = std::move(reason);
-    return std::vector<std::uint8_t>{};
-  };
-  if (!view.valid()) return failed("no picture to encode");
+namespace {
+
+// The PNG file of the image described by `image`, from rows at `pixels` `stride` bytes apart.
+util::Result<std::vector<std::uint8_t>> writeToMemory(png_image& image, const void* pixels, png_int_32 stride,
+                                                      const void* colormap) {
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, pixels, stride, colormap)) return util::fail(image.message);
+  std::vector<std::uint8_t> out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels, stride, colormap)) {
+    return util::fail(image.message);
+  }
+  out.resize(size);
+  return out;
+}
+
+}  // namespace
+
+util::Result<std::vector<std::uint8_t>> encodePng(const ImageView& view) {
+  if (!view.valid()) return util::fail("no picture to encode");
   PngImage png;
   png.image.width = static_cast<png_uint_32>(view.width);
   png.image.height = static_cast<png_uint_32>(view.height);
@@ -66,21 +79,7 @@ std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error) {
   } else if (hasAlphaChannel(view.format) || bitsPerPixel(view.format) == 32) {
     png.image.format = hasAlphaChannel(view.format) ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
     if (view.format == PixelFormat::Argb32 && view.stride > 0) {
-      return [&] {
-        std::vector<std::uint8_t> out;
-        png_alloc_size_t size = 0;
-        if (!png_image_write_get_memory_size(png.image, size, 0, view.top, static_cast<png_int_32>(view.stride),
-                                             nullptr)) {
-          return failed(png.image.message);
-        }
-        out.resize(size);
-        if (!png_image_write_to_memory(&png.image, out.data(), &size, 0, view.top, static_cast<png_int_32>(view.stride),
-                                       nullptr)) {
-          return failed(png.image.message);
-        }
-        out.resize(size);
-        return out;
-      }();
+      return writeToMemory(png.image, view.top, static_cast<png_int_32>(view.stride), nullptr);
     }
     rowBytes = w * (hasAlphaChannel(view.format) ? 4 : 3);
     pixels.resize(rowBytes * h);
@@ -102,19 +101,8 @@ std::vector<std::uint8_t> encodePng(const ImageView& view, std::string* error) {
       rowToBgrOverWhite(view, y, pixels.data() + rowBytes * static_cast<std::size_t>(y));
     }
   }
-  std::vector<std::uint8_t> out;
-  png_alloc_size_t size = 0;
-  const void* map = colormap.empty() ? nullptr : colormap.data();
-  if (!png_image_write_get_memory_size(png.image, size, 0, pixels.data(), static_cast<png_int_32>(rowBytes), map)) {
-    return failed(png.image.message);
-  }
-  out.resize(size);
-  if (!png_image_write_to_memory(&png.image, out.data(), &size, 0, pixels.data(), static_cast<png_int_32>(rowBytes),
-                                 map)) {
-    return failed(png.image.message);
-  }
-  out.resize(size);
-  return out;
+  return writeToMemory(png.image, pixels.data(), static_cast<png_int_32>(rowBytes),
+                       colormap.empty() ? nullptr : colormap.data());
 }
 
 DecodeResult decodePng(std::span<const std::uint8_t> data, const FrameSink& sink) {

@@ -77,19 +77,15 @@ void silence() {
 
 }  // namespace
 
-std::vector<std::uint8_t> encodeTiff(const ImageView& view, std::span<const PropertyItem> items, std::string* error) {
-  auto failed = [&](std::string reason) {
-    if (error) *error = std::move(reason);
-    return std::vector<std::uint8_t>{};
-  };
-  if (!view.valid()) return failed("no picture to encode");
+util::Result<std::vector<std::uint8_t>> encodeTiff(const ImageView& view, std::span<const PropertyItem> items) {
+  if (!view.valid()) return util::fail("no picture to encode");
   silence();
   std::vector<std::uint8_t> out;
   MemoryStream stream;
   stream.output = &out;
   TiffHandle tiff(TIFFClientOpen("memory", "w", &stream, streamRead, streamWrite, streamSeek, streamClose, streamSize,
                                  streamMap, streamUnmap));
-  if (!tiff) return failed("cannot start the TIFF encoder");
+  if (!tiff) return util::fail("cannot start the TIFF encoder");
   const bool alpha = hasAlphaChannel(view.format);
   const int channels = alpha ? 4 : 3;
   TIFF* t = tiff.get();
@@ -126,9 +122,9 @@ std::vector<std::uint8_t> encodeTiff(const ImageView& view, std::span<const Prop
       o[2] = bgra[x * 4];
       if (alpha) o[3] = bgra[x * 4 + 3];
     }
-    if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return failed("TIFF encoding failed");
+    if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return util::fail("TIFF encoding failed");
   }
-  if (!TIFFWriteDirectory(t)) return failed("TIFF encoding failed");
+  if (!TIFFWriteDirectory(t)) return util::fail("TIFF encoding failed");
   tiff.reset();
   out.resize(stream.size);
   return out;

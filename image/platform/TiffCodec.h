@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "image/platform/DecodedImage.h"
+#include "util/Result.h"
 
 namespace brevanto::image::platform {
 
 // Encodes a picture as a one-page LZW-compressed TIFF: RGBA with unassociated alpha for
 // pictures with alpha, RGB otherwise. Maker and model items become the Make and Model tags.
-std::vector<std::uint8_t> encodeTiff(const ImageView& view, std::span<const PropertyItem> items = {},
-                                     std::string* error = nullptr);
+util::Result<std::vector<std::uint8_t>> encodeTiff(const ImageView& view, std::span<const PropertyItem> items = {});
 
 // Decodes every page of a TIFF, in page order, as 32-bit ARGB frames; the first directory's
 // entries (and its Exif directory's) become the properties.

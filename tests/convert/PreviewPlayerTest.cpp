@@ -40,7 +40,7 @@ TEST(PreviewPlayer, LoadReleasesOrAppendsFramesByTheReloadRule) {
   EXPECT_EQ(player.frameCount(), 3);
   EXPECT_FALSE(player.load(scratch.path().generic_string() + "/missing.gif"));
   EXPECT_EQ(player.frameCount(), 0);
-  EXPECT_FALSE(player.lastError().empty());
+  EXPECT_TRUE(player.loadFailure().has_value());
   EXPECT_EQ(player.frameAt(0), nullptr);
 }
 

@@ -35,7 +35,9 @@ TEST(SpecialFiles, PipesDevicesAndFoldersAreRefusedWithoutWaiting) {
     std::vector<std::string> failures;
     for (const auto& path : paths) {
       image::AnimatedImage animation;
-      if (animation.load(path) || animation.lastError().empty()) failures.push_back("load " + path.string());
+      if (auto loaded = animation.load(path); loaded || loaded.error().empty()) {
+        failures.push_back("load " + path.string());
+      }
       convert::PreviewPlayer player;
       if (player.load(path.string())) failures.push_back("player " + path.string());
       controls::AnimatedPicture table;

@@ -287,8 +287,9 @@ TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {
   EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "missing" / "f.bmp", props));
 
   AnimatedImage none;
-  EXPECT_FALSE(none.load(dir_ / "absent.bmp"));
-  EXPECT_FALSE(none.lastError().empty());
+  const auto absent = none.load(dir_ / "absent.bmp");
+  ASSERT_FALSE(absent);
+  EXPECT_FALSE(absent.error().empty());
   std::ofstream(dir_ / "empty.tga").close();
   EXPECT_FALSE(none.load(dir_ / "empty.tga"));
   EXPECT_EQ(none.frameCount(), 0u);
@@ -306,8 +307,9 @@ TEST_F(CodecFiles, TgaRefusesSidesBeyond65535AndWritesNothing) {
     EXPECT_TRUE(TgaCodec::encode(image).empty());
     const auto path = dir_ / "big.tga";
     TgaCodec codec;
-    EXPECT_FALSE(codec.saveToFile(path, std::span<const RasterImage>(&image, 1), ImageProperties{}));
-    EXPECT_NE(codec.lastError().find("65535"), std::string::npos) << codec.lastError();
+    const auto saved = codec.saveToFile(path, std::span<const RasterImage>(&image, 1), ImageProperties{});
+    ASSERT_FALSE(saved);
+    EXPECT_NE(saved.error().find("65535"), std::string::npos) << saved.error();
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_FALSE(ImageCodecFactory::save(image, path, ImageProperties{}));  // through the factory too
     EXPECT_FALSE(std::filesystem::exists(path));

@@ -270,7 +270,7 @@ TEST(GifCorpus, JpegAtQuality100IsWithin40DecibelsOfAGifFrame) {
   const Decoded d = decodeAll(readFile(file));
   ASSERT_FALSE(d.frames.empty());
   const DecodedFrame& frame = d.frames.back();
-  const auto jpeg = encodeJpeg(viewOf(frame), 100);
+  const auto jpeg = *encodeJpeg(viewOf(frame), 100);
   std::vector<DecodedFrame> back;
   ASSERT_TRUE(decodeJpeg(jpeg, [&](const DecodedFrame& f) {
                 back.push_back(f);

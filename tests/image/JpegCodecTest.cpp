@@ -117,7 +117,7 @@ TEST(JpegCodec, SamePixelsAsTurboJpegInFewerBytes) {
       SCOPED_TRACE(testing::Message() << static_cast<int>(c.format)
                                       << (c.bottomUp ? " bottom-up" : "") << " q" << quality);
       const std::vector<std::uint8_t> before = turboJpeg(picture.view, quality, false);
-      const std::vector<std::uint8_t> after = encodeJpeg(picture.view, quality);
+      const std::vector<std::uint8_t> after = *encodeJpeg(picture.view, quality);
       ASSERT_FALSE(before.empty());
       ASSERT_FALSE(after.empty());
       EXPECT_LT(after.size(), before.size());
@@ -141,7 +141,7 @@ TEST(JpegCodec, LibjpegsCountingIsAFallbackWithTheSameBytes) {
       const std::vector<std::uint8_t> ours = encodeJpegCounting(JpegSymbolCounting::Ours, picture.view, quality);
       ASSERT_FALSE(ours.empty());
       EXPECT_TRUE(ours == encodeJpegCounting(JpegSymbolCounting::Libjpegs, picture.view, quality));
-      EXPECT_TRUE(ours == encodeJpeg(picture.view, quality));
+      EXPECT_TRUE(ours == *encodeJpeg(picture.view, quality));
     }
   }
 }
@@ -198,7 +198,7 @@ TEST(JpegCodec, LongZeroRunsAreCounted) {
     }
   const ImageView view{w, h, PixelFormat::Rgb24, bgr.data(), w * 3, {}};
   for (int quality : {50, 94, 100}) {
-    const std::vector<std::uint8_t> ours = encodeJpeg(view, quality);
+    const std::vector<std::uint8_t> ours = *encodeJpeg(view, quality);
     ASSERT_FALSE(ours.empty()) << quality;
     EXPECT_TRUE(ours == turboJpeg(view, quality, true)) << quality;
   }
@@ -208,7 +208,7 @@ TEST(JpegCodec, LongZeroRunsAreCounted) {
 // segment, then the Exif segment when there are items, and EOI last.
 TEST(JpegCodec, StreamLayoutAndExifPlacement) {
   const Picture picture = makePicture(PixelFormat::Rgb24, 16, 16, false);
-  const std::vector<std::uint8_t> plain = encodeJpeg(picture.view, 80);
+  const std::vector<std::uint8_t> plain = *encodeJpeg(picture.view, 80);
   ASSERT_GT(plain.size(), 20u);
   EXPECT_EQ(plain[0], 0xFF);
   EXPECT_EQ(plain[1], 0xD8);
@@ -219,7 +219,7 @@ TEST(JpegCodec, StreamLayoutAndExifPlacement) {
   EXPECT_EQ(plain.back(), 0xD9);
 
   const brevanto::image::PropertyItem make{271, brevanto::image::PropertyItem::Ascii, {'B', 'r', 'e', 'v', 0}};
-  const std::vector<std::uint8_t> tagged = encodeJpeg(picture.view, 80, std::span(&make, 1));
+  const std::vector<std::uint8_t> tagged = *encodeJpeg(picture.view, 80, std::span(&make, 1));
   const std::size_t app1 = 4 + static_cast<std::size_t>(plain[4] << 8 | plain[5]);
   ASSERT_GT(tagged.size(), app1 + 10);
   EXPECT_EQ(tagged[app1], 0xFF);
@@ -236,15 +236,15 @@ TEST(JpegCodec, StreamLayoutAndExifPlacement) {
 // Each thread keeps its own encoder; a failed picture leaves it ready for the next one.
 TEST(JpegCodec, ThreadsAgreeAndAFailureDoesNotPoisonTheEncoder) {
   const Picture picture = makePicture(PixelFormat::Argb32, 40, 30, false);
-  const std::vector<std::uint8_t> expected = encodeJpeg(picture.view, 94);
+  const std::vector<std::uint8_t> expected = *encodeJpeg(picture.view, 94);
   std::vector<std::uint8_t> fromThread;
-  std::thread([&] { fromThread = encodeJpeg(picture.view, 94); }).join();
+  std::thread([&] { fromThread = *encodeJpeg(picture.view, 94); }).join();
   EXPECT_EQ(fromThread, expected);
 
   std::vector<std::uint8_t> wide(70000 * 3);  // wider than a JPEG can be
-  std::string error;
-  EXPECT_TRUE(encodeJpeg(ImageView{70000, 1, PixelFormat::Rgb24, wide.data(), 70000 * 3, {}}, 94, {}, &error).empty());
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(encodeJpeg(picture.view, 94), expected);
-  EXPECT_TRUE(encodeJpeg(ImageView{}, 94, {}, &error).empty());
+  const auto tooWide = encodeJpeg(ImageView{70000, 1, PixelFormat::Rgb24, wide.data(), 70000 * 3, {}}, 94);
+  ASSERT_FALSE(tooWide);
+  EXPECT_FALSE(tooWide.error().empty());
+  EXPECT_EQ(*encodeJpeg(picture.view, 94), expected);
+  EXPECT_FALSE(encodeJpeg(ImageView{}, 94));
 }
