@@ -37,8 +37,8 @@ void decodeFile(benchmark::State& state, const std::filesystem::path& path) {
       benchmark::DoNotOptimize(frame.pixels.data());
       return true;
     });
-    if (!result.ok) {
-      state.SkipWithError(result.error.c_str());
+    if (!result.delivered()) {
+      state.SkipWithError(result.error.value_or("decoding failed").c_str());
       return;
     }
     pixels += framePixels;

@@ -145,7 +145,7 @@ util::Result<void> feedGifFrames(std::span<const std::uint8_t> data, int threads
       });
   encoder.finish();
   if (feed.frameCount() > 0) return {};
-  return util::fail(result.error.empty() ? "no frame could be decoded" : result.error);
+  return util::fail(result.error.value_or("no frame could be decoded"));
 }
 
 // Any other format: the codec's frames, each encoded as the window's capture encodes it.

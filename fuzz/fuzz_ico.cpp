@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   FUZZ_CHECK(result.frameCount == delivered);
   FUZZ_CHECK(delivered <= 1);
-  FUZZ_CHECK(result.ok == (delivered > 0));
-  if (!result.ok) FUZZ_CHECK(!result.error.empty());
+  FUZZ_CHECK(result.delivered() == (delivered > 0));
+  if (!result.delivered()) FUZZ_CHECK(result.error.has_value());
   return 0;
 }

@@ -46,7 +46,7 @@ inline std::vector<Picture> flattenedFrames(const std::string& path, std::string
     frames.push_back(std::move(p));
     return true;
   });
-  if (error) *error = result.error;
+  if (error) *error = result.error.value_or("");
   return frames;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,10 +76,11 @@ using FrameSink = std::function<bool(const DecodedFrame&)>;
 
 // What a decode produced besides its frames.
 struct DecodeResult {
-  bool ok = false;             // at least one frame was delivered
   std::size_t frameCount = 0;  // frames delivered to the sink
   std::vector<PropertyItem> properties;
-  std::string error;  // why decoding failed or stopped early ("" when clean)
+  std::optional<std::string> error;  // why decoding failed or stopped early; nothing when clean
+
+  bool delivered() const { return frameCount > 0; }
 };
 
 // A read-only view of a picture for the encoders: row(y) is display row y (0 = top); the

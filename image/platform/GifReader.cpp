@@ -600,8 +600,7 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
     if (!sink(canvas) || stop) break;
   }
 
-  result.ok = result.frameCount > 0;
-  if (result.ok) {
+  if (result.delivered()) {
     result.properties.push_back(PropertyItem{kFrameDelayItemId, PropertyItem::Long, std::move(delays)});
     // The loop count of an extension read before decoding stopped.
     if (index.loopCount && index.loopBlock < reached) {
@@ -611,7 +610,7 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
                        PropertyItem::Short,
                        {static_cast<std::uint8_t>(loopCount & 0xFF), static_cast<std::uint8_t>(loopCount >> 8)}});
     }
-  } else if (result.error.empty()) {
+  } else if (!result.error) {
     result.error = "the GIF file holds no decodable image";
   }
   return result;
@@ -629,7 +628,7 @@ DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink
 
 std::optional<GifIndex> probeGif(std::span<const std::uint8_t> data) {
   GifIndex index = indexGif(data, GifRules::Decoder);
-  if (!decodeWalk(data, index, nullptr, WalkDepth::FirstRow).ok) return std::nullopt;
+  if (!decodeWalk(data, index, nullptr, WalkDepth::FirstRow).delivered()) return std::nullopt;
   return index;
 }
 

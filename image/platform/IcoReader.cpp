@@ -20,7 +20,7 @@ std::size_t dibStride(std::uint64_t width, unsigned bits) {
 }
 
 // Decodes a DIB icon image (header, palette, XOR rows, AND mask rows; both bottom-up).
-bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::string& error) {
+util::Result<void> decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame) {
   ByteReader r(data);
   auto headerSize = r.u32leAt(0);
   auto width = r.i32leAt(4);
@@ -30,19 +30,16 @@ bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::str
   auto colorsUsed = r.u32leAt(32);
   if (!headerSize || !width || !doubledHeight || !bits || !compression || *headerSize < 40 ||
       *headerSize > data.size()) {
-    error = "damaged icon image header";
-    return false;
+    return util::fail("damaged icon image header");
   }
   const std::int64_t w = *width;
   const std::int64_t h = *doubledHeight / 2;
   const unsigned bpp = *bits;
   if (*compression != 0 || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)) {
-    error = "unsupported icon image format";
-    return false;
+    return util::fail("unsupported icon image format");
   }
   if (auto pixels = checkImageAllocation(w, h, std::uint64_t(w) * std::uint64_t(h) * 4); !pixels) {
-    error = pixels.error();
-    return false;
+    return pixels;
   }
   std::size_t pos = *headerSize;
   std::uint32_t palette[256] = {};
@@ -107,7 +104,7 @@ bool decodeDib(std::span<const std::uint8_t> data, DecodedFrame& frame, std::str
       }
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -146,9 +143,11 @@ DecodeResult decodeIco(std::span<const std::uint8_t> data, const FrameSink& sink
   const auto image = data.subspan(best.offset, length);
   if (ImageCodecFactory::formatFromContent(image) == ImageFormat::Png) return decodePng(image, sink);
   DecodedFrame frame;
-  if (!decodeDib(image, frame, result.error)) return result;
+  if (auto dib = decodeDib(image, frame); !dib) {
+    result.error = std::move(dib.error());
+    return result;
+  }
   sink(frame);
-  result.ok = true;
   result.frameCount = 1;
   return result;
 }

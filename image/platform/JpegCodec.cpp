@@ -628,7 +628,6 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sin
   }
   result.properties = readTiffDirectoryItems(findExif(data));
   sink(frame);
-  result.ok = true;
   result.frameCount = 1;
   return result;
 }

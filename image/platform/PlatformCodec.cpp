@@ -113,7 +113,7 @@ util::Result<void> PlatformCodec::loadFromMemory(std::span<const std::uint8_t> d
     decoded.append(std::move(image));
     return true;
   });
-  if (decoded.empty()) return util::fail(!frameError.empty() ? frameError : result.error);
+  if (decoded.empty()) return util::fail(!frameError.empty() ? frameError : result.error.value_or(""));
   // A file that broke off after some frames still loads with the frames it gave.
   ImageProperties list;
   list.addPropertyItems(result.properties);

@@ -135,7 +135,6 @@ DecodeResult decodePng(std::span<const std::uint8_t> data, const FrameSink& sink
     return result;
   }
   sink(frame);
-  result.ok = true;
   result.frameCount = 1;
   return result;
 }

@@ -211,8 +211,7 @@ DecodeResult decodeTiff(std::span<const std::uint8_t> data, const FrameSink& sin
     ++page;
     if (!sink(frame)) break;
   } while (TIFFReadDirectory(t));
-  result.ok = result.frameCount > 0;
-  if (result.ok) result.properties = readTiffDirectoryItems(data);
+  if (result.delivered()) result.properties = readTiffDirectoryItems(data);
   return result;
 }
 
