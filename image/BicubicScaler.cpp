@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "image/ImageLimits.h"
+#include "util/Memory.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -256,11 +256,11 @@ bool resampleRows(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int3
   const std::size_t sourceBytes = static_cast<std::size_t>(sourceWidth) * 4 + 16;
   if (!checkByteAllocation(taps * rowBytes + rowBytes + sourceBytes)) return false;
   std::vector<std::uint8_t> ring, output, sourceRow;
-  try {
-    ring.resize(taps * rowBytes);
-    output.resize(rowBytes);
-    sourceRow.resize(sourceBytes);
-  } catch (const std::bad_alloc&) {
+  if (!util::allocated([&] {
+        ring.resize(taps * rowBytes);
+        output.resize(rowBytes);
+        sourceRow.resize(sourceBytes);
+      })) {
     return false;
   }
   std::vector<const std::uint8_t*> window(taps);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "image/FrameList.h"
 #include "image/ImageLimits.h"
+#include "util/Memory.h"
 #include "util/LittleEndian.h"
 
 namespace brevanto::image {
@@ -97,12 +97,13 @@ util::Result<void> RasterImage::create(const BitmapInfoHeader& header, const Col
   h.clrUsed = 0;
   h.clrImportant = 0;
 
-  try {
+  const bool held = util::allocated([&] {
     // A fresh block (release() dropped the old one) of zero bytes.
     pixels_.resize(static_cast<std::size_t>(bytes));
     rowTable_.resize(static_cast<std::size_t>(h.height));
     if (h.bitCount <= 8) palette_ = greyRamp(h.bitCount);
-  } catch (const std::bad_alloc&) {
+  });
+  if (!held) {
     // The memory could not be had: the image stays empty and the caller learns of it.
     release();
     return util::fail("out of memory for a " + std::to_string(header.width) + " x " + std::to_string(header.height) +

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "util/Memory.h"
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
 #endif
@@ -62,9 +64,7 @@ Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path,
   }
   std::rewind(file.get());
   std::vector<std::uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<std::size_t>(size));
-  } catch (const std::bad_alloc&) {
+  if (!allocated([&] { bytes.resize(static_cast<std::size_t>(size)); })) {
     return fail("out of memory reading " + path.string());
   }
   if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
