@@ -118,7 +118,9 @@ def main():
         if not comps:
             problems.append("no comparison")
         for c in comps:
-            bad = c.get("max_abs", 0) != 0 if pictures == "lossless" else c.get("psnr", 99) < 30
+            psnr = c.get("psnr")  # None: identical
+            bad = "error" in c or (c.get("max_abs", 0) != 0 if pictures == "lossless" else
+                                   psnr is not None and psnr < 30)
             if bad:
                 problems.append("movie frame %s differs from GIF frame %s: %s" % (c.get("frame"), c.get("slot"), c))
                 break
