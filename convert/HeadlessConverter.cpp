@@ -1,5 +1,6 @@
 #include "convert/HeadlessConverter.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -60,9 +61,9 @@ class MovieFeed {
   }
 
   // The picture step of this movie (after start). Its JPEG pictures may be made on any thread;
-  // lossless ones depend on the picture before and are made in slot order.
+  // lossless ones are planned in slot order (planLossless) and compressed on any thread.
   SlotPictureMaker& maker() { return *maker_; }
-  bool picturesDependOnEachOther() const { return settings_.pictures == PictureKind::Lossless; }
+  bool lossless() const { return settings_.pictures == PictureKind::Lossless; }
 
   // False once the movie is sure to be refused: the frames are then only counted.
   bool wantsPictures() const { return builder_ && builder_->accepting(); }
@@ -122,11 +123,11 @@ class MovieFeed {
 
 // GIF frames straight from the decoder: each composed canvas is copied and encoded on the
 // encoder's threads while the next frames are decoded; the pictures reach the feed in frame order.
+// A lossless picture depends on the one before it: its plan is made here, in frame order, and
+// only its compression goes to the encoder's threads.
 // Returns why no frame came, or an empty text.
 std::string feedGifFrames(std::span<const std::uint8_t> data, int threads, MovieFeed& feed) {
   FrameCopies copies;
-  // A lossless picture depends on the one before it, so those are made in slot order here.
-  if (feed.picturesDependOnEachOther()) threads = 1;
   OrderedEncoder encoder(threads, [&feed](swf::SlotPicture picture) { feed.addFrame(std::move(picture)); });
   bool started = false;
   const image::platform::DecodeResult result =
@@ -136,6 +137,9 @@ std::string feedGifFrames(std::span<const std::uint8_t> data, int threads, Movie
         SlotPictureMaker& maker = feed.maker();
         if (!feed.wantsPictures()) {
           encoder.submit([] { return swf::SlotPicture{}; });
+        } else if (feed.lossless()) {
+          std::shared_ptr<const SlotPictureMaker::LosslessPlan> plan = maker.planLossless(frame);
+          encoder.submit([plan] { return SlotPictureMaker::compressLossless(*plan); });
         } else if (encoder.threads() == 1) {
           encoder.submit([&frame, &maker] { return maker.make(frame); });
         } else {
