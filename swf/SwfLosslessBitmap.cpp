@@ -184,7 +184,8 @@ std::vector<std::uint8_t> fieldsOf(const util::BgraView& picture, bool alpha) {
   if (picture.isEmpty() || picture.width > kMaxLosslessSide || picture.height > kMaxLosslessSide) return {};
   LosslessPixels pixels = losslessPixels(picture, alpha);
   std::vector<std::uint8_t> stream = zlibCompress(pixels.data, kLosslessLevel);
-  if (pixels.format == 3 && static_cast<long long>(picture.width) * picture.height <= kSmallPicturePixels) {
+  const bool small = static_cast<long long>(picture.width) * picture.height <= kSmallPicturePixels;
+  if (small && pixels.format == 3) {
     // The other forms, each kept only when strictly smaller, so ties keep the first.
     auto tryForm = [&](LosslessPixels other) {
       std::vector<std::uint8_t> otherStream = zlibCompress(other.data, kLosslessLevel);
@@ -195,6 +196,10 @@ std::vector<std::uint8_t> fieldsOf(const util::BgraView& picture, bool alpha) {
     };
     tryForm(byGreen(pixels));
     tryForm(directColourPixels(picture, alpha));
+  }
+  if (small) {
+    std::vector<std::uint8_t> stronger = zlibCompress(pixels.data, 12);
+    if (!stronger.empty() && stronger.size() < stream.size()) stream = std::move(stronger);
   }
   const std::size_t headLength = pixels.format == 3 ? 8 : 7;
   if (stream.empty() || stream.size() > std::numeric_limits<std::uint32_t>::max() - headLength) return {};
