@@ -11,10 +11,11 @@
 //    no picture (SlotPicture::Kind::None, which adds no characters to a lossless movie). The
 //    first picture is whole, and so is every picture whose rectangle would pass the bounds of
 //    the movie's display list (swf::PictureStack): it then replaces the rectangles stacked.
-//    Inside a rectangle the pixels equal to the previous picture are left fully transparent
-//    (a DefineBitsLossless2 bitmap), so they compress to almost nothing: what shows through
-//    them is exactly the previous picture, since the rectangles stacked and the whole picture
-//    below compose to it.
+//    Inside a rectangle the pixels equal to what the display list shows under it are left
+//    fully transparent (a DefineBitsLossless2 bitmap), so they compress to almost nothing.
+//    What shows under it is the previous picture, except where rectangles it covers come off
+//    the list: there it is what lay under those, which the maker composes from the pixels of
+//    the pictures still listed.
 //  - A lossless picture is made in two steps: planLossless, in slot order (it finds what
 //    changed and keeps the display list), then compressLossless, which depends on nothing else
 //    and may run on any thread.
