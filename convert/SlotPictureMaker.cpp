@@ -15,6 +15,12 @@ namespace brevanto::convert {
 
 namespace {
 
+// The shortest run of pixels in a row left transparent (see makeTransparent): over the sample
+// GIFs runs of 1 (any unchanged pixel) give 2 011 042 bytes, 2: 2 003 803, 3: 1 994 884,
+// 4: 1 993 134, 8: 1 996 103, 16: 2 032 398 (photographs gain from longer runs, GIFs whose
+// optimiser left the unchanged pixels transparent from shorter ones).
+constexpr int kMinTransparentRun = 4;
+
 util::BgraView viewOfRows(const std::vector<std::uint8_t>& bgrx, PixelSize size) {
   return {bgrx.data(), static_cast<std::ptrdiff_t>(size.width) * 4, size.width, size.height};
 }
@@ -161,23 +167,32 @@ void SlotPictureMaker::makeTransparent(LosslessPlan& plan, bool overPrevious) {
     }
     under = {below_.data(), static_cast<std::ptrdiff_t>(rowBytes), rect.width, rect.height};
   }
-  // Both are B, G, R, 0xFF rows, so a pixel compares as one word; a pixel equal to what shows
-  // under it becomes all zero (fully transparent).
-  std::uint32_t unchanged = 0;
+  // Both are B, G, R, 0xFF rows, so a pixel compares as one word. Only runs of at least
+  // kMinTransparentRun pixels equal to what shows under them become all zero (fully
+  // transparent): a lone unchanged pixel amid changed ones, as in a photograph's noise, is
+  // cheaper kept in its colour, which continues the colours around it.
+  bool unchanged = false;
   for (int y = 0; y < rect.height; ++y) {
     const std::uint8_t* old = under.row(y);
     std::uint8_t* dst = plan.pixels.data() + rowBytes * y;
-    for (std::size_t x = 0; x < rowBytes; x += 4) {
-      std::uint32_t a, b;
-      std::memcpy(&a, old + x, 4);
-      std::memcpy(&b, dst + x, 4);
-      const std::uint32_t same = a == b ? 1u : 0u;
-      b &= same - 1u;
-      std::memcpy(dst + x, &b, 4);
-      unchanged |= same;
+    int runStart = 0;  // the first pixel of the current run of unchanged pixels
+    for (int x = 0; x <= rect.width; ++x) {
+      bool same = false;
+      if (x < rect.width) {
+        std::uint32_t a, b;
+        std::memcpy(&a, old + static_cast<std::size_t>(x) * 4, 4);
+        std::memcpy(&b, dst + static_cast<std::size_t>(x) * 4, 4);
+        same = a == b;
+      }
+      if (same) continue;
+      if (x - runStart >= kMinTransparentRun) {
+        std::memset(dst + static_cast<std::size_t>(runStart) * 4, 0, static_cast<std::size_t>(x - runStart) * 4);
+        unchanged = true;
+      }
+      runStart = x + 1;
     }
   }
-  plan.transparent = unchanged != 0;
+  plan.transparent = unchanged;
 }
 
 swf::SlotPicture SlotPictureMaker::compressLossless(const LosslessPlan& plan) {

@@ -57,7 +57,7 @@ TEST(SlotPictureMaker, RectanglesOnlyOnWholeMultiplesAndNothingForAnUnchangedPic
 // places it (a rectangle takes off those it covers), drawn bottom to top, transparent pixels
 // (alpha 0) showing what lies under them. After every frame it must show that frame exactly.
 TEST(SlotPictureMaker, TransparentPixelsShowExactlyThePreviousFrameEvenWhereCoveredRectanglesComeOff) {
-  constexpr int w = 9, h = 7;
+  constexpr int w = 30, h = 8;
   SlotPictureMaker maker(PictureKind::Lossless, 100, {w, h}, {w, h});
   swf::PictureStack stack(w, h);
   std::map<std::uint16_t, std::shared_ptr<const SlotPictureMaker::LosslessPlan>> shown;  // by depth
@@ -67,8 +67,8 @@ TEST(SlotPictureMaker, TransparentPixelsShowExactlyThePreviousFrameEvenWhereCove
   for (int n = 0; n < 300; ++n) {
     // A few pixels change to one of three greys, in a box somewhere; now and then none.
     const int x0 = static_cast<int>(random() % w), y0 = static_cast<int>(random() % h);
-    for (int k = static_cast<int>(random() % 5); k > 0; --k) {
-      std::uint8_t* p = frame.pixel(std::min(w - 1, x0 + static_cast<int>(random() % 4)),
+    for (int k = static_cast<int>(random() % 6); k > 0; --k) {
+      std::uint8_t* p = frame.pixel(std::min(w - 1, x0 + static_cast<int>(random() % 16)),
                                     std::min(h - 1, y0 + static_cast<int>(random() % 3)));
       p[0] = p[1] = p[2] = static_cast<std::uint8_t>(40 + 80 * (random() % 3));
     }
