@@ -176,21 +176,24 @@ void SlotPictureMaker::makeTransparent(LosslessPlan& plan, bool overPrevious) {
     const std::uint8_t* old = under.row(y);
     std::uint8_t* dst = plan.pixels.data() + rowBytes * y;
     int runStart = 0;  // the first pixel of the current run of unchanged pixels
-    for (int x = 0; x <= rect.width; ++x) {
-      bool same = false;
-      if (x < rect.width) {
-        std::uint32_t a, b;
-        std::memcpy(&a, old + static_cast<std::size_t>(x) * 4, 4);
-        std::memcpy(&b, dst + static_cast<std::size_t>(x) * 4, 4);
-        same = a == b;
-      }
-      if (same) continue;
-      if (x - runStart >= kMinTransparentRun) {
-        std::memset(dst + static_cast<std::size_t>(runStart) * 4, 0, static_cast<std::size_t>(x - runStart) * 4);
+    auto endRun = [&](int end) {
+      if (end - runStart >= kMinTransparentRun) {
+        std::memset(dst + static_cast<std::size_t>(runStart) * 4, 0, static_cast<std::size_t>(end - runStart) * 4);
         unchanged = true;
       }
-      runStart = x + 1;
+    };
+    int x = 0;
+    while (x < rect.width) {
+      if (x + 4 <= rect.width && std::memcmp(old + static_cast<std::size_t>(x) * 4, dst + static_cast<std::size_t>(x) * 4, 16) == 0) {
+        x += 4;  // four unchanged pixels at once: the common case inside a run
+      } else if (std::memcmp(old + static_cast<std::size_t>(x) * 4, dst + static_cast<std::size_t>(x) * 4, 4) == 0) {
+        ++x;
+      } else {
+        endRun(x);
+        runStart = ++x;
+      }
     }
+    endRun(rect.width);
   }
   plan.transparent = unchanged;
 }
