@@ -1,6 +1,13 @@
 #include "convert/HeadlessConverter.h"
 
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -60,9 +67,9 @@ class MovieFeed {
   }
 
   // The picture step of this movie (after start). Its JPEG pictures may be made on any thread;
-  // lossless ones depend on the picture before and are made in slot order.
+  // lossless ones are planned in slot order (planLossless) and compressed on any thread.
   SlotPictureMaker& maker() { return *maker_; }
-  bool picturesDependOnEachOther() const { return settings_.pictures == PictureKind::Lossless; }
+  bool lossless() const { return settings_.pictures == PictureKind::Lossless; }
 
   // False once the movie is sure to be refused: the frames are then only counted.
   bool wantsPictures() const { return builder_ && builder_->accepting(); }
@@ -120,21 +127,101 @@ class MovieFeed {
   swf::SlotPicture firstPicture_;
 };
 
+// Runs steps in the order they are posted on a thread of its own, so the caller goes on
+// meanwhile; post() waits while `depth` steps are waiting. A step's exception ends the thread
+// (later steps are dropped) and is rethrown by finish().
+class StepThread {
+ public:
+  explicit StepThread(std::size_t depth) : depth_(depth), thread_([this] { run(); }) {}
+  ~StepThread() { stop(); }
+  StepThread(const StepThread&) = delete;
+  StepThread& operator=(const StepThread&) = delete;
+
+  void post(std::function<void()> step) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    space_.wait(lock, [this] { return steps_.size() < depth_ || error_; });
+    if (error_) return;
+    steps_.push_back(std::move(step));
+    ready_.notify_one();
+  }
+  // Runs the steps posted and ends the thread.
+  void finish() {
+    stop();
+    if (error_) std::rethrow_exception(error_);
+  }
+
+ private:
+  void stop() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    ready_.notify_one();
+    if (thread_.joinable()) thread_.join();
+  }
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      ready_.wait(lock, [this] { return done_ || !steps_.empty(); });
+      if (steps_.empty()) return;
+      std::function<void()> step = std::move(steps_.front());
+      steps_.pop_front();
+      space_.notify_one();
+      lock.unlock();
+      try {
+        step();
+      } catch (...) {
+        lock.lock();
+        error_ = std::current_exception();
+        steps_.clear();
+        space_.notify_one();
+        return;
+      }
+      step = nullptr;
+      lock.lock();
+    }
+  }
+
+  std::size_t depth_;
+  std::mutex mutex_;
+  std::condition_variable ready_, space_;
+  std::deque<std::function<void()>> steps_;
+  std::exception_ptr error_;
+  bool done_ = false;
+  std::thread thread_;  // last: starts once the rest is made
+};
+
 // GIF frames straight from the decoder: each composed canvas is copied and encoded on the
 // encoder's threads while the next frames are decoded; the pictures reach the feed in frame order.
+// A lossless picture depends on the one before it: with several threads its plan is made in
+// frame order on a thread of its own (so the next frame is decoded meanwhile), and only its
+// compression goes to the encoder's threads. That thread then also hands the pictures to the
+// feed; the decoding thread only starts the feed.
 // Fails with why no frame came.
 util::Result<void> feedGifFrames(std::span<const std::uint8_t> data, int threads, MovieFeed& feed) {
   FrameCopies copies;
-  // A lossless picture depends on the one before it, so those are made in slot order here.
-  if (feed.picturesDependOnEachOther()) threads = 1;
   OrderedEncoder encoder(threads, [&feed](swf::SlotPicture picture) { feed.addFrame(std::move(picture)); });
+  auto planLossless = [&feed, &encoder](const image::platform::DecodedFrame& frame) {
+    if (!feed.wantsPictures()) {
+      encoder.submit([] { return swf::SlotPicture{}; });
+      return;
+    }
+    std::shared_ptr<const SlotPictureMaker::LosslessPlan> plan = feed.maker().planLossless(frame);
+    encoder.submit([plan] { return SlotPictureMaker::compressLossless(*plan); });
+  };
+  std::optional<StepThread> planner;
+  if (feed.lossless() && encoder.threads() > 1) planner.emplace(2);
   bool started = false;
   const image::platform::DecodeResult result =
       image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
         if (!started) feed.start(frame.width, frame.height);
         started = true;
         SlotPictureMaker& maker = feed.maker();
-        if (!feed.wantsPictures()) {
+        if (planner) {
+          planner->post([copy = copies.copy(frame), &planLossless] { planLossless(*copy); });
+        } else if (feed.lossless()) {
+          planLossless(frame);
+        } else if (!feed.wantsPictures()) {
           encoder.submit([] { return swf::SlotPicture{}; });
         } else if (encoder.threads() == 1) {
           encoder.submit([&frame, &maker] { return maker.make(frame); });
@@ -143,6 +230,7 @@ util::Result<void> feedGifFrames(std::span<const std::uint8_t> data, int threads
         }
         return true;
       });
+  if (planner) planner->finish();
   encoder.finish();
   if (feed.frameCount() > 0) return {};
   return util::fail(result.error.value_or("no frame could be decoded"));

@@ -178,7 +178,7 @@ struct MovieBuilder::State {
         SwfJpegBitmap bitmap(bitmapId, picture.bytes);
         movie.addCharacter(bitmap, 0, false);
       } else {
-        SwfLosslessBitmap bitmap(bitmapId, picture.bytes);
+        SwfLosslessBitmap bitmap(bitmapId, picture.bytes, picture.transparent);
         movie.addCharacter(bitmap, 0, false);
       }
       currentBitmapId = bitmapId;

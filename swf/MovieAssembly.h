@@ -90,11 +90,14 @@ struct SlotPicture {
   // Lossless: where the bitmap lies in the picture (sourceWidth x sourceHeight). Anything but
   // the whole picture needs a stage of 1, 2, 3... times the picture's size in both directions.
   util::PixelRect rect;
+  // Lossless: fields of swf::transparentBitmapFields (a DefineBitsLossless2 tag).
+  bool transparent = false;
 
   static SlotPicture jpeg(std::vector<std::uint8_t> bytes) { return {Kind::Jpeg, std::move(bytes), {}}; }
   static SlotPicture unreadable() { return {Kind::Unreadable, {}, {}}; }
-  static SlotPicture lossless(std::vector<std::uint8_t> fields, const util::PixelRect& rect) {
-    return {Kind::Lossless, std::move(fields), rect};
+  static SlotPicture lossless(std::vector<std::uint8_t> fields, const util::PixelRect& rect,
+                              bool transparent = false) {
+    return {Kind::Lossless, std::move(fields), rect, transparent};
   }
 };
 

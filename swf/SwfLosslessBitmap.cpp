@@ -16,21 +16,23 @@ namespace brevanto::swf {
 namespace {
 
 constexpr int kMaxColours = 256;
-constexpr int kMaxSide = 65535;
 
-std::uint32_t colourAt(const std::uint8_t* row, int x) {
+// B, G, R in the low three bytes (little-endian), and with alpha, A in the high one.
+std::uint32_t colourAt(const std::uint8_t* row, int x, std::uint32_t mask) {
   std::uint32_t v;
   std::memcpy(&v, row + static_cast<std::size_t>(x) * 4, 4);
-  return v & 0x00FFFFFFu;  // B, G, R in the low three bytes (little-endian)
+  return v & mask;
 }
 
+std::uint32_t maskOf(bool alpha) { return alpha ? 0xFFFFFFFFu : 0x00FFFFFFu; }
+
 // Colours to table indices: open addressing over twice the most colours a table can hold.
-// Keys are colour + 1, so 0 marks a free slot.
+// Keys are colour + 1 (64 bits, so every colour has one), and 0 marks a free slot.
 class ColourIndex {
  public:
   // The colour's index, adding it when new; -1 once the table would exceed kMaxColours.
   int indexOf(std::uint32_t colour) {
-    const std::uint32_t key = colour + 1;
+    const std::uint64_t key = std::uint64_t{colour} + 1;
     std::uint32_t slot = (colour * 2654435761u) >> (32 - kBits);
     for (;;) {
       if (keys_[slot] == key) return indices_[slot];
@@ -50,7 +52,7 @@ class ColourIndex {
  private:
   static constexpr int kBits = 9;
   static constexpr std::uint32_t kSlots = 1u << kBits;
-  std::array<std::uint32_t, kSlots> keys_{};
+  std::array<std::uint64_t, kSlots> keys_{};
   std::array<std::uint8_t, kSlots> indices_{};
   std::array<std::uint32_t, kMaxColours> colours_{};
   int count_ = 0;
@@ -60,17 +62,18 @@ std::size_t paddedRowOf(int width) { return (static_cast<std::size_t>(width) + 3
 
 // Format 3 data in first-appearance order, or false when the picture has more than kMaxColours
 // colours.
-bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
+bool colourMapped(const util::BgraView& picture, bool alpha, LosslessPixels& out) {
+  const std::uint32_t mask = maskOf(alpha);
   const std::size_t paddedRow = paddedRowOf(picture.width);
   std::vector<std::uint8_t> indices(paddedRow * static_cast<std::size_t>(picture.height));
   ColourIndex table;
-  std::uint32_t lastColour = colourAt(picture.row(0), 0);
+  std::uint32_t lastColour = colourAt(picture.row(0), 0, mask);
   int lastIndex = table.indexOf(lastColour);
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* row = picture.row(y);
     std::uint8_t* dst = indices.data() + paddedRow * static_cast<std::size_t>(y);
     for (int x = 0; x < picture.width; ++x) {
-      const std::uint32_t c = colourAt(row, x);
+      const std::uint32_t c = colourAt(row, x, mask);
       if (c != lastColour) {
         lastIndex = table.indexOf(c);
         if (lastIndex < 0) return false;
@@ -81,14 +84,16 @@ bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
     for (std::size_t x = static_cast<std::size_t>(picture.width); x < paddedRow; ++x) dst[x] = dst[x - 1];
   }
   out.format = 3;
+  out.alpha = alpha;
   out.colourCount = table.count();
   out.data.clear();
-  out.data.reserve(static_cast<std::size_t>(table.count()) * 3 + indices.size());
+  out.data.reserve(static_cast<std::size_t>(table.count()) * out.tableEntryBytes() + indices.size());
   for (int i = 0; i < table.count(); ++i) {
     const std::uint32_t c = table.colour(i);
-    out.data.push_back(static_cast<std::uint8_t>(c >> 16));  // R
-    out.data.push_back(static_cast<std::uint8_t>(c >> 8));   // G
-    out.data.push_back(static_cast<std::uint8_t>(c));        // B
+    out.data.push_back(static_cast<std::uint8_t>(c >> 16));                // R
+    out.data.push_back(static_cast<std::uint8_t>(c >> 8));                 // G
+    out.data.push_back(static_cast<std::uint8_t>(c));                      // B
+    if (alpha) out.data.push_back(static_cast<std::uint8_t>(c >> 24));  // A
   }
   out.data.insert(out.data.end(), indices.begin(), indices.end());
   return true;
@@ -97,12 +102,13 @@ bool colourMapped(const util::BgraView& picture, LosslessPixels& out) {
 // Format 3 data in first-appearance order renumbered as ColourOrder::ByGreen.
 LosslessPixels byGreen(const LosslessPixels& first) {
   const auto count = static_cast<std::size_t>(first.colourCount);
+  const std::size_t entryBytes = first.tableEntryBytes();
   std::array<std::uint8_t, kMaxColours> newIndex{};
   std::array<int, kMaxColours> colourAtIndex;  // first-appearance index, or -1 when unused
   colourAtIndex.fill(-1);
   int highest = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const int want = first.data[i * 3 + 1];
+    const int want = first.data[i * entryBytes + 1];
     int index = want;
     // At most 256 colours, so a free index is always found within 255 steps.
     for (int step = 1; colourAtIndex[static_cast<std::size_t>(index)] >= 0; ++step) {
@@ -118,30 +124,32 @@ LosslessPixels byGreen(const LosslessPixels& first) {
   }
   LosslessPixels out;
   out.format = 3;
+  out.alpha = first.alpha;
   out.colourCount = highest + 1;
-  const std::size_t tableBytes = count * 3;
-  out.data.reserve(static_cast<std::size_t>(out.colourCount) * 3 + first.data.size() - tableBytes);
+  const std::size_t tableBytes = count * entryBytes;
+  out.data.reserve(static_cast<std::size_t>(out.colourCount) * entryBytes + first.data.size() - tableBytes);
   int firstUsed = 0;
   while (colourAtIndex[static_cast<std::size_t>(firstUsed)] < 0) ++firstUsed;
   int entry = colourAtIndex[static_cast<std::size_t>(firstUsed)];  // a colour's place in `first`
   for (int index = 0; index <= highest; ++index) {
     if (colourAtIndex[static_cast<std::size_t>(index)] >= 0) entry = colourAtIndex[static_cast<std::size_t>(index)];
-    const auto* rgb = first.data.data() + static_cast<std::size_t>(entry) * 3;
-    out.data.insert(out.data.end(), rgb, rgb + 3);
+    const auto* rgb = first.data.data() + static_cast<std::size_t>(entry) * entryBytes;
+    out.data.insert(out.data.end(), rgb, rgb + entryBytes);
   }
   for (std::size_t i = tableBytes; i < first.data.size(); ++i) out.data.push_back(newIndex[first.data[i]]);
   return out;
 }
 
-void directColour(const util::BgraView& picture, LosslessPixels& out) {
+void directColour(const util::BgraView& picture, bool alpha, LosslessPixels& out) {
   out.format = 5;
+  out.alpha = alpha;
   out.colourCount = 0;
   out.data.resize(static_cast<std::size_t>(picture.width) * 4 * static_cast<std::size_t>(picture.height));
   std::uint8_t* dst = out.data.data();
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* src = picture.row(y);
     for (int x = 0; x < picture.width; ++x, src += 4, dst += 4) {
-      dst[0] = 0;
+      dst[0] = alpha ? src[3] : 0;
       dst[1] = src[2];
       dst[2] = src[1];
       dst[3] = src[0];
@@ -151,42 +159,43 @@ void directColour(const util::BgraView& picture, LosslessPixels& out) {
 
 }  // namespace
 
-LosslessPixels colourMappedPixels(const util::BgraView& picture, ColourOrder order) {
+LosslessPixels colourMappedPixels(const util::BgraView& picture, ColourOrder order, bool alpha) {
   LosslessPixels out;
-  if (picture.isEmpty() || !colourMapped(picture, out)) return {};
+  if (picture.isEmpty() || !colourMapped(picture, alpha, out)) return {};
   return order == ColourOrder::ByGreen ? byGreen(out) : out;
 }
 
-LosslessPixels directColourPixels(const util::BgraView& picture) {
+LosslessPixels directColourPixels(const util::BgraView& picture, bool alpha) {
   LosslessPixels out;
-  if (!picture.isEmpty()) directColour(picture, out);
+  if (!picture.isEmpty()) directColour(picture, alpha, out);
   return out;
 }
 
-LosslessPixels losslessPixels(const util::BgraView& picture) {
+LosslessPixels losslessPixels(const util::BgraView& picture, bool alpha) {
   LosslessPixels out;
   if (picture.isEmpty()) return out;
-  if (!colourMapped(picture, out)) directColour(picture, out);
+  if (!colourMapped(picture, alpha, out)) directColour(picture, alpha, out);
   return out;
 }
 
-std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture) {
-  if (picture.isEmpty() || picture.width > kMaxSide || picture.height > kMaxSide) return {};
+namespace {
+
+std::vector<std::uint8_t> fieldsOf(const util::BgraView& picture, bool alpha) {
+  if (picture.isEmpty() || picture.width > kMaxLosslessSide || picture.height > kMaxLosslessSide) return {};
+  LosslessPixels pixels = losslessPixels(picture, alpha);
+  std::vector<std::uint8_t> stream = zlibCompress(pixels.data, kLosslessLevel);
   const bool small = static_cast<long long>(picture.width) * picture.height <= kSmallPicturePixels;
-  LosslessPixels pixels = losslessPixels(picture);
-  std::vector<std::uint8_t> stream = zlibCompress(pixels.data, 9);
   if (small && pixels.format == 3) {
-    // The other forms, compared at level 9 (their order at level 12 is nearly always the same,
-    // at a fifth of the time), each kept only when strictly smaller, so ties keep the first.
+    // The other forms, each kept only when strictly smaller, so ties keep the first.
     auto tryForm = [&](LosslessPixels other) {
-      std::vector<std::uint8_t> otherStream = zlibCompress(other.data, 9);
+      std::vector<std::uint8_t> otherStream = zlibCompress(other.data, kLosslessLevel);
       if (!otherStream.empty() && otherStream.size() < stream.size()) {
         pixels = std::move(other);
         stream = std::move(otherStream);
       }
     };
     tryForm(byGreen(pixels));
-    tryForm(directColourPixels(picture));
+    tryForm(directColourPixels(picture, alpha));
   }
   if (small) {
     std::vector<std::uint8_t> stronger = zlibCompress(pixels.data, 12);
@@ -204,15 +213,22 @@ std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture) {
   return fields;
 }
 
+}  // namespace
+
+std::vector<std::uint8_t> losslessBitmapFields(const util::BgraView& picture) { return fieldsOf(picture, false); }
+
+std::vector<std::uint8_t> transparentBitmapFields(const util::BgraView& picture) { return fieldsOf(picture, true); }
+
 SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, const util::BgraView& picture)
     : SwfLosslessBitmap(characterId, losslessBitmapFields(picture)) {}
 
-SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, std::span<const std::uint8_t> fields)
+SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, std::span<const std::uint8_t> fields,
+                                     bool transparent)
     : SwfCharacter(characterId, 0, Kind::Bitmap) {
   if (fields.empty() || fields.size() > std::numeric_limits<std::uint32_t>::max() - 2) return;
   format_ = fields[0];
   tag_.reserve(8 + fields.size());
-  appendU16(tag_, longTagHeader(SwfTagCode::DefineBitsLossless));
+  appendU16(tag_, longTagHeader(transparent ? SwfTagCode::DefineBitsLossless2 : SwfTagCode::DefineBitsLossless));
   appendU32(tag_, static_cast<std::uint32_t>(fields.size() + 2));
   appendU16(tag_, id());
   tag_.insert(tag_.end(), fields.begin(), fields.end());
@@ -221,16 +237,17 @@ SwfLosslessBitmap::SwfLosslessBitmap(std::uint16_t characterId, std::span<const 
 std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data, int level) {
   // libdeflate at level 9: on composed GIF frames within 0.3 % of zlib's best level (or 1.5 %
   // smaller) in a third to a half of its time; libdeflate's levels 10 to 12 take 4 to 15 times
-  // as long for 1 to 8 % less (bench/lossless/LosslessCompression.cpp), a cost that only small
-  // pictures can bear.
+  // as long for 1 to 8 % less (bench/lossless/LosslessCompression.cpp). The movies use
+  // kLosslessLevel.
   struct Free {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
   };
   // One compressor per thread and level, kept between pictures (each holds a few hundred KB of
   // tables, allocated on first use).
-  thread_local std::unique_ptr<libdeflate_compressor, Free> level9, level12;
-  auto& compressor = level == 12 ? level12 : level9;
-  if (!compressor) compressor.reset(libdeflate_alloc_compressor(level == 12 ? 12 : 9));
+  thread_local std::array<std::unique_ptr<libdeflate_compressor, Free>, 13> compressors;
+  level = std::clamp(level, 1, 12);
+  auto& compressor = compressors[static_cast<std::size_t>(level)];
+  if (!compressor) compressor.reset(libdeflate_alloc_compressor(level));
   if (!compressor) return {};
   std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
   const std::size_t size = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());

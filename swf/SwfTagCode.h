@@ -20,6 +20,7 @@ enum class SwfTagCode : std::uint16_t {
   PlaceObject2 = 26,
   RemoveObject2 = 28,
   DefineShape3 = 32,
+  DefineBitsLossless2 = 36,
 };
 
 // Low six bits of a tag header: the body length (short form) or 0x3F (a u32 length follows).

@@ -14,6 +14,7 @@ Needs /usr/bin/python3 with numpy and PIL (swfrender.py). Prints one line per GI
 "N passed, N failed".
 """
 import json, os, struct, subprocess, sys
+from fractions import Fraction
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHUNK = 2000
@@ -98,8 +99,9 @@ def main():
             t += h
         mapping = []
         for s in range(count):
-            at = (s / rate * 100.0) % total if total else 0  # hundredths into the pass
-            i = max(k for k in range(len(starts)) if starts[k] <= at + 1e-6)
+            # Hundredths into the pass, exactly: s / (raw / 256) seconds.
+            at = Fraction(s * 25600, info["frame_rate_raw"]) % total if total else 0
+            i = max(k for k in range(len(starts)) if starts[k] <= at)
             mapping.append("%d:%d" % (i, s))
         comps = []
         for first in range(0, count, CHUNK):  # a long movie's map would not fit one command line
@@ -118,7 +120,9 @@ def main():
         if not comps:
             problems.append("no comparison")
         for c in comps:
-            bad = c.get("max_abs", 0) != 0 if pictures == "lossless" else c.get("psnr", 99) < 30
+            psnr = c.get("psnr")  # None: identical
+            bad = "error" in c or (c.get("max_abs", 0) != 0 if pictures == "lossless" else
+                                   psnr is not None and psnr < 30)
             if bad:
                 problems.append("movie frame %s differs from GIF frame %s: %s" % (c.get("frame"), c.get("slot"), c))
                 break

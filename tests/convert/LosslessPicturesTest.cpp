@@ -8,6 +8,10 @@
 #include "convert/SlotPictureMaker.h"
 #include "image/platform/DecodedImage.h"
 #include "swf/MovieAssembly.h"
+#include "swf/PictureStack.h"
+
+#include <map>
+#include <random>
 #include "tests/support/Files.h"
 
 namespace brevanto::convert {
@@ -47,6 +51,58 @@ TEST(SlotPictureMaker, RectanglesOnlyOnWholeMultiplesAndNothingForAnUnchangedPic
   EXPECT_EQ(shrunk.make(picture(6, 4, 200)).rect, (util::PixelRect{0, 0, 3, 2}));
   EXPECT_EQ(wholeScaleOf({6, 4}, {18, 12}), 3);
   EXPECT_EQ(wholeScaleOf({6, 4}, {18, 8}), 0);
+}
+
+// A player's view of the plans: each picture placed on the display list as swf::PictureStack
+// places it (a rectangle takes off those it covers), drawn bottom to top, transparent pixels
+// (alpha 0) showing what lies under them. After every frame it must show that frame exactly.
+TEST(SlotPictureMaker, TransparentPixelsShowExactlyThePreviousFrameEvenWhereCoveredRectanglesComeOff) {
+  constexpr int w = 30, h = 8;
+  SlotPictureMaker maker(PictureKind::Lossless, 100, {w, h}, {w, h});
+  swf::PictureStack stack(w, h);
+  std::map<std::uint16_t, std::shared_ptr<const SlotPictureMaker::LosslessPlan>> shown;  // by depth
+  std::mt19937 random(7);
+  image::RasterImage frame = picture(w, h, 200);
+  int transparent = 0, uncovering = 0;
+  for (int n = 0; n < 300; ++n) {
+    // A few pixels change to one of three greys, in a box somewhere; now and then none.
+    const int x0 = static_cast<int>(random() % w), y0 = static_cast<int>(random() % h);
+    for (int k = static_cast<int>(random() % 6); k > 0; --k) {
+      std::uint8_t* p = frame.pixel(std::min(w - 1, x0 + static_cast<int>(random() % 16)),
+                                    std::min(h - 1, y0 + static_cast<int>(random() % 3)));
+      p[0] = p[1] = p[2] = static_cast<std::uint8_t>(40 + 80 * (random() % 3));
+    }
+    const std::shared_ptr<const SlotPictureMaker::LosslessPlan> plan = maker.planLossless(frame);
+    if (plan->kind == Kind::None) continue;
+    ASSERT_EQ(plan->kind, Kind::Lossless);
+    const swf::SlotPicture made = SlotPictureMaker::compressLossless(*plan);
+    EXPECT_EQ(made.transparent, plan->transparent);
+    if (plan->rect == util::PixelRect{0, 0, w, h}) {
+      ASSERT_FALSE(plan->transparent);  // a whole picture covers the stage's background
+      stack.placeWhole();
+      shown = {{swf::PictureStack::kWholeDepth, plan}};
+    } else {
+      const swf::PictureStack::Placement placed = stack.placeRect(plan->rect);
+      for (const std::uint16_t depth : placed.removed) shown.erase(depth);
+      shown[placed.depth] = plan;
+      transparent += plan->transparent ? 1 : 0;
+      uncovering += plan->transparent && !placed.removed.empty() ? 1 : 0;
+    }
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        std::uint8_t seen[4] = {0, 0, 0, 0};
+        for (const auto& [depth, p] : shown) {
+          const util::PixelRect& r = p->rect;
+          if (x < r.x || y < r.y || x >= r.x + r.width || y >= r.y + r.height) continue;
+          const std::uint8_t* px = p->pixels.data() + (static_cast<std::size_t>(y - r.y) * r.width + (x - r.x)) * 4;
+          if (px[3] != 0) std::copy(px, px + 4, seen);
+        }
+        ASSERT_EQ(seen[0], frame.pixel(x, y)[0]) << "frame " << n << " at " << x << "," << y;
+      }
+    }
+  }
+  EXPECT_GT(transparent, 50);
+  EXPECT_GT(uncovering, 5);  // the case where the previous frame is not what lies under
 }
 
 }  // namespace

@@ -131,6 +131,27 @@ TEST(SwfLosslessBitmap, MoreThan256ColoursAreStoredAs32BitPixels) {
   EXPECT_EQ(colourMappedPixels(util::BgraView{memory.data(), w * 4, w, h}, ColourOrder::ByGreen).format, 0);
 }
 
+TEST(SwfLosslessBitmap, TransparentPixelsAreAllZeroInBothFormsOfTheAlphaTag) {
+  // 3 x 1: opaque red, transparent, opaque red, as B, G, R, A.
+  const Bytes few = hex("00 00 FF FF  00 00 00 00  00 00 FF FF");
+  const auto mapped = transparentBitmapFields(util::BgraView{few.data(), 12, 3, 1});
+  SwfLosslessBitmap tag(7, mapped, true);
+  const LosslessTag t = split(tag.tagBytes(), 14, 2 * 4 + 4);
+  EXPECT_EQ(Bytes(t.head.begin(), t.head.begin() + 2), hex("3F 09"));  // code 36
+  EXPECT_EQ(Bytes(t.head.begin() + 6, t.head.end()), hex("07 00  03  03 00  01 00  01"));
+  EXPECT_EQ(t.pixels, hex("FF 00 00 FF  00 00 00 00  00 01 00 00"));  // R, G, B, A entries
+
+  // Beyond 256 colours: A, R, G, B pixels, the transparent ones all zero.
+  Bytes many;
+  for (int i = 0; i < 400; ++i) {
+    const std::uint8_t on = i % 3 == 1 ? 0 : 0xFF;
+    many.insert(many.end(), {std::uint8_t(i & on), std::uint8_t((i >> 8) & on), std::uint8_t(0x10 & on), on});
+  }
+  const LosslessPixels direct = losslessPixels(util::BgraView{many.data(), 400 * 4, 400, 1}, true);
+  EXPECT_EQ(direct.format, 5);
+  EXPECT_EQ(Bytes(direct.data.begin(), direct.data.begin() + 12), hex("FF 10 00 00  00 00 00 00  FF 10 00 02"));
+}
+
 TEST(SwfLosslessBitmap, SmallPictureKeepsItsSmallestForm) {
   // A 16 x 256 gradient of one colour a row: the 256-entry table costs more than 32-bit rows
   // that repeat their first pixel.
