@@ -29,7 +29,7 @@ constexpr int kHeight = 1500;
 // A busy, deterministic picture: gradients, a hashed texture and opaque alpha.
 RasterImage makePicture(int width, int height) {
   RasterImage image;
-  image.create(width, height, 32);
+  if (!image.create(width, height, 32)) return {};
   std::uint32_t seed = 12345;
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = image.row(y);
