@@ -12,17 +12,15 @@
 #include "image/BmpCodec.h"
 #include "image/ImageCodecFactory.h"
 #include "image/TgaCodec.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/Files.h"
 
 namespace brevanto::image {
 namespace {
 
-std::uint32_t u32At(const std::vector<std::uint8_t>& v, std::size_t at) {
-  return v[at] | (v[at + 1] << 8) | (v[at + 2] << 16) | (static_cast<std::uint32_t>(v[at + 3]) << 24);
-}
-std::uint16_t u16At(const std::vector<std::uint8_t>& v, std::size_t at) {
-  return static_cast<std::uint16_t>(v[at] | (v[at + 1] << 8));
-}
+using testing::identifySize;
+using testing::u16At;
+using testing::u32At;
 
 template <typename Codec>
 bool decode(const std::vector<std::uint8_t>& bytes, RasterImage& out, std::optional<ImageProperties>* props = nullptr) {
@@ -316,25 +314,15 @@ TEST_F(CodecFiles, TgaRefusesSidesBeyond65535AndWritesNothing) {
   }
 }
 
-// "width height" as ImageMagick's identify reads the file; empty when identify is missing.
-std::string identifySize(const std::filesystem::path& path) {
-  const std::string command = "identify -format '%w %h' '" + path.string() + "' 2>/dev/null";
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return {};
-  char buffer[64] = {};
-  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe.get());
-  return std::string(buffer, n);
-}
-
 TEST_F(CodecFiles, ImageMagickReadsTheFilesWeWrite) {
-  if (std::system("identify -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
+  if (!testing::haveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
   for (int bits : {1, 4, 8, 16, 24, 32}) {
     const RasterImage image = pattern(7, 3, bits);
     for (const char* ext : {".bmp", ".tga"}) {
       if (std::string(ext) == ".tga" && bits < 8) continue;
       const auto path = dir_ / (std::to_string(bits) + ext);
       ASSERT_TRUE(ImageCodecFactory::save(image, path, ImageProperties{}));
-      EXPECT_EQ(identifySize(path), "7 3") << path;
+      EXPECT_EQ(identifySize(path), "7x3") << path;
     }
   }
 }

@@ -14,6 +14,7 @@
 #include "image/ImageCodec.h"
 #include "image/ImageCodecFactory.h"
 #include "image/platform/PlatformCodec.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/Files.h"
 #include "tests/support/GifBuilder.h"
 
@@ -61,17 +62,8 @@ AnimatedImage load(const fs::path& path, ImageProperties* props = nullptr) {
   return image;
 }
 
-bool haveImageMagick() { return std::system("identify -version >/dev/null 2>&1") == 0; }
-
-std::string identifySize(const fs::path& path) {
-  const std::string command = "identify -format '%wx%h' '" + path.string() + "[0]' 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return {};
-  char buffer[64] = {};
-  const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-  pclose(pipe);
-  return std::string(buffer, n);
-}
+using brevanto::testing::haveImageMagick;
+using brevanto::testing::identifySize;
 
 double psnrOverWhite(const RasterImage& reference, const RasterImage& decoded) {
   double error = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Bytes.h"
 #include "tests/support/SwfReader.h"
 
 namespace brevanto::swf::test {
@@ -24,14 +25,8 @@ inline Bytes hex(const std::string& text) {
   return out;
 }
 
-inline std::uint16_t u16At(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-inline std::uint32_t u32At(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
+using brevanto::testing::u16At;
+using brevanto::testing::u32At;
 
 using Tag = brevanto::testing::SwfTag;
 using ParsedMovie = brevanto::testing::SwfFile;
