@@ -41,8 +41,7 @@ AssembledMovie assembleMovie(const PreviewPlayer& player, const OutputSettings& 
   movie.written = swf::writeMovie(input, [&](int slot) {
     return input.lossless ? capture.losslessPictureAt(gifPath, slot, lossless) : capture.pictureAt(gifPath, slot);
   });
-  const std::uint16_t rate =
-      input.frameRate88 != 0 ? input.frameRate88 : static_cast<std::uint16_t>((settings.frameRate & 0xFF) << 8);
+  const std::uint16_t rate = input.headerRate();
   movie.summary = ConvertedMovie{movie.written ? *movie.written : std::string(),
                                  player.frameCount(),
                                  input.slotCount,

@@ -109,8 +109,7 @@ class MovieFeed {
     if (passes.stopAtEnd) builder_->stopAtEnd();
     const auto written = builder_->write();
     if (!written) return util::fail(movieProblem(input_, written.error()));
-    const std::uint16_t rate = input_.frameRate88 != 0 ? input_.frameRate88
-                                                       : static_cast<std::uint16_t>((settings_.frameRate & 0xFF) << 8);
+    const std::uint16_t rate = input_.headerRate();
     return ConvertedMovie{*written,           played, timeline.slotCount, sourceSize_.width, sourceSize_.height,
                           rate, passes};
   }

@@ -53,6 +53,10 @@ MovieBuilder buildSlots(const MovieAssemblyInput& in, const PictureForSlot& pict
 
 }  // namespace
 
+std::uint16_t MovieAssemblyInput::headerRate() const {
+  return frameRate88 != 0 ? frameRate88 : static_cast<std::uint16_t>(storedFrameRate(frameRate) << 8);
+}
+
 std::string movieFileName(const std::string& gifPath) {
   const std::string name = util::fileNamePart(gifPath);
   if (name.empty()) return {};
@@ -269,8 +273,7 @@ MovieBuilder::MovieBuilder(const MovieAssemblyInput& input) : state_(std::make_u
   s.refused = movieRefusal(s.input).has_value();
   if (s.refused) return;
   s.movie.setFrameSize(static_cast<float>(input.stageWidth), static_cast<float>(input.stageHeight));
-  s.movie.setFrameRate(input.frameRate);
-  if (input.frameRate88 != 0) s.movie.setFrameRate88(input.frameRate88);
+  s.movie.setFrameRate88(input.headerRate());
   s.movie.setBackgroundColor(255, 255, 255);
   if (input.isFlat()) s.movie.useShortPlacementHeaders();
 }

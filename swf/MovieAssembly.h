@@ -73,6 +73,8 @@ struct MovieAssemblyInput {
   bool stopAtEnd = false;
 
   bool isFlat() const { return flat || lossless || passes > 1; }
+  // The rate the movie header stores, 8.8 fixed point.
+  std::uint16_t headerRate() const;
 };
 
 // The picture that starts at one slot, as the movie builder consumes it.
