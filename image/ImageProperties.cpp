@@ -108,6 +108,13 @@ bool ImageProperties::remove(std::int32_t key) {
   return true;
 }
 
+void ImageProperties::setFrameDelays(std::span<const std::int32_t> hundredths) {
+  frameDelaysMs_.clear();
+  frameDelaysMs_.reserve(hundredths.size());
+  for (const std::int32_t delay : hundredths)
+    frameDelaysMs_.push_back(static_cast<std::uint64_t>(std::max(delay, 0)) * 10);
+}
+
 void ImageProperties::addPropertyItem(const PropertyItem& item) {
   const auto key = static_cast<std::int32_t>(item.id);
   const auto& v = item.value;
@@ -121,11 +128,7 @@ void ImageProperties::addPropertyItem(const PropertyItem& item) {
       if (v.size() == 2) set(key, std::to_string(static_cast<unsigned>(v[0] | (v[1] << 8))));
       break;
     case PropertyItem::Long:
-      if (item.id == kFrameDelayItemId) {
-        for (std::size_t i = 0; i + 4 <= v.size(); i += 4) frameDelaysMs_.push_back(std::uint64_t{readU32(v, i)} * 10);
-      } else if (v.size() == 4) {
-        set(key, std::to_string(readU32(v, 0)));
-      }
+      if (v.size() == 4) set(key, std::to_string(readU32(v, 0)));
       break;
     case PropertyItem::Rational:
       if (v.size() == 8) set(key, std::to_string(readU32(v, 0)) + "/" + std::to_string(readU32(v, 4)));

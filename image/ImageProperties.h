@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,7 +10,7 @@
 namespace brevanto::image {
 
 // One metadata item as an imaging codec exchanges it: an id from the published property-item
-// list (0x5100 GIF frame delays, 0x5101 loop count, 0x010F camera maker, ...), a type and the
+// list (0x5101 GIF loop count, 0x010F camera maker, ...), a type and the
 // raw value bytes (numbers little-endian).
 struct PropertyItem {
   enum Type : std::uint16_t {
@@ -28,7 +29,6 @@ struct PropertyItem {
 };
 
 // Well-known property-item ids.
-inline constexpr std::uint32_t kFrameDelayItemId = 0x5100;   // LONG per frame, 1/100 s
 inline constexpr std::uint32_t kLoopCountItemId = 0x5101;    // SHORT
 inline constexpr std::uint32_t kJpegQualityItemId = 0x5010;  // fallback quality text
 
@@ -65,8 +65,7 @@ class ImageProperties {
 
   // Reads one decoded property item into the list:
   //  ASCII -> text up to the first NUL; SHORT (length 2) -> unsigned decimal;
-  //  LONG id 0x5100 -> each value x 10 ms appended to the frame delays;
-  //  other LONG (length 4) -> unsigned decimal; RATIONAL / SRATIONAL (length 8) -> "num/den";
+  //  LONG (length 4) -> unsigned decimal; RATIONAL / SRATIONAL (length 8) -> "num/den";
   //  anything else is ignored.
   void addPropertyItem(const PropertyItem& item);
   void addPropertyItems(const std::vector<PropertyItem>& items) {
@@ -84,6 +83,8 @@ class ImageProperties {
   int jpegQuality() const;
   static int qualityFromText(std::string_view text);
 
+  // Sets an animation's frame delays, given in hundredths of a second as its file states them.
+  void setFrameDelays(std::span<const std::int32_t> hundredths);
   // The frame delays in milliseconds, one per frame in file order; empty when the file has none.
   const std::vector<std::uint64_t>& frameDelaysMs() const { return frameDelaysMs_; }
 

@@ -60,10 +60,6 @@ struct DecodedFrame {
   std::size_t stride = 0;
   std::vector<std::uint32_t> palette;
   std::vector<std::uint8_t> pixels;
-  // Animation timing of the frame, for formats that have it: hundredths of a second, -1 when
-  // the frame states none; the disposal method (0 when none is stated).
-  std::int32_t delay = -1;
-  int disposal = 0;
 
   std::uint8_t* row(std::int32_t y) { return pixels.data() + static_cast<std::size_t>(y) * stride; }
   const std::uint8_t* row(std::int32_t y) const { return pixels.data() + static_cast<std::size_t>(y) * stride; }
@@ -78,6 +74,9 @@ using FrameSink = std::function<bool(const DecodedFrame&)>;
 struct DecodeResult {
   std::size_t frameCount = 0;  // frames delivered to the sink
   std::vector<PropertyItem> properties;
+  // An animation's delay of each delivered frame in hundredths of a second (0 where the frame
+  // states none); empty for formats without timing.
+  std::vector<std::int32_t> frameDelays;
   std::optional<std::string> error;  // why decoding failed or stopped early; nothing when clean
 
   bool delivered() const { return frameCount > 0; }

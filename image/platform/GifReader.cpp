@@ -8,7 +8,6 @@
 
 #include "image/ImageCodecFactory.h"
 #include "image/ImageLimits.h"
-#include "util/LittleEndian.h"
 
 // The GIF decoder is the program's own: it reads the frames the block walk (GifIndex) found, and
 // an LZW decoder hands each row to the composition as soon as it is whole (LzwFastDecoder for frames whose
@@ -502,14 +501,13 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
   }
 
   std::vector<std::uint32_t> globalTable;
-  const bool haveGlobal = index.globalTableBytes > 0 &&
-                          readColorTable(data, GifIndex::kScreenEnd, index.globalTableBytes, globalTable);
+  const bool haveGlobal =
+      index.globalTableBytes > 0 && readColorTable(data, GifIndex::kScreenEnd, index.globalTableBytes, globalTable);
 
   Composer composer(index.canvasWidth, index.canvasHeight);
   LzwFastDecoder fastDecoder;
   std::unique_ptr<LzwFrameDecoder<std::uint8_t>> narrowDecoder;
   std::unique_ptr<LzwFrameDecoder<std::uint16_t>> wideDecoder;
-  std::vector<std::uint8_t> delays;
   std::vector<std::uint8_t> compressed;
   std::vector<std::uint32_t> localTable;
   std::vector<std::uint32_t> lookup;
@@ -591,17 +589,13 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
       stop = true;
     }
 
-    util::appendU32(delays, frame.hasControl ? static_cast<std::uint32_t>(frame.delay) : 0);
+    result.frameDelays.push_back(frame.hasControl ? frame.delay : 0);
     ++result.frameCount;
     if (probe) break;
-    DecodedFrame& canvas = composer.canvas();
-    canvas.delay = frame.delay;
-    canvas.disposal = frame.disposal;
-    if (!sink(canvas) || stop) break;
+    if (!sink(composer.canvas()) || stop) break;
   }
 
   if (result.delivered()) {
-    result.properties.push_back(PropertyItem{kFrameDelayItemId, PropertyItem::Long, std::move(delays)});
     // The loop count of an extension read before decoding stopped.
     if (index.loopCount && index.loopBlock < reached) {
       const auto loopCount = static_cast<std::uint16_t>(*index.loopCount);

@@ -20,15 +20,12 @@ namespace brevanto::image::platform {
 // canvas. A transparent pixel is white with alpha 0.
 //
 // Frames decoded before a fault in the file are kept: a frame whose pixel data breaks off is
-// delivered with the rows decoded so far, and decoding stops there. The properties are the
-// frame delays (0x5100, LONG per delivered frame, hundredths of a second) and the loop count
-// (0x5101, SHORT) when the file has one.
+// delivered with the rows decoded so far, and decoding stops there. The result holds each
+// delivered frame's delay (hundredths of a second, as the block walk read it) and, as a
+// property, the loop count (0x5101, SHORT) when the file has one.
 //
 // The frames are those the block walk finds under the decoder's rules (indexGif). Resource
 // limits are checked from that walk before any canvas is allocated (gifMemoryRefusal).
-//
-// Each frame carries the delay (-1 without a graphic control extension) and the disposal of
-// the graphic control extension that precedes its image.
 DecodeResult decodeGif(std::span<const std::uint8_t> data, const FrameSink& sink);
 
 // Whether decodeGif would deliver at least one frame, found by the same walk stopped at the

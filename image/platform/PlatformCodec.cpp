@@ -117,6 +117,7 @@ util::Result<void> PlatformCodec::loadFromMemory(std::span<const std::uint8_t> d
   // A file that broke off after some frames still loads with the frames it gave.
   ImageProperties list;
   list.addPropertyItems(result.properties);
+  if (!result.frameDelays.empty()) list.setFrameDelays(result.frameDelays);
   properties = std::move(list);
   decoded.moveAllTo(frames);
   return {};
