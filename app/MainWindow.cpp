@@ -35,6 +35,7 @@ MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent
   programFolder_ = folderWithSeparator(programFolder_);
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   setWindowIcon(QApplication::windowIcon());
+  if (services_.clock != nullptr) player_.setClock(*services_.clock);
 
   messages_ = std::make_unique<MessageQueue>(*services_.messages, this);
   settingsPanel_ =
