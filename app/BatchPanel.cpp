@@ -13,12 +13,11 @@
 #include "app/DropHandler.h"
 #include "app/FolderPicker.h"
 #include "app/MessageQueue.h"
-#include "app/SettingsPanel.h"
 
 namespace brevanto::app {
 
-BatchPanel::BatchPanel(DialogService& dialogs, MessageQueue& messages, SettingsPanel& settings, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), messages_(messages), settings_(settings), fileReader_(readFileFacts) {
+BatchPanel::BatchPanel(DialogService& dialogs, MessageQueue& messages, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), messages_(messages), fileReader_(readFileFacts) {
   auto button = [this](const char* text) { return new QPushButton(QString::fromUtf8(text), this); };
   addFilesButton_ = button("ADD Gif(s)");
   addFolderButton_ = button("Add Folder");
@@ -147,9 +146,9 @@ void BatchPanel::workerFinished() {
 }
 
 void BatchPanel::addFiles() {
-  settings_.readFields();
+  emit settingsReadRequested();
   resetProgress();
-  settings_.writeBack();
+  emit settingsShowRequested();
   const QStringList paths = dialogs_.openFiles(window(), QStringLiteral("Flash Files(*.gif)"));
   if (paths.isEmpty()) return;
   startWorker(AddWorker::addFiles(paths, this, appendCallbacks(), fileReader_));
@@ -157,7 +156,7 @@ void BatchPanel::addFiles() {
 
 void BatchPanel::addFolder() {
   if (isLocked()) return;  // locked while a run goes on, like its button
-  settings_.readFields();
+  emit settingsReadRequested();
   FolderPicker picker(dialogs_);
   if (!picker.browse()) return;
   AddWorker::Callbacks callbacks = appendCallbacks();
@@ -168,7 +167,7 @@ void BatchPanel::addFolder() {
   };
   startWorker(AddWorker::addFolder(picker.resultPath, this, std::move(callbacks), fileReader_));
   resetProgress();
-  settings_.writeBack();
+  emit settingsShowRequested();
 }
 
 void BatchPanel::addPaths(const QStringList& paths) {
@@ -228,12 +227,11 @@ void BatchPanel::deleteKey() {
 
 void BatchPanel::makeRowCurrent(int row, bool fromClick) {
   if (row < 0 || row >= list_->rowCount()) return;
-  if (fromClick) settings_.readFields();
+  if (fromClick) emit settingsReadRequested();
   const BatchEntry entry = list_->entry(row);
-  emit currentFileChosen(entry.filePath);
-  settings_.makeSourceCurrent(entry.width, entry.height);
+  emit currentFileChosen(entry.filePath, QSize(entry.width, entry.height));
   resetProgress();
-  settings_.writeBack();
+  emit settingsShowRequested();
   currentRow_ = list_->firstSelectedRow();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -22,17 +23,18 @@ namespace brevanto::app {
 
 class DialogService;
 class MessageQueue;
-class SettingsPanel;
 
 // The batch list with its command buttons ("ADD Gif(s)", "Add Folder", "Remove", "Remove All",
 // "Move Up", "Move Down"), the "File count" box and the progress bar. It adds rows through
 // AddWorker, moves and removes them, and makes a row current (its size goes to the settings).
 // While a run goes on, rows cannot be made current: the run decides which file it converts.
+// It knows nothing of the settings: around its commands it asks for the settings' boxes to be
+// read and shown again, and the window passes that on.
 class BatchPanel : public QWidget {
   Q_OBJECT
 
  public:
-  BatchPanel(DialogService& dialogs, MessageQueue& messages, SettingsPanel& settings, QWidget* parent = nullptr);
+  BatchPanel(DialogService& dialogs, MessageQueue& messages, QWidget* parent = nullptr);
   ~BatchPanel() override;
 
   // The rows, as the runs read them.
@@ -82,8 +84,12 @@ class BatchPanel : public QWidget {
   QString fileCountText() const;
 
  signals:
-  // A row became current: the file the commands act on.
-  void currentFileChosen(const QString& path);
+  // A row became current: the file the commands act on, and its size.
+  void currentFileChosen(const QString& path, QSize size);
+  // The settings' boxes are to be read into the settings (what the user typed counts), and
+  // to be shown again from the settings.
+  void settingsReadRequested();
+  void settingsShowRequested();
   // Rows are about to be removed (`all`: Remove All), so playback of a removed file stops.
   void rowsAboutToBeRemoved(bool all);
   // The progress bar moved.
@@ -101,7 +107,6 @@ class BatchPanel : public QWidget {
 
   DialogService& dialogs_;
   MessageQueue& messages_;
-  SettingsPanel& settings_;
 
   QPushButton* addFilesButton_ = nullptr;
   QPushButton* addFolderButton_ = nullptr;

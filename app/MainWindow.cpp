@@ -35,11 +35,12 @@ MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent
   programFolder_ = folderWithSeparator(programFolder_);
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   setWindowIcon(QApplication::windowIcon());
+  if (services_.clock != nullptr) player_.setClock(*services_.clock);
 
   messages_ = std::make_unique<MessageQueue>(*services_.messages, this);
   settingsPanel_ =
       new SettingsPanel(*services_.dialogs, *messages_, settings_, initialOutputFolder(programFolder_), this);
-  batch_ = new BatchPanel(*services_.dialogs, *messages_, *settingsPanel_, this);
+  batch_ = new BatchPanel(*services_.dialogs, *messages_, this);
   preview_ = new PreviewPanel(player_, this);
   run_ = new RunController(player_, {*batch_, *settingsPanel_, settings_, *preview_, *messages_, *services_.shell}, this);
 
@@ -64,7 +65,14 @@ MainWindow::MainWindow(Services services, QString programFolder, QWidget* parent
   menu.addAction(QStringLiteral("Convert"), this, &MainWindow::convert);
   menu.addAction(QStringLiteral("Convert All"), this, &MainWindow::convertAll);
 
-  connect(batch_, &BatchPanel::currentFileChosen, run_, &RunController::setCurrentFile);
+  // The list's commands read the settings' boxes first and show them again after; a row made
+  // current gives the settings its size.
+  connect(batch_, &BatchPanel::settingsReadRequested, settingsPanel_, &SettingsPanel::readFields);
+  connect(batch_, &BatchPanel::settingsShowRequested, settingsPanel_, &SettingsPanel::writeBack);
+  connect(batch_, &BatchPanel::currentFileChosen, this, [this](const QString& path, QSize size) {
+    run_->setCurrentFile(path);
+    settingsPanel_->makeSourceCurrent(size.width(), size.height());
+  });
   connect(batch_, &BatchPanel::rowsAboutToBeRemoved, this, [this](bool all) {
     run_->stopPlaybackTimer();
     if (all) preview_->setFrameCountText(QStringLiteral("0"));

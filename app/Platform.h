@@ -12,6 +12,10 @@
 
 class QWidget;
 
+namespace brevanto::convert {
+class PlaybackClock;
+}
+
 namespace brevanto::app {
 
 // Application name: the caption of every message box.
@@ -67,6 +71,8 @@ struct Services {
   DialogService* dialogs = nullptr;
   MessageService* messages = nullptr;
   ShellService* shell = nullptr;
+  // The clock the preview plays on; none: the steady clock. A test passes one it advances.
+  convert::PlaybackClock* clock = nullptr;
 };
 
 // The real services: QFileDialog, QMessageBox and QDesktopServices. They live for the process.

@@ -257,7 +257,8 @@ void RunController::fullSpeedFileStarted(int row, const QString& gifPath, conver
   }
   player_.stopPlayback();
   player_.rewind();
-  player_.load(gifPath.toStdString());
+  // A file that cannot be decoded shows an empty pane; the run reports why.
+  static_cast<void>(player_.load(gifPath.toStdString()));
   parts_.preview.setFrame(0);
   parts_.preview.setSliderPosition(0);
   parts_.preview.setFrameCountText(QStringLiteral("/%1").arg(player_.frameCount()));

@@ -76,23 +76,18 @@ SettingsPanel::SettingsPanel(DialogService& dialogs, MessageQueue& messages, con
   sizeRow->addWidget(new QLabel(QStringLiteral("*"), this));
   sizeRow->addWidget(heightBox_);
   sizeRow->addWidget(sizeModeBox_);
-  sizeRow->addSpacing(16);
-  sizeRow->addWidget(new QLabel(QStringLiteral("Pictures:"), this));
-  sizeRow->addWidget(picturesBox_);
-  sizeRow->addSpacing(16);
-  sizeRow->addWidget(new QLabel(QStringLiteral("File quality:"), this));
-  sizeRow->addWidget(qualityBox_);
-  sizeRow->addWidget(new QLabel(QStringLiteral("%"), this));
-  sizeRow->addSpacing(16);
-  sizeRow->addWidget(new QLabel(QStringLiteral("Frame Rate:"), this));
-  sizeRow->addWidget(frameRateBox_);
-  sizeRow->addWidget(new QLabel(QStringLiteral("FPS"), this));
-  sizeRow->addSpacing(16);
-  sizeRow->addWidget(new QLabel(QStringLiteral("Loop:"), this));
-  sizeRow->addWidget(loopBox_);
-  sizeRow->addSpacing(16);
-  sizeRow->addWidget(new QLabel(QStringLiteral("Timing:"), this));
-  sizeRow->addWidget(timingBox_);
+  // Each further control: a gap, its label, the control and its unit when it has one.
+  const auto addLabelled = [this, sizeRow](const char* label, QWidget* control, const char* unit = nullptr) {
+    sizeRow->addSpacing(16);
+    sizeRow->addWidget(new QLabel(QString::fromUtf8(label), this));
+    sizeRow->addWidget(control);
+    if (unit != nullptr) sizeRow->addWidget(new QLabel(QString::fromUtf8(unit), this));
+  };
+  addLabelled("Pictures:", picturesBox_);
+  addLabelled("File quality:", qualityBox_, "%");
+  addLabelled("Frame Rate:", frameRateBox_, "FPS");
+  addLabelled("Loop:", loopBox_);
+  addLabelled("Timing:", timingBox_);
   sizeRow->addStretch(1);
   grid->addLayout(sizeRow, 1, 1, 1, 2);
   grid->setColumnStretch(1, 1);

@@ -85,10 +85,15 @@ void ConversionRun::startCapture() {
   player_.setTiming(settings_.timing);
 }
 
+void ConversionRun::loadCurrentFile() {
+  auto loaded = player_.load(currentFile_);
+  loadFailure_ = loaded ? std::nullopt : std::optional<std::string>(std::move(loaded.error()));
+}
+
 // A one-frame file played as two frames is held twice, so that it plays and is captured as
 // two frames; held once, its frame is shown once.
 void ConversionRun::holdPlayedFrames() {
-  if (playedFrameCount(player_.frameCount(), player_.timing()) > player_.frameCount()) player_.load(currentFile_);
+  if (playedFrameCount(player_.frameCount(), player_.timing()) > player_.frameCount()) loadCurrentFile();
 }
 
 void ConversionRun::startPlaying() {
@@ -133,7 +138,7 @@ RunActions ConversionRun::convert() {
   player_.stopPlayback();
   player_.rewind();
   if (refusedBeforePlayingInto(actions)) return actions;
-  player_.load(currentFile_);
+  loadCurrentFile();
   holdPlayedFrames();
   startPlaying();
   actions.frameCountLabel = frameCountLabel(player_.frameCount());
@@ -192,7 +197,7 @@ RunActions ConversionRun::togglePlayback() {
 
 void ConversionRun::togglePlaybackInto(RunActions& actions) {
   player_.stopPlayback();
-  player_.load(currentFile_);
+  loadCurrentFile();
   player_.stopPlayback();
   if (!isPlaying_) {
     actions.playEnabled = false;
@@ -271,7 +276,7 @@ void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem
     actions.problem = std::move(*refused);
   } else if (player_.frameCount() == 0 || first == nullptr) {
     actions.problem =
-        RunProblem{currentFile_, movie, RunStage::Decode, player_.loadFailure().value_or("cannot be decoded")};
+        RunProblem{currentFile_, movie, RunStage::Decode, loadFailure_.value_or("cannot be decoded")};
   } else if (const auto missing = capture.missingPictures()) {
     // A movie without some of its pictures would silently replace a good one: report instead.
     actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, *missing + "; the movie was not written"};

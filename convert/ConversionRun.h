@@ -158,6 +158,8 @@ class ConversionRun {
   bool refusedBeforePlayingInto(RunActions& actions);
   void advanceInto(RunActions& actions);
   void startCapture();
+  // Loads the current file into the player, keeping why it got no frames.
+  void loadCurrentFile();
   void holdPlayedFrames();
   // Starts the playback; a converted file of one frame held once is shown once instead.
   void startPlaying();
@@ -169,6 +171,7 @@ class ConversionRun {
   const RunFileList& list_;
 
   std::string currentFile_;
+  std::optional<std::string> loadFailure_;  // the last load's, for the problem report
   bool isPlaying_ = false;
   bool isConverting_ = false;
   bool isConvertAll_ = false;

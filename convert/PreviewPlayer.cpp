@@ -36,7 +36,7 @@ void PreviewPlayer::setFrameShown(FrameShown callback) {
   frameShown_ = std::move(callback);
 }
 
-bool PreviewPlayer::load(const std::string& path) {
+util::Result<void> PreviewPlayer::load(const std::string& path) {
   stopPlayback();
   const bool samePath = path == currentPath_;
   if ((!samePath && !currentPath_.empty()) || (samePath && frames_.frameCount() > 1)) frames_.clear();
@@ -44,30 +44,26 @@ bool PreviewPlayer::load(const std::string& path) {
   hasLoaded_ = true;
 
   // One read of the file serves the frame decoder and the delay table.
-  std::vector<std::uint8_t> data;
-  bool ok = false;
-  loadFailure_.reset();
+  std::optional<std::string> failure;
   loopCount_.reset();
   FileTiming timing;
   if (auto read = image::readPictureFile(path); !read) {
-    loadFailure_ = std::move(read.error());
-    delayTable_.clear();
+    failure = std::move(read.error());
   } else {
-    data = std::move(*read);
+    const std::vector<std::uint8_t> data = std::move(*read);
     auto loaded = frames_.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(path)));
-    ok = loaded.ok();
-    if (!ok) loadFailure_ = loaded.error().empty() ? "cannot be decoded" : std::move(loaded.error());
     // A file the frame decoder refused (beyond the size or memory limits, or undecodable) is
     // not split and decoded again frame by frame for its delays: that could cost what the
     // refusal saved.
-    if (ok) {
+    if (loaded) {
       delayTable_.loadMemory(data);
       timing = readFileTiming(data, &delayTable_);
     } else {
-      delayTable_.clear();
+      failure = loaded.error().empty() ? "cannot be decoded" : std::move(loaded.error());
     }
     loopCount_ = timing.loopCount;
   }
+  if (failure) delayTable_.clear();
 
   frameCount_ = static_cast<int>(frames_.frameCount());
   capture_.captureCounter = 0;
@@ -79,7 +75,8 @@ bool PreviewPlayer::load(const std::string& path) {
   }
   lastFrameHandled_ = false;
   playedToEnd_ = false;
-  return ok;
+  if (failure) return util::fail(std::move(*failure));
+  return {};
 }
 
 void PreviewPlayer::startPlayback() {

@@ -28,6 +28,7 @@
 #include "convert/FrameCapture.h"
 #include "convert/Timeline.h"
 #include "image/AnimatedImage.h"
+#include "util/Result.h"
 
 namespace brevanto::convert {
 
@@ -72,8 +73,8 @@ class PreviewPlayer {
   // held (so loading a one-frame file twice holds its frame twice). Then the delay table is
   // loaded from the same file, the display times and slotCount are computed, captureCounter
   // is set to 0, and a currentFrame beyond the frames now held is set to 0.
-  // Returns the frame decoder's result.
-  bool load(const std::string& path);
+  // Fails with the reason the file got no frames (unreadable, beyond the limits, undecodable).
+  util::Result<void> load(const std::string& path);
 
   // Starts the playback thread when it is not running and more than one frame is held.
   void startPlayback();
@@ -101,8 +102,6 @@ class PreviewPlayer {
   const image::RasterImage* currentImage() const { return frameAt(currentFrame()); }
   const controls::AnimatedPicture& delayTable() const { return delayTable_; }
   const image::AnimatedImage& frames() const { return frames_; }
-  // Why the last load got no frames; nothing when it succeeded.
-  const std::optional<std::string>& loadFailure() const { return loadFailure_; }
   // The last load's file's looping extension: its repeat count (0: forever), none without one.
   std::optional<int> loopCount() const { return loopCount_; }
 
@@ -131,7 +130,6 @@ class PreviewPlayer {
   Timeline timeline_;
   controls::AnimatedPicture delayTable_;
   FrameCapture capture_;
-  std::optional<std::string> loadFailure_;
   std::optional<int> loopCount_;
   Timing timing_ = Timing::Steps;
 

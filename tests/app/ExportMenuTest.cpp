@@ -27,22 +27,16 @@ namespace {
 using namespace brevanto::app::exporttest;
 using brevanto::testing::box;
 
-class ExportMenuTest : public ::testing::Test {
+class ExportMenuTest : public testing::WindowTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QDir().mkpath(dir.path() + "/program"));
-    ASSERT_TRUE(QDir().mkpath(dir.path() + "/gifs"));
-    gifPath = dir.path() + "/gifs/anim.gif";
+    WindowTest::SetUp();
+    gifPath = gif("anim.gif");
     writeGif(gifPath, 3, 7, 5);
-    window = std::make_unique<MainWindow>(services.services(), dir.path() + "/program/");
-    outputFolder = QString::fromStdString(window->settings().outputFolder);
   }
 
   void addGifAndMakeItCurrent() {
-    services.fileAnswers.push_back({gifPath});
-    window->batch().addFiles();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch().rowCount() == 1 && !window->addingFiles(); }));
+    addFiles({gifPath});
     window->batch().makeRowCurrent(0, true);
     ASSERT_EQ(window->currentFile(), gifPath);
   }
@@ -57,29 +51,18 @@ class ExportMenuTest : public ::testing::Test {
     ADD_FAILURE() << "no Export menu item " << text.toStdString();
   }
 
-  QTemporaryDir dir;
-  testing::FakeDesktop services;
-  std::unique_ptr<MainWindow> window;
   QString gifPath;
-  QString outputFolder;
 };
-
-TEST_F(ExportMenuTest, TheSubmenuHoldsSingleImageAndTheSixSequences) {
-  QStringList items;
-  for (QAction* action : window->batch().contextMenu().actions().at(6)->menu()->actions()) items << action->text();
-  EXPECT_EQ(items, (QStringList{"Single Image", "Bmp Sequence", "Tga Sequence", "Gif Sequence", "Jpg Sequence",
-                                "Png Sequence", "Tiff Sequence"}));
-}
 
 TEST_F(ExportMenuTest, PngAndJpgSequencesOfTheCurrentGif) {
   addGifAndMakeItCurrent();
-  const QString png = outputFolder + "tolvane_brevanto/png/";
+  const QString png = outputFolder() + "tolvane_brevanto/png/";
   const QStringList pngNames{"anim.gif00000.png", "anim.gif00001.png", "anim.gif00002.png"};
 
   const QStringList counters = watchExportDialogs([&] { trigger("Png Sequence"); });
   EXPECT_EQ(counters, (QStringList{"IDC_STATIC_PROGRESS", "1/3", "2/3", "3/3"}));
   EXPECT_EQ(filesIn(png), pngNames);
-  EXPECT_EQ(services.opened, QStringList{png});
+  EXPECT_EQ(desktop.opened, QStringList{png});
 
   // Again: the same names are written again, nothing is added.
   for (const QString& name : pngNames) QFile::remove(png + name);
@@ -87,53 +70,54 @@ TEST_F(ExportMenuTest, PngAndJpgSequencesOfTheCurrentGif) {
   EXPECT_EQ(filesIn(png), pngNames);
 
   watchExportDialogs([&] { trigger("Jpg Sequence"); });
-  EXPECT_EQ(filesIn(outputFolder + "tolvane_brevanto/jpeg/"),
+  EXPECT_EQ(filesIn(outputFolder() + "tolvane_brevanto/jpeg/"),
             (QStringList{"anim.gif00000.jpeg", "anim.gif00001.jpeg", "anim.gif00002.jpeg"}));
-  EXPECT_TRUE(services.messages.isEmpty());
+  EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
 TEST_F(ExportMenuTest, WithoutACurrentFileEveryExportSaysNoGifFiles) {
   trigger("Png Sequence");
   trigger("Single Image");
-  EXPECT_EQ(services.messages, (QStringList{"No gif files!", "No gif files!"}));
-  EXPECT_EQ(services.saveDialogs, 0);
-  EXPECT_FALSE(QDir(outputFolder + "tolvane_brevanto").exists());
+  EXPECT_EQ(desktop.messages, (QStringList{"No gif files!", "No gif files!"}));
+  EXPECT_EQ(desktop.saveDialogs, 0);
+  EXPECT_FALSE(QDir(outputFolder() + "tolvane_brevanto").exists());
 }
 
 TEST_F(ExportMenuTest, SingleImageSavesThePreviewFrameAtTheChosenSize) {
   addGifAndMakeItCurrent();
-  services.saveAnswer = SaveChoice{dir.path() + "/still", 4};
+  desktop.saveAnswer = SaveChoice{dir.path() + "/still", 4};
 
   // Never played: no frame in the preview, nothing asked, nothing written.
   trigger("Single Image");
-  ASSERT_EQ(services.messages.size(), 1);
-  EXPECT_EQ(services.messages[0].toStdString(), kNoPreviewFrameMessage);
-  EXPECT_EQ(services.saveDialogs, 0);
+  ASSERT_EQ(desktop.messages.size(), 1);
+  EXPECT_EQ(desktop.messages[0].toStdString(), kNoPreviewFrameMessage);
+  EXPECT_EQ(desktop.saveDialogs, 0);
 
   window->play();
+  clock.run();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlaying() && !window->player().playbackRunning(); }));
   ASSERT_NE(window->player().currentImage(), nullptr);
 
   window->settingsPanel().chooseSizeMode("2x Original Size");
   trigger("Single Image");
-  EXPECT_EQ(services.saveFilters, singleImageFilters());
+  EXPECT_EQ(desktop.saveFilters, singleImageFilters());
   image::AnimatedImage written;
   ASSERT_TRUE(written.load((dir.path() + "/still.png").toStdString()));
   EXPECT_EQ(written.frame(0).width(), 14);
   EXPECT_EQ(written.frame(0).height(), 10);
-  EXPECT_EQ(services.messages.size(), 1);
+  EXPECT_EQ(desktop.messages.size(), 1);
 
   // A custom size counts as soon as it is typed.
   window->settingsPanel().chooseSizeMode("Custom");
   box(*window, "width").setText("20");
   box(*window, "height").setText("9");
-  services.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
+  desktop.saveAnswer = SaveChoice{dir.path() + "/custom.bmp", 1};
   trigger("Single Image");
   image::AnimatedImage custom;
   ASSERT_TRUE(custom.load((dir.path() + "/custom.bmp").toStdString()));
   EXPECT_EQ(custom.frame(0).width(), 20);
   EXPECT_EQ(custom.frame(0).height(), 9);
-  EXPECT_EQ(services.messages.size(), 1);
+  EXPECT_EQ(desktop.messages.size(), 1);
 }
 
 TEST_F(ExportMenuTest, TheLinkLabelOpensTheMakersAddressThroughTheShell) {
@@ -143,19 +127,19 @@ TEST_F(ExportMenuTest, TheLinkLabelOpensTheMakersAddressThroughTheShell) {
   EXPECT_EQ(link->text(), kMakerAddress);
   EXPECT_EQ(link->toolTip(), kMakerAddress);
 
-  services.urlOpens = false;
+  desktop.urlOpens = false;
   link->openTarget();
   EXPECT_FALSE(link->isVisited());
-  ASSERT_EQ(services.messages.size(), 1);
-  EXPECT_EQ(services.messages[0],
+  ASSERT_EQ(desktop.messages.size(), 1);
+  EXPECT_EQ(desktop.messages[0],
             "Unable to open hyperlink:\n\nThere is no application associated\n"
             "with the given filename extension.");
 
-  services.urlOpens = true;
+  desktop.urlOpens = true;
   link->openTarget();
   EXPECT_TRUE(link->isVisited());
-  EXPECT_EQ(services.opened, (QStringList{kMakerAddress, kMakerAddress}));
-  EXPECT_EQ(services.messages.size(), 1);
+  EXPECT_EQ(desktop.opened, (QStringList{kMakerAddress, kMakerAddress}));
+  EXPECT_EQ(desktop.messages.size(), 1);
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #pragma once
 
-// Shared pieces of the export tests: GIF files built in code, and small file helpers.
+// Shared pieces of the export tests: the colours of the GIFs they write, and the export dialogs.
 
-// The GIF builder comes first: it names a local "emit", which Qt defines as a macro.
-#include "tests/support/GifBuilder.h"
-#include "tests/support/Files.h"
+// The window fixture comes first: its GIF builder names a local "emit", which Qt defines as a macro.
+#include "tests/support/WindowTest.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,19 +25,7 @@ namespace brevanto::app::exporttest {
 
 using brevanto::image::RasterImage;
 
-// Colour indices of the default test palette: white, red, green, blue.
-inline std::vector<std::uint8_t> writeGif(const QString& path, int frames, int width = 7, int height = 5) {
-  brevanto::testing::GifBuilder gif(width, height);
-  std::vector<std::uint8_t> colours;
-  for (int i = 0; i < frames; ++i) {
-    const auto index = static_cast<std::uint8_t>(1 + i % 3);
-    gif.frame(10, width, height, index);
-    colours.push_back(index);
-  }
-  gif.trailer();
-  brevanto::testing::writeFile(path.toStdString(), gif.bytes());
-  return colours;
-}
+using brevanto::testing::writeGif;
 
 // Blue, green, red of the default palette entry.
 inline std::array<int, 3> paletteBgr(std::uint8_t index) {
