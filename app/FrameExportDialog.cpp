@@ -80,7 +80,7 @@ void FrameExportDialog::tick() {
   if (i < frameCount_) {
     // A frame that cannot be written (or a folder that cannot be made) does not stop the
     // export: the next tick tries the next frame.
-    convert::writeExportFrame(frames_[static_cast<std::size_t>(i)], outputFolder_, sourcePath_.toStdString(),
+    (void)convert::writeExportFrame(frames_[static_cast<std::size_t>(i)], outputFolder_, sourcePath_.toStdString(),
                               extension_.toStdString(), i);
     progress_->setValue(i + 1);
     counter_->setText(QStringLiteral("%1/%2").arg(i + 1).arg(frameCount_));

@@ -36,15 +36,15 @@ std::string captureFramePath(const std::string& outputFolder, const std::string&
          (kind == PictureKind::Lossless ? ".bmp" : ".jpg");
 }
 
-std::vector<std::uint8_t> FrameCapture::captureBytes(const image::RasterImage& frame) const {
+util::Result<std::vector<std::uint8_t>> FrameCapture::captureBytes(const image::RasterImage& frame) const {
   SlotPictureMaker maker(capturePictures, captureQuality, {frame.width(), frame.height()}, captureStage);
   if (capturePictures == PictureKind::Lossless) {
     std::vector<std::uint32_t> palette;
-    const image::RasterImage picture = maker.preparedPicture(image::viewOfRaster(frame, palette));
-    return picture.isEmpty() ? std::vector<std::uint8_t>{} : image::BmpCodec::encode(picture);
+    return image::BmpCodec().encode(maker.preparedPicture(image::viewOfRaster(frame, palette)));
   }
   swf::SlotPicture picture = maker.make(frame);
-  return picture.kind == swf::SlotPicture::Kind::Jpeg ? std::move(picture.bytes) : std::vector<std::uint8_t>{};
+  if (picture.kind != swf::SlotPicture::Kind::Jpeg) return util::fail("the frame could not be encoded as JPEG");
+  return std::move(picture.bytes);
 }
 
 int FrameCapture::captureFrame(const image::RasterImage& frame, const std::string& gifPath, int slots) {
@@ -61,8 +61,8 @@ int FrameCapture::captureFrame(const image::RasterImage& frame, const std::strin
     return -1;
   }
   const std::string path = captureFramePath(outputFolder, gifPath, slot, capturePictures);
-  const std::vector<std::uint8_t> bytes = captureBytes(frame);
-  if (bytes.empty() || !util::replaceFile(path, bytes)) {
+  const auto bytes = captureBytes(frame);
+  if (!bytes || !util::replaceFile(path, *bytes)) {
     ++failedWrites_;
     return -1;
   }

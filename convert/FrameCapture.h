@@ -18,6 +18,7 @@
 
 #include "convert/OutputSettings.h"
 #include "swf/MovieAssembly.h"
+#include "util/Result.h"
 
 namespace brevanto::image {
 class RasterImage;
@@ -62,8 +63,8 @@ class FrameCapture {
   swf::SlotPicture losslessPictureAt(const std::string& gifPath, int slot, SlotPictureMaker& maker) const;
 
  private:
-  // The capture file's bytes for a frame (empty when it cannot be made).
-  std::vector<std::uint8_t> captureBytes(const image::RasterImage& frame) const;
+  // The capture file's bytes for a frame, or why they cannot be made.
+  util::Result<std::vector<std::uint8_t>> captureBytes(const image::RasterImage& frame) const;
 
   std::vector<std::string> written_;  // capture files written since slot 0
   int failedWrites_ = 0;

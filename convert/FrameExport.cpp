@@ -34,14 +34,16 @@ std::string exportFramePath(const std::string& outputFolder, const std::string& 
   return path;
 }
 
-bool writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder, const std::string& sourcePath,
-                      std::string_view extension, int index) {
+util::Result<void> writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder,
+                                    const std::string& sourcePath, std::string_view extension, int index) {
   const std::string folder = exportFolderFor(outputFolder, extension);
   if (!util::isDirectory(folder)) util::createDirectoryChain(folder);
   // "-1" asks the JPEG writer for its default quality.
   image::ImageProperties properties;
   properties.set(image::ImageProperties::QualityKey, "-1");
-  return image::ImageCodecFactory::save(frame, exportFramePath(outputFolder, sourcePath, extension, index), properties);
+  const std::string path = exportFramePath(outputFolder, sourcePath, extension, index);
+  if (!image::ImageCodecFactory::save(frame, path, properties)) return util::fail("cannot write " + path);
+  return {};
 }
 
 }  // namespace brevanto::convert

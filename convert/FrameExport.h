@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/Result.h"
+
 namespace brevanto::image {
 class RasterImage;
 }
@@ -45,8 +47,9 @@ std::string exportFramePath(const std::string& outputFolder, const std::string& 
 
 // Writes frame `index` of sourcePath to its export file: creates the export folder (with its
 // parents) when it is not there, then saves through the writer the extension selects, with the
-// writers' default JPEG quality. False when the folder or the file could not be written.
-bool writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder, const std::string& sourcePath,
-                      std::string_view extension, int index);
+// writers' default JPEG quality. Fails with "cannot write " and the file's path when the folder
+// or the file could not be written.
+util::Result<void> writeExportFrame(const image::RasterImage& frame, const std::string& outputFolder,
+                                    const std::string& sourcePath, std::string_view extension, int index);
 
 }  // namespace brevanto::convert

@@ -315,11 +315,8 @@ util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourceP
   data.shrink_to_fit();
   for (std::size_t i = 0; i < frames.frameCount(); ++i) {
     const int index = static_cast<int>(i);
-    if (!writeExportFrame(frames.frame(i), outputFolder, sourcePath, extension, index)) {
-      return util::fail(RunProblem{sourcePath,
-                                   {},
-                                   RunStage::Export,
-                                   "cannot write " + exportFramePath(outputFolder, sourcePath, extension, index)});
+    if (auto written = writeExportFrame(frames.frame(i), outputFolder, sourcePath, extension, index); !written) {
+      return util::fail(RunProblem{sourcePath, {}, RunStage::Export, std::move(written.error())});
     }
     frames.frame(i).release();  // written: its memory is no longer needed
     ++exported.framesWritten;

@@ -10,15 +10,14 @@ namespace brevanto::convert {
 
 namespace {
 
-swf::SlotPicture jpegPicture(std::vector<std::uint8_t> jpeg) {
-  return jpeg.empty() ? swf::SlotPicture{} : swf::SlotPicture::jpeg(std::move(jpeg));
+swf::SlotPicture jpegPicture(util::Result<std::vector<std::uint8_t>> jpeg) {
+  return jpeg ? swf::SlotPicture::jpeg(std::move(*jpeg)) : swf::SlotPicture{};
 }
 
 }  // namespace
 
 swf::SlotPicture encodePicture(const image::platform::DecodedFrame& frame, int qualitySetting) {
-  auto jpeg = image::platform::encodeJpeg(image::platform::viewOf(frame), jpegQualityFor(qualitySetting));
-  return jpegPicture(jpeg ? std::move(*jpeg) : std::vector<std::uint8_t>{});
+  return jpegPicture(image::platform::encodeJpeg(image::platform::viewOf(frame), jpegQualityFor(qualitySetting)));
 }
 
 swf::SlotPicture encodePicture(const image::RasterImage& frame, int qualitySetting) {

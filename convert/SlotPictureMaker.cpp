@@ -219,8 +219,7 @@ swf::SlotPicture SlotPictureMaker::makeFromView(const image::platform::ImageView
   const image::RasterImage picture = preparedPicture(frame);
   if (picture.isEmpty()) return {};
   if (kind_ == PictureKind::Lossless) return nextLossless(picture);
-  std::vector<std::uint8_t> jpeg = image::encodeJpeg(picture, jpegQualityFor(qualitySetting_));
-  return jpeg.empty() ? swf::SlotPicture{} : swf::SlotPicture::jpeg(std::move(jpeg));
+  return encodePicture(picture, qualitySetting_);
 }
 
 swf::SlotPicture SlotPictureMaker::make(const image::platform::DecodedFrame& frame) {

@@ -9,12 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <unistd.h>
 
 #include "image/BicubicScaler.h"
 #include "image/Drawing.h"
 #include "image/RasterImage.h"
+#include "image/StreamCodec.h"
 #include "image/platform/DecodedImage.h"
 
 #define FUZZ_CHECK(condition)                                                                \
@@ -133,6 +136,41 @@ inline void checkDecodedFrame(const image::platform::DecodedFrame& frame) {
   for (std::int32_t y = 0; y < frame.height; ++y) {
     sink = sink + frame.row(y)[0] + frame.row(y)[frame.stride - 1];
   }
+}
+
+// The one image a stream codec (BMP, TGA) reads from some bytes, with the properties it gave.
+struct LoadedImage {
+  image::FrameList frames;
+  std::optional<image::ImageProperties> properties;
+  const image::RasterImage& image() const { return frames[0]; }
+};
+
+// Reads the bytes with a new Codec: a refusal must leave no frame, an acceptance exactly one,
+// which is then exercised. Nullopt when the bytes were refused.
+template <class Codec>
+std::optional<LoadedImage> loadOne(std::span<const std::uint8_t> data) {
+  LoadedImage loaded;
+  if (!Codec().loadFromMemory(data, loaded.frames, loaded.properties)) {
+    FUZZ_CHECK(loaded.frames.empty());
+    return std::nullopt;
+  }
+  FUZZ_CHECK(loaded.frames.size() == 1);
+  exerciseImage(loaded.image());
+  return loaded;
+}
+
+// The image written by Codec and read back, which must succeed and keep the size and depth.
+// Nullopt when the format cannot hold the image (the writer says why).
+template <class Codec>
+std::optional<LoadedImage> rewritten(const image::RasterImage& first) {
+  const auto encoded = Codec().encode(first);
+  if (!encoded) return std::nullopt;
+  auto again = loadOne<Codec>(*encoded);
+  FUZZ_CHECK(again.has_value());
+  const image::RasterImage& second = again->image();
+  FUZZ_CHECK(second.width() == first.width() && second.height() == first.height());
+  FUZZ_CHECK(second.bitCount() == first.bitCount());
+  return again;
 }
 
 }  // namespace brevanto::fuzz

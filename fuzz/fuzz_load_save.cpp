@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   saveOptions.set(image::ImageProperties::QualityKey, std::to_string(quality));
   for (const char* outExt : kOutputExtensions) {
     const auto output = folder / (std::string("output.") + outExt);
-    const bool saved = image::ImageCodecFactory::save(first, output, saveOptions);
+    const bool saved = image::ImageCodecFactory::save(first, output, saveOptions).ok();
     if (std::string(outExt) == "ico") {
       FUZZ_CHECK(!saved);
       continue;

@@ -13,8 +13,10 @@ namespace {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 
-// Writes file header, info header, colour block and pixels.
-bool writeBmp(const RasterImage& image, ByteSink& sink) {
+}  // namespace
+
+// File header, info header, colour block and pixels.
+bool BmpCodec::write(const RasterImage& image, ByteSink& sink) const {
   const std::vector<std::uint8_t> info = image.headerWithColors();
   std::size_t colourBlock = 0;
   if (image.bitCount() <= 8) {
@@ -31,27 +33,6 @@ bool writeBmp(const RasterImage& image, ByteSink& sink) {
   ok = ok && sink.write(info.data(), kInfoHeaderSize + colourBlock);
   ok = ok && sink.bytes(image.pixels());
   return ok;
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> BmpCodec::encode(const RasterImage& image) {
-  std::vector<std::uint8_t> out;
-  if (image.isEmpty()) return out;
-  VectorSink sink(out);
-  writeBmp(image, sink);
-  return out;
-}
-
-util::Result<void> BmpCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
-                          const ImageProperties&) {
-  if (frames.empty() || frames.front().isEmpty()) return util::fail("no image to write");
-  FileSink sink(path);
-  if (!sink.isOpen()) return util::fail("cannot create " + path.string());
-  const bool written = writeBmp(frames.front(), sink);
-  const bool closed = sink.close();
-  if (!written || !closed) return util::fail("cannot write " + path.string());
-  return {};
 }
 
 util::Result<void> BmpCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames, std::optional<ImageProperties>&) {

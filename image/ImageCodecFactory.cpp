@@ -88,12 +88,13 @@ ImageFormat ImageCodecFactory::formatFromPath(const std::filesystem::path& path)
   return formatFromPath(std::string_view(path.native()));
 }
 
-bool ImageCodecFactory::save(const RasterImage& image, const std::filesystem::path& path,
-                             const ImageProperties& properties) {
-  if (image.isEmpty() || path.empty()) return false;
+util::Result<void> ImageCodecFactory::save(const RasterImage& image, const std::filesystem::path& path,
+                                           const ImageProperties& properties) {
+  if (image.isEmpty()) return util::fail("no image to write");
+  if (path.empty()) return util::fail("no file name to write to");
   auto codec = createCodecForPath(path);
-  if (!codec) return false;
-  return codec->saveToFile(path, std::span<const RasterImage>(&image, 1), properties).ok();
+  if (!codec) return util::fail("no writer for the file type of " + path.string());
+  return codec->saveToFile(path, std::span<const RasterImage>(&image, 1), properties);
 }
 
 std::unique_ptr<ImageCodec> ImageCodecFactory::createCodec(ImageFormat format) {

@@ -28,9 +28,9 @@ class ImageCodecFactory {
   static std::unique_ptr<ImageCodec> createCodecForPath(const std::filesystem::path& path) {
     return createCodec(formatFromPath(path));
   }
-  // Writes the image as a one-frame file whose format follows the path's extension. False for
-  // an empty image or path, an extension without a codec, or a failed write.
-  static bool save(const RasterImage& image, const std::filesystem::path& path, const ImageProperties& properties);
+  // Writes the image as a one-frame file whose format follows the path's extension. Fails with
+  // the reason for an empty image or path, an extension without a codec, or a failed write.
+  static util::Result<void> save(const RasterImage& image, const std::filesystem::path& path, const ImageProperties& properties);
 };
 
 }  // namespace brevanto::image

@@ -24,7 +24,21 @@ enum TgaImageType : std::uint8_t {
   RleGrey = 11,
 };
 
-bool writeTga(const RasterImage& image, ByteSink& sink) {
+}  // namespace
+
+util::Result<void> TgaCodec::holds(const RasterImage& image) const {
+  if (image.bitCount() != 8 && image.bitCount() != 16 && image.bitCount() != 24 && image.bitCount() != 32) {
+    return util::fail("TGA cannot hold " + std::to_string(image.bitCount()) + "-bit images");
+  }
+  constexpr std::int32_t kMaxSide = 65535;
+  if (image.width() > kMaxSide || image.height() > kMaxSide) {
+    return util::fail("TGA cannot hold images wider or taller than 65535 pixels (this one is " +
+                      std::to_string(image.width()) + " x " + std::to_string(image.height()) + ")");
+  }
+  return {};
+}
+
+bool TgaCodec::write(const RasterImage& image, ByteSink& sink) const {
   const int bits = image.bitCount();
   const bool mapped = bits == 8;
   bool ok = sink.u8(static_cast<std::uint8_t>(kImageId.size()));
@@ -52,41 +66,6 @@ bool writeTga(const RasterImage& image, ByteSink& sink) {
   const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(bits / 8);
   for (std::int32_t y = 0; ok && y < image.height(); ++y) ok = sink.write(image.row(y), rowBytes);
   return ok;
-}
-
-bool writableDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
-
-// The header stores width and height in 16 bits each; larger images cannot be written.
-constexpr std::int32_t kMaxSide = 65535;
-bool writableSize(const RasterImage& image) { return image.width() <= kMaxSide && image.height() <= kMaxSide; }
-
-}  // namespace
-
-std::vector<std::uint8_t> TgaCodec::encode(const RasterImage& image) {
-  std::vector<std::uint8_t> out;
-  if (image.isEmpty() || !writableDepth(image.bitCount()) || !writableSize(image)) return out;
-  VectorSink sink(out);
-  writeTga(image, sink);
-  return out;
-}
-
-util::Result<void> TgaCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
-                          const ImageProperties&) {
-  if (frames.empty() || frames.front().isEmpty()) return util::fail("no image to write");
-  const RasterImage& image = frames.front();
-  if (!writableDepth(image.bitCount())) {
-    return util::fail("TGA cannot hold " + std::to_string(image.bitCount()) + "-bit images");
-  }
-  if (!writableSize(image)) {
-    return util::fail("TGA cannot hold images wider or taller than 65535 pixels (this one is " +
-                std::to_string(image.width()) + " x " + std::to_string(image.height()) + ")");
-  }
-  FileSink sink(path);
-  if (!sink.isOpen()) return util::fail("cannot create " + path.string());
-  const bool written = writeTga(image, sink);
-  const bool closed = sink.close();
-  if (!written || !closed) return util::fail("cannot write " + path.string());
-  return {};
 }
 
 util::Result<void> TgaCodec::loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,

@@ -1,21 +1,20 @@
 #pragma once
 
-#include "image/ImageCodec.h"
+#include "image/StreamCodec.h"
 
 namespace brevanto::image {
 
 // Reads Truevision TGA files (colour-mapped, true-colour, run-length encoded) and writes
 // uncompressed top-first 8-, 16-, 24- and 32-bit files of at most 65535 x 65535 pixels.
-class TgaCodec final : public ImageCodec {
+class TgaCodec final : public StreamCodec {
  public:
   util::Result<void> loadFromMemory(std::span<const std::uint8_t> data, FrameList& frames,
-                      std::optional<ImageProperties>& properties) override;
-  util::Result<void> saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
-                  const ImageProperties& properties) override;
+                                    std::optional<ImageProperties>& properties) override;
 
-  // The file bytes the writer produces (empty for an empty image, an unsupported depth or a
-  // side longer than 65535 pixels).
-  static std::vector<std::uint8_t> encode(const RasterImage& image);
+ private:
+  // Refuses other depths and larger sides: the header stores the size in 16 bits a side.
+  util::Result<void> holds(const RasterImage& image) const override;
+  bool write(const RasterImage& image, ByteSink& sink) const override;
 };
 
 }  // namespace brevanto::image

@@ -4,8 +4,6 @@
 // measurements and render checks (not part of the converter).
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,8 @@
 #include "image/platform/GifReader.h"
 #include "image/platform/PixelRows.h"
 #include "util/BgraView.h"
+#include "util/File.h"
+#include "util/Result.h"
 
 namespace brevanto::bench {
 
@@ -23,11 +23,13 @@ struct Picture {
   util::BgraView view() const { return {bgrx.data(), static_cast<std::ptrdiff_t>(width) * 4, width, height}; }
 };
 
-inline std::vector<Picture> flattenedFrames(const std::string& path, std::string* error = nullptr) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(in), {}};
+// The frames the GIF decoder delivers (a file that breaks off keeps the frames before the break);
+// fails with the reader's or the decoder's reason when there is not one.
+inline util::Result<std::vector<Picture>> flattenedFrames(const std::string& path) {
+  const auto data = util::readWholeFile(path);
+  if (!data) return util::fail(data.error());
   std::vector<Picture> frames;
-  const auto result = image::platform::decodeGif(data, [&](const image::platform::DecodedFrame& frame) {
+  const auto result = image::platform::decodeGif(*data, [&](const image::platform::DecodedFrame& frame) {
     Picture p;
     p.width = frame.width;
     p.height = frame.height;
@@ -46,7 +48,7 @@ inline std::vector<Picture> flattenedFrames(const std::string& path, std::string
     frames.push_back(std::move(p));
     return true;
   });
-  if (error) *error = result.error.value_or("");
+  if (frames.empty()) return util::fail(result.error.value_or("no frames"));
   return frames;
 }
 

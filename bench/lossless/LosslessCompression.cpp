@@ -32,8 +32,13 @@ int main(int argc, char** argv) {
     gifBytes += static_cast<std::size_t>(std::ftell(f));
     std::fclose(f);
     const double decodeStart = cpuSeconds();
-    const auto frames = bench::flattenedFrames(argv[i]);
+    const auto flattened = bench::flattenedFrames(argv[i]);
     decodeSeconds += cpuSeconds() - decodeStart;
+    if (!flattened) {
+      std::fprintf(stderr, "%s: %s\n", argv[i], flattened.error().c_str());
+      continue;
+    }
+    const std::vector<bench::Picture>& frames = *flattened;
     const double start = cpuSeconds();
     for (std::size_t n = 0; n < frames.size(); ++n) {
       std::optional<util::PixelRect> rect{util::PixelRect{0, 0, frames[n].width, frames[n].height}};

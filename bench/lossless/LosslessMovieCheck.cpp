@@ -63,12 +63,12 @@ int main(int argc, char** argv) {
   const int scale = argc > 3 && std::strcmp(argv[3], "--stop") != 0 ? std::atoi(argv[3]) : 1;
   const bool stop = std::strcmp(argv[argc - 1], "--stop") == 0;
   const std::clock_t start = std::clock();
-  std::string error;
-  const auto frames = bench::flattenedFrames(argv[1], &error);
-  if (frames.empty() || scale < 1 || scale > 3) {
-    std::fprintf(stderr, "%s: no frames (%s) or bad scale\n", argv[1], error.c_str());
+  const auto flattened = bench::flattenedFrames(argv[1]);
+  if (!flattened || scale < 1 || scale > 3) {
+    std::fprintf(stderr, "%s: no frames (%s) or bad scale\n", argv[1], flattened ? "" : flattened.error().c_str());
     return 2;
   }
+  const std::vector<bench::Picture>& frames = *flattened;
   const int w = frames[0].width, h = frames[0].height;
   swf::SwfMovie movie;
   movie.setFrameSize(static_cast<float>(w * scale), static_cast<float>(h * scale));

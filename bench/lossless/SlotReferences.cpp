@@ -52,12 +52,12 @@ int main(int argc, char** argv) {
   }
   const bool half = std::strcmp(argv[3], "half") == 0;
   const int scale = half ? 1 : std::atoi(argv[3]);
-  std::string error;
-  std::vector<bench::Picture> frames = bench::flattenedFrames(argv[1], &error);
-  if (frames.empty() || scale < 1 || scale > 3) {
-    std::fprintf(stderr, "%s: no frames (%s) or bad scale\n", argv[1], error.c_str());
+  auto flattened = bench::flattenedFrames(argv[1]);
+  if (!flattened || scale < 1 || scale > 3) {
+    std::fprintf(stderr, "%s: no frames (%s) or bad scale\n", argv[1], flattened ? "" : flattened.error().c_str());
     return 2;
   }
+  std::vector<bench::Picture> frames = std::move(*flattened);
   if (half) {
     const convert::PixelSize source{frames[0].width, frames[0].height};
     const convert::PixelSize stage{source.width / 2, source.height / 2};

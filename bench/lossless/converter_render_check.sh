@@ -13,6 +13,7 @@ set -uo pipefail
 build=$1 out=$2
 shift 2
 tools=$(cd "$(dirname "$0")/../../.." && pwd)/shared/tools/swfcheck
+source "$(dirname "$0")/render_compare.sh"
 conv=$build/cli/brevanto-convert
 refs=$build/bench/lossless_slot_refs
 sizes=${SIZES:-original 2x 3x half}
@@ -30,8 +31,7 @@ for gif in "$@"; do
     case $size in original) s=1 ;; 2x) s=2 ;; 3x) s=3 ;; half) s=half ;; esac
     "$refs" "$gif" "$dir" "$s" > "$dir/slots.txt" 2>&1 || { fail=$((fail + 1)); echo "FAIL refs $name $size"; continue; }
     movie=$dir/$name.swf
-    if /usr/bin/python3 "$tools/swfrender.py" "$movie" "$dir/swfrender" --against "$dir/ref%05d.ppm" \
-        > "$dir/swfrender.txt" 2>&1 && ! grep -q "max_abs=[1-9]" "$dir/swfrender.txt"; then
+    if swfrender_exact "$movie" "$dir"; then
       pass=$((pass + 1))
       frames=$((frames + $(grep -c "^  compare" "$dir/swfrender.txt")))
     else
@@ -40,24 +40,7 @@ for gif in "$@"; do
     fi
     case " ${RUFFLE:-} " in
       *" $gif "*)
-        n=$(cat "$dir/slots.txt")
-        RUFFLE_FAIL_ON_ERROR=1 bash "$tools/render_frames.sh" "$movie" "$dir/ruffle" $(seq 0 $((n - 1))) \
-          > "$dir/ruffle.txt" 2>&1
-        # Frames whose end-of-frame signal never came (a timing fault of the headless player
-        # on a busy machine) are rendered again with a plain stop and a timed wait.
-        missing=()
-        for ((i = 0; i < n; i++)); do [[ -f $dir/ruffle/frame$(printf %05d "$i").png ]] || missing+=("$i"); done
-        if ((${#missing[@]})); then
-          SWFCHECK_PLAIN_STOP=1 bash "$tools/render_frames.sh" "$movie" "$dir/ruffle" "${missing[@]}" \
-            >> "$dir/ruffle.txt" 2>&1
-        fi
-        bad=0
-        for ((i = 0; i < n; i++)); do
-          f=$(printf %05d "$i")
-          python3 "$tools/compare.py" "$dir/ruffle/frame$f.png" "$dir/ref$f.ppm" --json > "$dir/ruffle-$f.json" 2>&1
-          grep -q '"max_abs": 0' "$dir/ruffle-$f.json" || { bad=$((bad + 1)); echo "  ruffle $name $size frame $i: $(cat "$dir/ruffle-$f.json")"; }
-        done
-        if ((bad == 0)); then pass=$((pass + 1)); echo "ruffle $name $size: $n frames exact"; else fail=$((fail + 1)); echo "FAIL ruffle $name $size: $bad of $n frames differ"; fi
+        if ruffle_exact "$movie" "$dir" "$(cat "$dir/slots.txt")" "$name $size"; then pass=$((pass + 1)); else fail=$((fail + 1)); fi
         ;;
     esac
   done

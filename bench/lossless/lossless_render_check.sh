@@ -10,6 +10,7 @@ set -uo pipefail
 build=$1 out=$2
 shift 2
 tools=$(cd "$(dirname "$0")/../../.." && pwd)/shared/tools/swfcheck
+source "$(dirname "$0")/render_compare.sh"
 check=$build/bench/lossless_movie_check
 scales=${SCALES:-1 2 3}
 fail=0 pass=0
@@ -22,8 +23,7 @@ for gif in "$@"; do
       echo "SKIP $name x$s: $(cat "$dir/build.txt")"
       continue
     fi
-    if /usr/bin/python3 "$tools/swfrender.py" "$dir/movie.swf" "$dir/swfrender" --against "$dir/ref%05d.ppm" \
-        > "$dir/swfrender.txt" 2>&1 && ! grep -q "max_abs=[1-9]" "$dir/swfrender.txt"; then
+    if swfrender_exact "$dir/movie.swf" "$dir"; then
       pass=$((pass + 1))
     else
       fail=$((fail + 1))
@@ -32,15 +32,7 @@ for gif in "$@"; do
     case " ${RUFFLE:-} " in
       *" $gif "*)
         n=$(grep -c "^  compare" "$dir/swfrender.txt")
-        RUFFLE_FAIL_ON_ERROR=1 bash "$tools/render_frames.sh" "$dir/movie.swf" "$dir/ruffle" $(seq 0 $((n - 1))) \
-          > "$dir/ruffle.txt" 2>&1
-        bad=0
-        for ((i = 0; i < n; i++)); do
-          f=$(printf %05d "$i")
-          python3 "$tools/compare.py" "$dir/ruffle/frame$f.png" "$dir/ref$f.ppm" --json > "$dir/ruffle-$f.json" 2>&1
-          grep -q '"max_abs": 0' "$dir/ruffle-$f.json" || { bad=$((bad + 1)); echo "  ruffle frame $i: $(cat "$dir/ruffle-$f.json")"; }
-        done
-        if ((bad == 0)); then pass=$((pass + 1)); echo "ruffle $name x$s: $n frames exact"; else fail=$((fail + 1)); echo "FAIL ruffle $name x$s: $bad of $n frames differ"; fi
+        if ruffle_exact "$dir/movie.swf" "$dir" "$n" "$name x$s"; then pass=$((pass + 1)); else fail=$((fail + 1)); fi
         ;;
     esac
   done

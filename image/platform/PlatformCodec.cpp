@@ -128,18 +128,14 @@ util::Result<std::vector<std::uint8_t>> PlatformCodec::encode(const RasterImage&
   if (image.isEmpty()) return util::fail("the image is empty");
   std::vector<std::uint32_t> palette;
   const ImageView view = viewOfRaster(image, palette);
-  auto bytes = [&]() -> util::Result<std::vector<std::uint8_t>> {
-    switch (format) {
-      case ImageFormat::Jpeg: return encodeJpeg(view, properties.jpegQuality(), properties.writablePropertyItems());
-      case ImageFormat::Gif: return encodeGif(view);
-      case ImageFormat::Png: return encodePng(view);
-      case ImageFormat::Tiff: return encodeTiff(view, properties.writablePropertyItems());
-      case ImageFormat::Bmp: return BmpCodec::encode(image);
-      default: return util::fail("no encoder for this file type");
-    }
-  }();
-  if (bytes && bytes->empty()) return util::fail("encoding failed");
-  return bytes;
+  switch (format) {
+    case ImageFormat::Jpeg: return encodeJpeg(view, properties.jpegQuality(), properties.writablePropertyItems());
+    case ImageFormat::Gif: return encodeGif(view);
+    case ImageFormat::Png: return encodePng(view);
+    case ImageFormat::Tiff: return encodeTiff(view, properties.writablePropertyItems());
+    case ImageFormat::Bmp: return BmpCodec().encode(image);
+    default: return util::fail("no encoder for this file type");
+  }
 }
 
 util::Result<void> PlatformCodec::saveToFile(const std::filesystem::path& path, std::span<const RasterImage> frames,
@@ -150,11 +146,10 @@ util::Result<void> PlatformCodec::saveToFile(const std::filesystem::path& path, 
   return writeFileReplacing(path, *bytes);
 }
 
-std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality) {
+util::Result<std::vector<std::uint8_t>> encodeJpeg(const RasterImage& image, int quality) {
   ImageProperties properties;
   properties.set(ImageProperties::QualityKey, std::to_string(quality));
-  auto bytes = PlatformCodec().encode(image, ImageFormat::Jpeg, properties);
-  return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
+  return PlatformCodec().encode(image, ImageFormat::Jpeg, properties);
 }
 
 }  // namespace brevanto::image

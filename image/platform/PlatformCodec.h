@@ -29,8 +29,8 @@ class PlatformCodec final : public ImageCodec {
 };
 
 // Encodes a frame as JPEG in memory: the very bytes a save to a .jpg file with that quality
-// writes (quality clamped to 1..100; alpha composed over white). Empty on failure.
-std::vector<std::uint8_t> encodeJpeg(const RasterImage& image, int quality);
+// writes (quality clamped to 1..100; alpha composed over white), or why it cannot be encoded.
+util::Result<std::vector<std::uint8_t>> encodeJpeg(const RasterImage& image, int quality);
 
 // A read-only view of a RasterImage's rows for the imaging layer (display row 0 first).
 platform::ImageView viewOfRaster(const RasterImage& image, std::vector<std::uint32_t>& paletteStorage);

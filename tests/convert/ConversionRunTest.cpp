@@ -14,10 +14,8 @@
 namespace brevanto::convert {
 namespace {
 
-using testing::BatchList;
 using testing::GifBuilder;
 using testing::ScratchFolder;
-using testing::WindowStandIn;
 
 // A GIF of `delays.size()` full-size frames of alternating colours.
 std::vector<std::uint8_t> gifWithDelays(int width, int height, const std::vector<int>& delays) {
@@ -44,23 +42,16 @@ bool captureFolderIsEmpty(const std::string& outputFolder) {
   return std::filesystem::is_directory(folder) && std::filesystem::is_empty(folder);
 }
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public ::testing::Test, protected testing::RunHarness {
  protected:
-  ConversionRunTest() : run(player, settings, list), window(run, player) {
-    settings.outputFolder = scratch.folder("out");
-  }
+  ConversionRunTest() { settings.outputFolder = scratch.folder("out"); }
   std::string addFile(const std::string& name, const std::vector<std::uint8_t>& bytes, int w, int h) {
     const std::string path = scratch.write("gifs/" + name, bytes);
-    list.items.push_back({path, w, h});
+    list.add(path, w, h);
     return path;
   }
 
   ScratchFolder scratch;
-  PreviewPlayer player;
-  OutputSettings settings;
-  BatchList list;
-  ConversionRun run;
-  WindowStandIn window;
 };
 
 TEST_F(ConversionRunTest, ConvertShowsItsShareOfTheListAndOpensTheFinishedMovie) {

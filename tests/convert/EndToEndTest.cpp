@@ -10,25 +10,21 @@
 namespace brevanto::convert {
 namespace {
 
-using testing::BatchList;
 using testing::GifBuilder;
 using testing::ScratchFolder;
-using testing::WindowStandIn;
 
 // Plays the file through the preview player with capture on, at real speed, exactly as the
 // window converts it, and returns the movie's bytes.
 std::vector<std::uint8_t> convertThroughPlayback(const std::string& gif, int width, int height,
                                                  const OutputSettings& chosen, const std::string& folder) {
-  PreviewPlayer player;
-  OutputSettings settings = chosen;
-  settings.outputFolder = folder;
-  BatchList list;
-  list.items.push_back({gif, width, height});
-  ConversionRun run(player, settings, list);
-  WindowStandIn window(run, player);
+  testing::RunHarness harness;
+  harness.settings = chosen;
+  harness.settings.outputFolder = folder;
+  harness.list.add(gif, width, height);
   // The window hands shown frames over on its own thread; here the event loop polls.
-  run.setCurrentFile(gif);
-  window.perform(run.convert());
+  harness.run.setCurrentFile(gif);
+  testing::WindowStandIn& window = harness.window;
+  window.perform(harness.run.convert());
   window.runUntilIdle();
   EXPECT_TRUE(window.problems.empty()) << (window.problems.empty() ? "" : window.problems[0]);
   EXPECT_EQ(window.movies.size(), 1u);

@@ -34,6 +34,14 @@ bool decode(const std::vector<std::uint8_t>& bytes, RasterImage& out, std::optio
   return true;
 }
 
+// The writer's bytes for an image it can hold.
+template <typename Codec>
+std::vector<std::uint8_t> written(const RasterImage& image) {
+  auto bytes = Codec().encode(image);
+  EXPECT_TRUE(bytes) << bytes.error();
+  return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
+}
+
 RasterImage pattern(int w, int h, int bits) {
   RasterImage image;
   EXPECT_TRUE(image.create(w, h, bits));
@@ -46,7 +54,7 @@ RasterImage pattern(int w, int h, int bits) {
 TEST(Bmp, ByteSizesAndLayout) {
   RasterImage image = pattern(3, 2, 8);
   image.setPaletteEntry(255, {1, 2, 3, 4});
-  auto bytes = BmpCodec::encode(image);
+  auto bytes = written<BmpCodec>(image);
   ASSERT_EQ(bytes.size(), 1086u);
   EXPECT_EQ(bytes[0], 'B');
   EXPECT_EQ(bytes[1], 'M');
@@ -58,12 +66,12 @@ TEST(Bmp, ByteSizesAndLayout) {
 
   RasterImage sixteen;
   ASSERT_TRUE(sixteen.create(3, 2, kMasks565));
-  bytes = BmpCodec::encode(sixteen);
+  bytes = written<BmpCodec>(sixteen);
   EXPECT_EQ(bytes.size(), 82u);
   EXPECT_EQ(u32At(bytes, 10), 66u);
   EXPECT_EQ(u32At(bytes, 58), 0x07E0u);
   ASSERT_TRUE(sixteen.create(3, 2, 16));
-  EXPECT_EQ(BmpCodec::encode(sixteen).size(), 70u);
+  EXPECT_EQ(written<BmpCodec>(sixteen).size(), 70u);
 }
 
 TEST(Bmp, RoundTripKeepsPixelsPaletteAndMasks) {
@@ -71,7 +79,7 @@ TEST(Bmp, RoundTripKeepsPixelsPaletteAndMasks) {
     RasterImage image = pattern(5, 3, bits);
     if (bits <= 8) image.setPaletteEntry(1, {10, 20, 30, 0});
     RasterImage back;
-    ASSERT_TRUE(decode<BmpCodec>(BmpCodec::encode(image), back)) << bits;
+    ASSERT_TRUE(decode<BmpCodec>(written<BmpCodec>(image), back)) << bits;
     EXPECT_EQ(back.bitCount(), bits);
     EXPECT_TRUE(std::equal(back.pixels().begin(), back.pixels().end(), image.pixels().begin()));
     if (bits <= 8) {
@@ -81,13 +89,13 @@ TEST(Bmp, RoundTripKeepsPixelsPaletteAndMasks) {
   RasterImage image;
   ASSERT_TRUE(image.create(2, 2, kMasks565));
   RasterImage back;
-  ASSERT_TRUE(decode<BmpCodec>(BmpCodec::encode(image), back));
+  ASSERT_TRUE(decode<BmpCodec>(written<BmpCodec>(image), back));
   EXPECT_EQ(back.masks(), kMasks565);
 }
 
 TEST(Bmp, MalformedFilesFailOrLoadWhatIsThere) {
   const RasterImage image = pattern(4, 4, 24);
-  const auto good = BmpCodec::encode(image);
+  const auto good = written<BmpCodec>(image);
   RasterImage out;
   auto broken = [&](auto edit) {
     auto bytes = good;
@@ -116,14 +124,14 @@ TEST(Bmp, MalformedFilesFailOrLoadWhatIsThere) {
   EXPECT_EQ(out.pixels()[21], 0);
   // A palette that would run past the data is read as far as it goes.
   RasterImage indexed = pattern(2, 2, 8);
-  auto bytes = BmpCodec::encode(indexed);
+  auto bytes = written<BmpCodec>(indexed);
   bytes[14] = 0xF0;  // info header size claims 0xF0 bytes
   bytes[15] = 0xFF;
   EXPECT_TRUE(decode<BmpCodec>(bytes, out));
 }
 
 TEST(Tga, ByteSizesAndHeader) {
-  auto bytes = TgaCodec::encode(pattern(3, 2, 24));
+  auto bytes = written<TgaCodec>(pattern(3, 2, 24));
   ASSERT_EQ(bytes.size(), 48u);
   EXPECT_EQ(bytes[0], 12);
   EXPECT_EQ(bytes[1], 0);
@@ -136,7 +144,7 @@ TEST(Tga, ByteSizesAndHeader) {
 
   RasterImage indexed = pattern(3, 2, 8);
   indexed.setPaletteEntry(2, {7, 8, 9, 10});
-  bytes = TgaCodec::encode(indexed);
+  bytes = written<TgaCodec>(indexed);
   ASSERT_EQ(bytes.size(), 804u);
   EXPECT_EQ(bytes[1], 1);
   EXPECT_EQ(bytes[2], 1);
@@ -144,8 +152,9 @@ TEST(Tga, ByteSizesAndHeader) {
   EXPECT_EQ(bytes[30 + 8], 9);
   EXPECT_EQ(bytes[798], indexed.row(0)[0]);  // top row first, unpadded
 
-  EXPECT_TRUE(TgaCodec::encode(pattern(3, 2, 4)).empty());
-  EXPECT_TRUE(TgaCodec::encode(pattern(3, 2, 1)).empty());
+  EXPECT_EQ(TgaCodec().encode(pattern(3, 2, 4)).error(), "TGA cannot hold 4-bit images");
+  EXPECT_FALSE(TgaCodec().encode(pattern(3, 2, 1)));
+  EXPECT_FALSE(TgaCodec().encode(RasterImage{}));
 }
 
 TEST(Tga, RoundTripEveryWritableDepth) {
@@ -154,7 +163,7 @@ TEST(Tga, RoundTripEveryWritableDepth) {
     if (bits == 8) image.setPaletteEntry(3, {1, 2, 3, 0});
     RasterImage back;
     std::optional<ImageProperties> props;
-    ASSERT_TRUE(decode<TgaCodec>(TgaCodec::encode(image), back, &props)) << bits;
+    ASSERT_TRUE(decode<TgaCodec>(written<TgaCodec>(image), back, &props)) << bits;
     ASSERT_EQ(back.bitCount(), bits);
     for (int y = 0; y < 3; ++y) {
       EXPECT_EQ(std::memcmp(back.row(y), image.row(y), 5u * (bits / 8)), 0) << bits << " row " << y;
@@ -278,11 +287,17 @@ TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {
     ASSERT_TRUE(loaded.load(path));
     EXPECT_EQ(loaded.frameCount(), 2u);
   }
-  EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "c.pcx", props));
-  EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "noextension", props));
-  EXPECT_FALSE(ImageCodecFactory::save(RasterImage{}, dir_ / "d.bmp", props));
-  EXPECT_FALSE(ImageCodecFactory::save(pattern(3, 3, 4), dir_ / "e.tga", props));
-  EXPECT_FALSE(ImageCodecFactory::save(image, dir_ / "missing" / "f.bmp", props));
+  // A save that cannot be made says why.
+  const auto refusal = [&](const RasterImage& picture, const std::filesystem::path& path) {
+    const auto saved = ImageCodecFactory::save(picture, path, props);
+    return saved ? std::string("saved") : saved.error();
+  };
+  EXPECT_EQ(refusal(image, dir_ / "c.pcx"), "no writer for the file type of " + (dir_ / "c.pcx").string());
+  EXPECT_NE(refusal(image, dir_ / "noextension"), "saved");
+  EXPECT_EQ(refusal(RasterImage{}, dir_ / "d.bmp"), "no image to write");
+  EXPECT_EQ(refusal(image, ""), "no file name to write to");
+  EXPECT_EQ(refusal(pattern(3, 3, 4), dir_ / "e.tga"), "TGA cannot hold 4-bit images");
+  EXPECT_EQ(refusal(image, dir_ / "missing" / "f.bmp"), "cannot create " + (dir_ / "missing" / "f.bmp").string());
 
   AnimatedImage none;
   const auto absent = none.load(dir_ / "absent.bmp");
@@ -298,11 +313,11 @@ TEST_F(CodecFiles, TgaRefusesSidesBeyond65535AndWritesNothing) {
   // file with a wrapped size.
   RasterImage widest;
   ASSERT_TRUE(widest.create(65535, 1, 8));
-  EXPECT_EQ(u16At(TgaCodec::encode(widest), 12), 65535);
+  EXPECT_EQ(u16At(written<TgaCodec>(widest), 12), 65535);
   for (const auto& [w, h] : {std::pair{70000, 1}, std::pair{1, 65536}}) {
     RasterImage image;
     ASSERT_TRUE(image.create(w, h, 8));
-    EXPECT_TRUE(TgaCodec::encode(image).empty());
+    EXPECT_FALSE(TgaCodec().encode(image));
     const auto path = dir_ / "big.tga";
     TgaCodec codec;
     const auto saved = codec.saveToFile(path, std::span<const RasterImage>(&image, 1), ImageProperties{});

@@ -16,6 +16,7 @@
 #include "image/platform/GifReader.h"
 #include "image/platform/JpegCodec.h"
 #include "image/platform/PngCodec.h"
+#include "tests/support/DecodedGif.h"
 #include "tests/support/Files.h"
 
 namespace fs = std::filesystem;
@@ -24,23 +25,11 @@ using namespace brevanto::image::platform;
 
 namespace {
 
+using brevanto::testing::DecodedGif;
+using brevanto::testing::decodeAll;
 using brevanto::testing::readFile;
 
 fs::path corpus() { return brevanto::testing::sampleData("gif"); }
-
-struct Decoded {
-  DecodeResult result;
-  std::vector<DecodedFrame> frames;
-};
-
-Decoded decodeAll(const std::vector<std::uint8_t>& bytes) {
-  Decoded d;
-  d.result = decodeGif(bytes, [&](const DecodedFrame& f) {
-    d.frames.push_back(f);
-    return true;
-  });
-  return d;
-}
 
 // name -> frames column of INDEX.tsv
 std::map<std::string, std::pair<std::string, int>> readIndex() {
@@ -170,7 +159,7 @@ TEST(GifCorpus, ValidFilesMatchIndexFrameCountsAndImageMagick) {
     const std::string name = entry.path().filename().string();
     auto it = index.find(name);
     ASSERT_NE(it, index.end()) << name;
-    const Decoded d = decodeAll(readFile(entry.path()));
+    const DecodedGif d = decodeAll(readFile(entry.path()));
     ++files;
     EXPECT_TRUE(d.result.delivered()) << name << ": " << d.result.error.value_or("");
     EXPECT_EQ(static_cast<int>(d.frames.size()), it->second.second) << name << ": " << d.result.error.value_or("");
@@ -222,7 +211,7 @@ TEST(GifCorpus, FramesEqualTheReferenceRenderings) {
       if (!fs::exists(gif)) gif = corpus() / "malformed" / (stem.substr(0, dash) + ".gif");
     }
     ASSERT_TRUE(fs::exists(gif)) << entry.path();
-    const Decoded d = decodeAll(readFile(gif));
+    const DecodedGif d = decodeAll(readFile(gif));
     ASSERT_LT(frame, d.frames.size()) << entry.path();
     std::vector<DecodedFrame> png;
     const auto result = decodePng(readFile(entry.path()), [&](const DecodedFrame& f) {
@@ -251,7 +240,7 @@ TEST(GifCorpus, MalformedFilesFailCleanlyOrKeepTheFramesBeforeTheDamage) {
   const auto index = readIndex();
   for (const auto& entry : fs::directory_iterator(corpus() / "malformed")) {
     const std::string name = entry.path().filename().string();
-    const Decoded d = decodeAll(readFile(entry.path()));
+    const DecodedGif d = decodeAll(readFile(entry.path()));
     EXPECT_EQ(d.result.delivered(), !d.frames.empty()) << name;
     EXPECT_EQ(d.result.frameCount, d.frames.size()) << name;
     if (!d.result.delivered()) {
@@ -267,7 +256,7 @@ TEST(GifCorpus, MalformedFilesFailCleanlyOrKeepTheFramesBeforeTheDamage) {
 TEST(GifCorpus, JpegAtQuality100IsWithin40DecibelsOfAGifFrame) {
   REQUIRE_SAMPLE_DATA("gif/valid/pillow-iss634.gif");
   const fs::path file = corpus() / "valid" / "pillow-iss634.gif";
-  const Decoded d = decodeAll(readFile(file));
+  const DecodedGif d = decodeAll(readFile(file));
   ASSERT_FALSE(d.frames.empty());
   const DecodedFrame& frame = d.frames.back();
   const auto jpeg = *encodeJpeg(viewOf(frame), 100);

@@ -6,35 +6,19 @@
 #include "image/AnimatedImage.h"
 #include "image/platform/GifReader.h"
 #include "image/platform/PlatformCodec.h"
+#include "tests/support/DecodedGif.h"
 #include "tests/support/GifBuilder.h"
 
 using namespace brevanto::image;
 using namespace brevanto::image::platform;
+using brevanto::testing::DecodedGif;
 using brevanto::testing::GifBuilder;
+using brevanto::testing::decodeAll;
 
 namespace {
 
 constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kBlack = 0;
 constexpr std::uint32_t kClear = 0x00FFFFFF;  // transparent white as ARGB
-
-struct Frames {
-  DecodeResult result;
-  std::vector<DecodedFrame> frames;
-  std::uint32_t at(std::size_t frame, int x, int y) const {
-    std::uint32_t v;
-    std::memcpy(&v, frames[frame].row(y) + x * 4, 4);
-    return v;
-  }
-};
-
-Frames decode(const std::vector<std::uint8_t>& bytes) {
-  Frames f;
-  f.result = decodeGif(bytes, [&](const DecodedFrame& frame) {
-    f.frames.push_back(frame);
-    return true;
-  });
-  return f;
-}
 
 std::uint32_t opaque(std::uint32_t rgb) { return 0xFF000000u | rgb; }
 
@@ -49,7 +33,7 @@ TEST(GifDecode, DisposalsAndTransparencyComposeLikeBrowsers) {
   gif.control({.delay = 10, .disposal = 2, .transparent = 2}).image(1, 0, 2, 1, {1, 2});
   gif.control({.delay = 50, .disposal = 3}).image(0, 0, 1, 1, {2});
   gif.control({.delay = 0, .transparent = 3}).image(0, 0, 4, 1, {3, 3, 3, 3}).trailer();
-  const Frames f = decode(gif.bytes());
+  const DecodedGif f = decodeAll(gif.bytes());
   ASSERT_TRUE(f.result.delivered()) << f.result.error.value_or("");
   ASSERT_EQ(f.frames.size(), 4u);
   EXPECT_EQ(f.frames[0].width, 4);
@@ -101,7 +85,7 @@ TEST(GifDecode, InterlacedRowsLocalTablesAndClipping) {
   gif.image(0, 0, 3, 9, rows, {.interlaced = true, .local = {kRed, kGreen, kBlue, 0xFFFFFF}});
   // A second frame hanging over the right and bottom edges is clipped.
   gif.image(2, 8, 4, 4, std::vector<std::uint8_t>(16, 2)).trailer();
-  const Frames f = decode(gif.bytes());
+  const DecodedGif f = decodeAll(gif.bytes());
   ASSERT_EQ(f.frames.size(), 2u) << f.result.error.value_or("");
   const std::uint32_t expect[4] = {kRed, kGreen, kBlue, 0xFFFFFF};
   for (int y = 0; y < 9; ++y) EXPECT_EQ(f.at(0, 1, y), opaque(expect[y % 4])) << "row " << y;
@@ -114,7 +98,7 @@ TEST(GifDecode, InterlacedRowsLocalTablesAndClipping) {
 TEST(GifDecode, ZeroScreenTakesTheLargestFrameExtent) {
   GifBuilder gif(0, 0, {kRed, kGreen});
   gif.image(0, 0, 2, 1, {0, 0}).image(3, 2, 1, 1, {1}).trailer();
-  const Frames f = decode(gif.bytes());
+  const DecodedGif f = decodeAll(gif.bytes());
   ASSERT_EQ(f.frames.size(), 2u);
   EXPECT_EQ(f.frames[0].width, 4);
   EXPECT_EQ(f.frames[0].height, 3);
@@ -125,14 +109,14 @@ TEST(GifDecode, ZeroScreenTakesTheLargestFrameExtent) {
 TEST(GifDecode, IndicesBeyondTheTableLeaveTheCanvasAndMissingTablesDrawBlack) {
   GifBuilder gif(2, 1, {kRed, kGreen});
   gif.image(0, 0, 2, 1, {0, 0}).image(0, 0, 2, 1, {1, 7}).trailer();
-  Frames f = decode(gif.bytes());
+  DecodedGif f = decodeAll(gif.bytes());
   ASSERT_EQ(f.frames.size(), 2u);
   EXPECT_EQ(f.at(1, 0, 0), opaque(kGreen));
   EXPECT_EQ(f.at(1, 1, 0), opaque(kRed));
 
   GifBuilder none(1, 1, {});
   none.image(0, 0, 1, 1, {5}).trailer();
-  f = decode(none.bytes());
+  f = decodeAll(none.bytes());
   ASSERT_EQ(f.frames.size(), 1u);
   EXPECT_EQ(f.at(0, 0, 0), opaque(kBlack));
 }
@@ -145,7 +129,7 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
 
   // Cut inside the second frame's data: frame 1 stands, with whatever rows of frame 2 made it.
   std::vector<std::uint8_t> cut(whole.begin(), whole.end() - 6);
-  Frames f = decode(cut);
+  DecodedGif f = decodeAll(cut);
   ASSERT_TRUE(f.result.delivered());
   EXPECT_TRUE(f.result.error.has_value());
   EXPECT_LE(f.frames.size(), 2u);
@@ -155,7 +139,7 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   // Cut inside the first frame's image descriptor data: nothing decodable, a clean failure.
   for (std::size_t n : {0, 5, 13, 20, 30}) {
     std::vector<std::uint8_t> start(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-    f = decode(start);
+    f = decodeAll(start);
     EXPECT_FALSE(f.result.delivered()) << n;
     EXPECT_TRUE(f.result.error.has_value()) << n;
   }
@@ -163,7 +147,7 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   // An unknown block after the first frame ends the file there.
   GifBuilder odd(1, 1, {kRed, kGreen});
   odd.image(0, 0, 1, 1, {1}).raw({0x47, 1, 2, 3}).image(0, 0, 1, 1, {0}).trailer();
-  f = decode(odd.bytes());
+  f = decodeAll(odd.bytes());
   ASSERT_EQ(f.frames.size(), 1u);
   EXPECT_EQ(f.at(0, 0, 0), opaque(kGreen));
   EXPECT_EQ(f.result.frameDelays, std::vector<std::int32_t>{0});  // no graphic control extension
@@ -171,7 +155,7 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   // Every prefix of a valid file decodes without fault.
   for (std::size_t n = 0; n <= whole.size(); ++n) {
     std::vector<std::uint8_t> prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-    f = decode(prefix);
+    f = decodeAll(prefix);
     EXPECT_EQ(f.result.delivered(), !f.frames.empty());
     EXPECT_EQ(f.result.frameCount, f.frames.size());
     EXPECT_EQ(probeGif(prefix).has_value(), f.result.delivered()) << n;  // the probe agrees with the decode
@@ -185,7 +169,7 @@ TEST(GifDecode, LongStringsFillTheRowsOnBothDecoderPaths) {
   for (const auto& [w, h] : {std::pair{300, 200}, std::pair{5000, 4000}}) {
     GifBuilder gif(300, 200, {kRed, kGreen});
     gif.control({.transparent = 1}).runImage(0, 0, w, h, std::uint64_t(w) * 200).trailer();
-    const Frames f = decode(gif.bytes());
+    const DecodedGif f = decodeAll(gif.bytes());
     ASSERT_EQ(f.frames.size(), 1u) << w;
     EXPECT_FALSE(f.result.error.has_value()) << w << ": " << f.result.error.value_or("");
     for (const auto& [x, y] : {std::pair{0, 0}, std::pair{299, 0}, std::pair{150, 100}, std::pair{299, 199}}) {
@@ -199,7 +183,7 @@ TEST(GifDecode, ResourceLimitsRefuseBeforeAllocating) {
   {
     GifBuilder gif(65535, 65535, {kRed, kGreen});
     gif.image(0, 0, 1, 1, {0}).trailer();
-    const Frames f = decode(gif.bytes());
+    const DecodedGif f = decodeAll(gif.bytes());
     EXPECT_FALSE(f.result.delivered());
     EXPECT_NE(f.result.error.value_or("").find("268435456"), std::string::npos) << f.result.error.value_or("");
   }
@@ -208,7 +192,7 @@ TEST(GifDecode, ResourceLimitsRefuseBeforeAllocating) {
     GifBuilder gif(16000, 16000, {kRed, kGreen});
     for (int i = 0; i < 10; ++i) gif.image(0, 0, 1, 1, {0});
     gif.trailer();
-    const Frames f = decode(gif.bytes());
+    const DecodedGif f = decodeAll(gif.bytes());
     EXPECT_FALSE(f.result.delivered());
     EXPECT_NE(f.result.error.value_or("").find("memory budget"), std::string::npos) << f.result.error.value_or("");
   }
@@ -217,7 +201,7 @@ TEST(GifDecode, ResourceLimitsRefuseBeforeAllocating) {
   {
     GifBuilder gif(100, 100, {kRed, kGreen});
     gif.runImage(0, 0, 65535, 65535, std::uint64_t{65535} * 200).trailer();
-    const Frames f = decode(gif.bytes());
+    const DecodedGif f = decodeAll(gif.bytes());
     EXPECT_TRUE(f.result.delivered()) << f.result.error.value_or("");
     ASSERT_EQ(f.frames.size(), 1u);
     EXPECT_EQ(f.at(0, 99, 99), opaque(kRed));

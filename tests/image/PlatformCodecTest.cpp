@@ -139,15 +139,15 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
     ImageProperties props;
     props.set(ImageProperties::QualityKey, std::to_string(quality));
     ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "q.jpeg", props));
-    EXPECT_EQ(encodeJpeg(frame, quality), *readPictureFile(dir / "q.jpeg")) << quality;
+    EXPECT_EQ(*encodeJpeg(frame, quality), *readPictureFile(dir / "q.jpeg")) << quality;
   }
   // Out-of-range qualities are clamped; "-1" and empty mean 80.
-  EXPECT_EQ(encodeJpeg(frame, 0), encodeJpeg(frame, 1));
-  EXPECT_EQ(encodeJpeg(frame, 150), encodeJpeg(frame, 100));
+  EXPECT_EQ(*encodeJpeg(frame, 0), *encodeJpeg(frame, 1));
+  EXPECT_EQ(*encodeJpeg(frame, 150), *encodeJpeg(frame, 100));
   ImageProperties defaults;
   defaults.set(ImageProperties::QualityKey, "-1");
   ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "d.jpg", defaults));
-  EXPECT_EQ(encodeJpeg(frame, 80), *readPictureFile(dir / "d.jpg"));
+  EXPECT_EQ(*encodeJpeg(frame, 80), *readPictureFile(dir / "d.jpg"));
   // Quality applies to JPEG only.
   ImageProperties low, high;
   low.set(ImageProperties::QualityKey, "10");
@@ -201,7 +201,7 @@ TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
     }
   }
   // The GIF of a 4-bit image keeps its palette colours exactly.
-  ImageCodecFactory::save(indexed, dir / "x.gif", ImageProperties{});
+  ASSERT_TRUE(ImageCodecFactory::save(indexed, dir / "x.gif", ImageProperties{}));
   AnimatedImage back = load(dir / "x.gif");
   const std::uint8_t* p = back.frame(0).pixel(1, 2);
   EXPECT_EQ(p[0], 0x4 * 16);  // index 0x4 is the low nibble of 0x14: pixel 1 of row 2
@@ -217,6 +217,7 @@ TEST(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
   EXPECT_FALSE(codec.saveToFile(dir / "x.ico", frames, ImageProperties{}));
   EXPECT_FALSE(codec.saveToFile(dir / "x.pcx", frames, ImageProperties{}));
   EXPECT_FALSE(ImageCodecFactory::save(frame, dir / "missing" / "x.png", ImageProperties{}));
+  EXPECT_FALSE(encodeJpeg(RasterImage{}, 80));
   EXPECT_FALSE(fs::exists(dir / "missing"));
   FrameList list;
   std::optional<ImageProperties> props;

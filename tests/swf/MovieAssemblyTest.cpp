@@ -130,11 +130,7 @@ class MovieAssemblyTest : public ::testing::Test {
   }
   Outcome run() { return outcomeOf(writeMovie(input, fromFolder())); }
 
-  Bytes movieBytes(std::string* error = nullptr) const {
-    auto bytes = buildMovieBytes(input, fromMemory());
-    if (error) *error = bytes ? std::string() : bytes.error().detail;
-    return bytes ? *bytes : Bytes{};
-  }
+  util::Result<Bytes, MovieError> movieBytes() const { return buildMovieBytes(input, fromMemory()); }
 
   std::vector<fs::path> leftovers() const {
     std::vector<fs::path> files;
@@ -262,9 +258,9 @@ TEST_F(MovieAssemblyTest, FolderAndMemoryFormsGiveIdenticalBytes) {
   ASSERT_TRUE(result.ok) << result.errorMessage;
   EXPECT_EQ(readFile(result.outputPath), fromFolder);
 
-  std::string error = "unset";
-  EXPECT_EQ(movieBytes(&error), fromFolder);
-  EXPECT_TRUE(error.empty());
+  const auto inMemory = movieBytes();
+  ASSERT_TRUE(inMemory) << inMemory.error().detail;
+  EXPECT_EQ(*inMemory, fromFolder);
   EXPECT_EQ(test::parseMovie(fromFolder).frameRate, 0x2C00);
 }
 
@@ -273,7 +269,7 @@ TEST_F(MovieAssemblyTest, FillScalesThePictureOntoTheStage) {
   const auto fillStartsWith = [&](int stageW, int stageH, const Bytes& matrix) {
     input.stageWidth = stageW;
     input.stageHeight = stageH;
-    const Bytes fill = frames(test::parseMovie(movieBytes())).at(0).fillMatrix;
+    const Bytes fill = frames(test::parseMovie(movieBytes().value())).at(0).fillMatrix;
     return fill.size() >= matrix.size() && std::equal(matrix.begin(), matrix.end(), fill.begin());
   };
   // Same size as the GIF: one picture pixel per stage pixel, no translation.
@@ -288,7 +284,7 @@ TEST_F(MovieAssemblyTest, ReplacesAnExistingMovie) {
   capture(0, picture(0));
   input.slotCount = 1;
   ASSERT_TRUE(run().ok);
-  EXPECT_EQ(readFile(output + "anim.swf"), movieBytes());
+  EXPECT_EQ(readFile(output + "anim.swf"), movieBytes().value());
   ASSERT_TRUE(run().ok);
   EXPECT_TRUE(leftovers().empty());
 }
@@ -341,9 +337,9 @@ TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie) {
   input.slotCount = 1;
   EXPECT_TRUE(run().ok);
   input.stageWidth = 2000;
-  std::string error;
-  EXPECT_TRUE(movieBytes(&error).empty());
-  EXPECT_NE(error.find("1638"), std::string::npos);
+  const auto refused = movieBytes();
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().detail.find("1638"), std::string::npos);
 }
 
 TEST_F(MovieAssemblyTest, NeverOverwritesTheFileBeingConverted) {
