@@ -40,7 +40,9 @@ util::Result<std::vector<std::uint8_t>> FrameCapture::captureBytes(const image::
   SlotPictureMaker maker(capturePictures, captureQuality, {frame.width(), frame.height()}, captureStage);
   if (capturePictures == PictureKind::Lossless) {
     std::vector<std::uint32_t> palette;
-    return image::BmpCodec().encode(maker.preparedPicture(image::viewOfRaster(frame, palette)));
+    auto prepared = maker.preparedPicture(image::viewOfRaster(frame, palette));
+    if (!prepared) return util::fail(std::move(prepared.error()));
+    return image::BmpCodec().encode(*prepared);
   }
   swf::SlotPicture picture = maker.make(frame);
   if (picture.kind != swf::SlotPicture::Kind::Jpeg) return util::fail("the frame could not be encoded as JPEG");

@@ -48,13 +48,14 @@ SlotPictureMaker::SlotPictureMaker(PictureKind kind, int qualitySetting, PixelSi
       rectangles_(wholeScaleOf(pictureSizeFor(source, stage), stage) > 0),
       stack_(pictureSize_.width, pictureSize_.height) {}
 
-image::RasterImage SlotPictureMaker::preparedPicture(const image::platform::ImageView& frame) const {
+util::Result<image::RasterImage> SlotPictureMaker::preparedPicture(const image::platform::ImageView& frame) const {
+  if (!frame.valid()) return util::fail("the frame holds no picture");
   image::RasterImage picture;
-  if (!frame.valid() || !picture.create(frame.width, frame.height, 24)) return {};
+  if (auto made = picture.create(frame.width, frame.height, 24); !made) return util::fail(std::move(made.error()));
   for (int y = 0; y < frame.height; ++y) image::platform::rowToBgrOverWhite(frame, y, picture.row(y));
   if (shrinks_ && (frame.width != stage_.width || frame.height != stage_.height) &&
       !image::scaleImage(picture, stage_.width, stage_.height)) {
-    return {};
+    return util::fail("the picture could not be scaled to the stage");
   }
   return picture;
 }
@@ -81,8 +82,8 @@ std::shared_ptr<const SlotPictureMaker::LosslessPlan> SlotPictureMaker::planLoss
     const image::platform::DecodedFrame& frame) {
   const image::platform::ImageView view = image::platform::viewOf(frame);
   if (shrinks_ || frame.format != image::platform::PixelFormat::Argb32 || !view.valid()) {
-    const image::RasterImage picture = preparedPicture(view);
-    return picture.isEmpty() ? std::make_shared<LosslessPlan>() : planLossless(picture);
+    const auto picture = preparedPicture(view);
+    return picture ? planLossless(*picture) : std::make_shared<LosslessPlan>();
   }
   // The decoder's frames straight to B, G, R, 0xFF rows: the pixels of preparedPicture, without
   // the 24-bit picture between (this runs on the decoding thread, for every frame).
@@ -158,7 +159,8 @@ void SlotPictureMaker::makeTransparent(LosslessPlan& plan, bool overPrevious) {
       const int x0 = std::max(r.x, rect.x), x1 = std::min(r.x + r.width, rect.x + rect.width);
       const int y0 = std::max(r.y, rect.y), y1 = std::min(r.y + r.height, rect.y + rect.height);
       for (int y = y0; y < y1; ++y) {
-        const std::uint8_t* src = entry.plan->pixels.data() + (static_cast<std::size_t>(y - r.y) * r.width + (x0 - r.x)) * 4;
+        const std::uint8_t* src =
+            entry.plan->pixels.data() + (static_cast<std::size_t>(y - r.y) * r.width + (x0 - r.x)) * 4;
         std::uint8_t* dst = below_.data() + rowBytes * (y - rect.y) + static_cast<std::size_t>(x0 - rect.x) * 4;
         for (int x = x0; x < x1; ++x, src += 4, dst += 4) {
           if (src[3] != 0) std::memcpy(dst, src, 4);
@@ -184,7 +186,8 @@ void SlotPictureMaker::makeTransparent(LosslessPlan& plan, bool overPrevious) {
     };
     int x = 0;
     while (x < rect.width) {
-      if (x + 4 <= rect.width && std::memcmp(old + static_cast<std::size_t>(x) * 4, dst + static_cast<std::size_t>(x) * 4, 16) == 0) {
+      if (x + 4 <= rect.width &&
+          std::memcmp(old + static_cast<std::size_t>(x) * 4, dst + static_cast<std::size_t>(x) * 4, 16) == 0) {
         x += 4;  // four unchanged pixels at once: the common case inside a run
       } else if (std::memcmp(old + static_cast<std::size_t>(x) * 4, dst + static_cast<std::size_t>(x) * 4, 4) == 0) {
         ++x;
@@ -202,8 +205,8 @@ swf::SlotPicture SlotPictureMaker::compressLossless(const LosslessPlan& plan) {
   if (plan.kind != swf::SlotPicture::Kind::Lossless) {
     return plan.kind == swf::SlotPicture::Kind::Unreadable ? swf::SlotPicture::unreadable() : swf::SlotPicture{};
   }
-  const util::BgraView picture{plan.pixels.data(), static_cast<std::ptrdiff_t>(plan.rect.width) * 4,
-                               plan.rect.width, plan.rect.height};
+  const util::BgraView picture{plan.pixels.data(), static_cast<std::ptrdiff_t>(plan.rect.width) * 4, plan.rect.width,
+                               plan.rect.height};
   std::vector<std::uint8_t> fields =
       plan.transparent ? swf::transparentBitmapFields(picture) : swf::losslessBitmapFields(picture);
   // Fails only when memory runs out: the slot then keeps the previous picture.
@@ -216,10 +219,10 @@ swf::SlotPicture SlotPictureMaker::nextLossless(const image::RasterImage& prepar
 }
 
 swf::SlotPicture SlotPictureMaker::makeFromView(const image::platform::ImageView& frame) {
-  const image::RasterImage picture = preparedPicture(frame);
-  if (picture.isEmpty()) return {};
-  if (kind_ == PictureKind::Lossless) return nextLossless(picture);
-  return encodePicture(picture, qualitySetting_);
+  const auto picture = preparedPicture(frame);
+  if (!picture) return {};
+  if (kind_ == PictureKind::Lossless) return nextLossless(*picture);
+  return encodePicture(*picture, qualitySetting_);
 }
 
 swf::SlotPicture SlotPictureMaker::make(const image::platform::DecodedFrame& frame) {

@@ -30,6 +30,7 @@
 #include "image/RasterImage.h"
 #include "swf/MovieAssembly.h"
 #include "swf/PictureStack.h"
+#include "util/Result.h"
 
 namespace brevanto::image::platform {
 struct DecodedFrame;
@@ -54,8 +55,8 @@ class SlotPictureMaker {
   swf::SlotPicture make(const image::RasterImage& frame);
 
   // The frame as the movie shows it: flattened over white (24-bit), scaled to the stage when the
-  // stage shrinks it. Empty when it cannot be made.
-  image::RasterImage preparedPicture(const image::platform::ImageView& frame) const;
+  // stage shrinks it; the reason when it cannot be made.
+  util::Result<image::RasterImage> preparedPicture(const image::platform::ImageView& frame) const;
   // The lossless step for a picture already prepared (any 24-bit picture of pictureSize()):
   // compressLossless(planLossless(prepared)).
   swf::SlotPicture nextLossless(const image::RasterImage& prepared);
@@ -93,7 +94,7 @@ class SlotPictureMaker {
   PixelSize pictureSize_;
   bool shrinks_;
   bool rectangles_;
-  swf::PictureStack stack_;            // the movie's display list, as its builder keeps it
+  swf::PictureStack stack_;             // the movie's display list, as its builder keeps it
   std::vector<std::uint8_t> previous_;  // the last lossless picture as B, G, R, X rows
   std::vector<std::uint8_t> current_;
   // The pictures on the display list: the whole one and the rectangles over it, by depth.

@@ -69,7 +69,12 @@ int main(int argc, char** argv) {
                                             p.bgrx.data(),
                                             static_cast<std::ptrdiff_t>(p.width) * 4,
                                             {}};
-      const image::RasterImage scaled = maker.preparedPicture(view);
+      const auto prepared = maker.preparedPicture(view);
+      if (!prepared) {
+        std::fprintf(stderr, "%s: %s\n", argv[1], prepared.error().c_str());
+        return 1;
+      }
+      const image::RasterImage& scaled = *prepared;
       bench::Picture out;
       out.width = scaled.width();
       out.height = scaled.height();

@@ -359,8 +359,8 @@ class Encoder {
 
 bool Encoder::countedAllBlocks() const {
   // The picture is one interleaved scan: every MCU's blocks pass through the counting once.
-  const std::uint64_t expected = std::uint64_t{info_.MCUs_per_row} * info_.MCU_rows_in_scan *
-                                 static_cast<std::uint64_t>(info_.blocks_in_MCU);
+  const std::uint64_t expected =
+      std::uint64_t{info_.MCUs_per_row} * info_.MCU_rows_in_scan * static_cast<std::uint64_t>(info_.blocks_in_MCU);
   return hooked_ && counts_.finished && counts_.blocks == expected && expected > 0;
 }
 
@@ -498,7 +498,8 @@ util::Result<std::vector<std::uint8_t>> Encoder::encode(const ImageView& view, i
     source = RowSource::OpaqueOrComposed;
   }
   if (auto prepared = prepare(view, source); !prepared) return util::fail(std::move(prepared.error()));
-  if (!run(view, source, quality, exif, counting)) return util::fail(errors_.message[0] ? errors_.message : "JPEG error");
+  if (!run(view, source, quality, exif, counting))
+    return util::fail(errors_.message[0] ? errors_.message : "JPEG error");
   std::vector<std::uint8_t> out(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(destination_.used));
   // A thread keeps its buffers for the next picture of the same size, but not those of an
   // exceptionally large one.
@@ -558,11 +559,11 @@ bool ownSymbolCountingChecked() {
   return passed;
 }
 
-std::vector<std::uint8_t> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view, int quality) {
-  if (!view.valid()) return {};
+util::Result<std::vector<std::uint8_t>> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view,
+                                                           int quality) {
+  if (!view.valid()) return util::fail("no picture to encode");
   thread_local Encoder encoder;
-  auto bytes = encoder.encode(view, std::clamp(quality, 1, 100), {}, counting);
-  return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
+  return encoder.encode(view, std::clamp(quality, 1, 100), {}, counting);
 }
 
 util::Result<std::vector<std::uint8_t>> encodeJpeg(const ImageView& view, int quality,

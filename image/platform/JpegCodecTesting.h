@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "image/platform/DecodedImage.h"
+#include "util/Result.h"
 
 // Internals of the JPEG encoder that the tests and benchmarks reach; the program calls only
 // encodeJpeg (JpegCodec.h).
@@ -20,7 +21,8 @@ bool runOwnSymbolCountingCheck();
 bool ownSymbolCountingChecked();
 
 // encodeJpeg without Exif items, through the given counting (Ours is honoured whatever the
-// self-check found). Empty on failure.
-std::vector<std::uint8_t> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view, int quality);
+// self-check found).
+util::Result<std::vector<std::uint8_t>> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view,
+                                                           int quality);
 
 }  // namespace brevanto::image::platform
