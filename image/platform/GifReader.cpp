@@ -348,8 +348,8 @@ class LzwDecoder {
 
  private:
   // Moves the indices [tableStart, tableEnd) to the front of the buffer and [rowStart, end)
-  // right after them; when they fill more than half of it, into a buffer twice as large, so
-  // each index is moved a bounded number of times.
+  // right after them; when they fill more than half of it, into a buffer twice their size, so
+  // every move frees at least as much as it copies.
   void keep(std::size_t tableStart, std::size_t tableEnd, std::size_t rowStart, std::size_t end) {
     const std::size_t table = tableEnd - tableStart;
     const std::size_t kept = table + (end - rowStart);
@@ -359,7 +359,7 @@ class LzwDecoder {
       std::memmove(buffer_.data() + table, buffer_.data() + rowStart, (end - rowStart) * sizeof(Index));
       return;
     }
-    std::vector<Index> larger(std::max(capacity, kept) * 2 + kSlack);
+    std::vector<Index> larger(kept * 2 + kSlack);
     std::memcpy(larger.data(), buffer_.data() + tableStart, table * sizeof(Index));
     std::memcpy(larger.data() + table, buffer_.data() + rowStart, (end - rowStart) * sizeof(Index));
     buffer_.swap(larger);
