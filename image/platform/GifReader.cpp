@@ -10,10 +10,11 @@
 #include "image/ImageLimits.h"
 
 // The GIF decoder is the program's own: it reads the frames the block walk (GifIndex) found, and
-// an LZW decoder hands each row to the composition as soon as it is whole (LzwFastDecoder for frames whose
-// indices fit one buffer, LzwFrameDecoder for larger frames and code sizes above 8). (giflib
-// refuses LZW minimum code sizes above 8, which valid files use, and keeps every frame
-// descriptor of a file in memory.)
+// one LZW decoder (LzwDecoder, with 8-bit indices for code sizes up to 8 and 16-bit above) hands
+// each row to the composition as soon as it is whole. Its buffer holds a frame's indices whole
+// when they fit the canvas; larger frames keep only the strings the decoder still reads, so
+// memory stays bounded whatever size a frame claims. (giflib refuses LZW minimum code sizes
+// above 8, which valid files use, and keeps every frame descriptor of a file in memory.)
 namespace brevanto::image::platform {
 
 namespace {
@@ -179,123 +180,6 @@ class RowPlacer {
 
 enum class LzwOutcome { Complete, Damaged };
 
-// Decodes one frame's LZW data into rows. Index is uint8_t for minimum code sizes up to 8 and
-// uint16_t above (literal values may then exceed any colour table).
-template <typename Index>
-class LzwFrameDecoder {
- public:
-  template <typename RowFn>
-  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width, RowPlacer& placer,
-                    RowFn&& onRow) {
-    if (minCodeSize < 1 || minCodeSize > kMaxLzwBits - 1) return LzwOutcome::Damaged;
-    row_.assign(static_cast<std::size_t>(width), 0);
-    const int clear = 1 << minCodeSize;
-    const int endCode = clear + 1;
-    for (int i = 0; i < clear; ++i) {
-      suffix_[i] = static_cast<Index>(i);
-      first_[i] = static_cast<Index>(i);
-      length_[i] = 1;
-      prefix_[i] = 0;
-    }
-    int codeSize = minCodeSize + 1;
-    int next = clear + 2;
-    int previous = -1;
-    std::size_t pos = 0;  // in the row
-    std::uint64_t bits = 0;
-    int bitCount = 0;
-    std::size_t in = 0;
-    const std::size_t size = data.size();
-    const std::uint8_t* src = data.data();
-
-    // Puts one decoded run into the rows; false when the frame needs no more pixels.
-    auto emit = [&](const Index* run, std::size_t count) -> bool {
-      while (count > 0) {
-        const std::size_t take = std::min(count, static_cast<std::size_t>(width) - pos);
-        std::memcpy(row_.data() + pos, run, take * sizeof(Index));
-        pos += take;
-        run += take;
-        count -= take;
-        if (pos == static_cast<std::size_t>(width)) {
-          onRow(placer.nextRow(), row_.data());
-          pos = 0;
-          if (placer.done()) return false;
-        }
-      }
-      return true;
-    };
-
-    for (;;) {
-      while (bitCount < codeSize) {
-        if (in >= size) return placer.done() ? LzwOutcome::Complete : LzwOutcome::Damaged;
-        bits |= std::uint64_t{src[in++]} << bitCount;
-        bitCount += 8;
-      }
-      const int code = static_cast<int>(bits & ((1u << codeSize) - 1));
-      bits >>= codeSize;
-      bitCount -= codeSize;
-
-      if (code == clear) {
-        codeSize = minCodeSize + 1;
-        next = clear + 2;
-        previous = -1;
-        continue;
-      }
-      if (code == endCode) return placer.done() ? LzwOutcome::Complete : LzwOutcome::Damaged;
-
-      int outCode = code;
-      if (previous < 0) {
-        if (code >= clear) return LzwOutcome::Damaged;
-      } else if (code < next) {
-        if (next < kLzwTableSize) addEntry(next, previous, first_[code]);
-      } else if (code == next && next < kLzwTableSize) {
-        addEntry(next, previous, first_[previous]);
-      } else {
-        return LzwOutcome::Damaged;
-      }
-
-      // Write the code's string. Strings are stored as prefix chains, so they are produced
-      // back to front.
-      const std::size_t len = length_[outCode];
-      if (len == 1) {
-        Index v = suffix_[outCode];
-        if (!emit(&v, 1)) return LzwOutcome::Complete;
-      } else {
-        Index* end = scratch_.data() + len;
-        Index* p = end;
-        int c = outCode;
-        while (p > scratch_.data()) {
-          *--p = suffix_[c];
-          c = prefix_[c];
-        }
-        if (!emit(scratch_.data(), len)) return LzwOutcome::Complete;
-      }
-
-      if (previous >= 0 && next < kLzwTableSize) {
-        ++next;
-        if (next == (1 << codeSize) && codeSize < kMaxLzwBits) ++codeSize;
-      } else if (previous < 0) {
-        // The first code after a clear adds no entry.
-      }
-      previous = code;
-    }
-  }
-
- private:
-  void addEntry(int code, int prefix, Index firstOfNext) {
-    prefix_[code] = static_cast<std::uint16_t>(prefix);
-    suffix_[code] = firstOfNext;
-    first_[code] = first_[prefix];
-    length_[code] = static_cast<std::uint16_t>(length_[prefix] + 1);
-  }
-
-  std::array<std::uint16_t, kLzwTableSize> prefix_{};
-  std::array<Index, kLzwTableSize> suffix_{};
-  std::array<Index, kLzwTableSize> first_{};
-  std::array<std::uint16_t, kLzwTableSize> length_{};
-  std::array<Index, kLzwTableSize + 1> scratch_{};
-  std::vector<Index> row_;
-};
-
 // Reads LZW codes of 3 to 12 bits, least significant bit first, from a 64-bit buffer that is
 // refilled eight bytes at a time while the data lasts, then byte by byte.
 class LzwBitReader {
@@ -334,25 +218,48 @@ class LzwBitReader {
   int bitCount_ = 0;
 };
 
-// The fast decoder for minimum code sizes up to 8 and frames of at most kMaxFrameEntries
-// pixels. It decodes the frame's indices into one buffer in stream order. Every table entry is
-// the previous code's string plus the first byte of the string that follows it, and those two
-// lie next to each other in that buffer: an entry is just (offset, length), and writing a
-// string is a forward copy from earlier output. Rows are handed on as soon as they are whole.
-class LzwFastDecoder {
+// The most indices `bytes` of LZW data can expand to. Codes are at least minCodeSize + 1 bits;
+// the k-th code after a clear writes at most k indices (each new entry is one index longer than
+// a string already in the table) and no string is longer than the table has entries.
+std::size_t lzwExpansionBound(std::size_t bytes, int minCodeSize) {
+  const std::uint64_t codes = std::uint64_t{bytes} * 8 / static_cast<std::uint64_t>(minCodeSize + 1);
+  constexpr std::uint64_t k = kLzwTableSize;
+  const std::uint64_t bound = codes <= k ? codes * (codes + 1) / 2 : k * (k + 1) / 2 + (codes - k) * k;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(bound, SIZE_MAX / 4));
+}
+
+// Decodes one frame's LZW data into rows. Index is uint8_t for minimum code sizes up to 8 and
+// uint16_t above (literal values may then exceed any colour table).
+//
+// The indices are decoded into one buffer in stream order. Every table entry is the previous
+// code's string plus the first index of the string that follows it, and those two lie next to
+// each other in that buffer: an entry is just (offset, length), and writing a string is a
+// forward copy from earlier output. Rows are handed on as soon as they are whole.
+//
+// The buffer is sized for what the frame can produce: no more than the indices it needs, than
+// its data can expand to, or than `cap`, so a frame that claims a huge area with little data
+// costs no more than its data. A frame that outgrows the cap keeps only what is still read:
+// since the last clear, the entries tile the output from the first entry's offset on, and the
+// row in progress has not been handed on; both are moved to the front of the buffer and the
+// offsets shifted. That region is at most the table's strings plus one row, so memory stays
+// bounded however large the frame, and frames within the cap never move anything.
+template <typename Index>
+class LzwDecoder {
  public:
-  static constexpr std::size_t kMaxFrameEntries = std::size_t{1} << 24;
-  // Room after the frame for one string that runs past its end, and for 8-byte copies.
+  // Room after the output for one string that runs past the end, and for 8-byte copies.
   static constexpr std::size_t kSlack = kLzwTableSize + 16;
 
+  // `maxOutput` is the number of indices after which the placer is done (the rows it can take
+  // times the width); `cap` is how many indices the buffer holds before it is compacted.
   template <typename RowFn>
-  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width, std::int32_t height,
-                    RowPlacer& placer, RowFn&& onRow) {
-    if (minCodeSize < 1 || minCodeSize > 8) return LzwOutcome::Damaged;
+  LzwOutcome decode(std::span<const std::uint8_t> data, int minCodeSize, std::int32_t width, std::size_t maxOutput,
+                    std::size_t cap, RowPlacer& placer, RowFn&& onRow) {
+    if (minCodeSize < 1 || minCodeSize > kMaxLzwBits - 1) return LzwOutcome::Damaged;
     const std::size_t rowBytes = static_cast<std::size_t>(width);
-    const std::size_t total = rowBytes * static_cast<std::size_t>(height);
-    if (buffer_.size() < total + kSlack) buffer_.resize(total + kSlack);
-    std::uint8_t* const out = buffer_.data();
+    const std::size_t room = std::min({maxOutput, lzwExpansionBound(data.size(), minCodeSize), cap});
+    if (buffer_.size() < room + kSlack) buffer_.resize(room + kSlack);
+    Index* out = buffer_.data();
+    std::size_t limit = buffer_.size() - kSlack;  // output beyond this makes room first
 
     const int clear = 1 << minCodeSize;
     const int endCode = clear + 1;
@@ -378,7 +285,7 @@ class LzwFastDecoder {
 
       std::uint32_t length;
       if (code < clear) {
-        out[pos] = static_cast<std::uint8_t>(code);
+        out[pos] = static_cast<Index>(code);
         length = 1;
       } else if (!havePrevious) {
         return LzwOutcome::Damaged;
@@ -386,7 +293,7 @@ class LzwFastDecoder {
         length = length_[code];
         copyForward(out + pos, out + offset_[code], length);
       } else if (code == next && next < kLzwTableSize) {
-        // The code being defined: the previous string plus its own first byte.
+        // The code being defined: the previous string plus its own first index.
         length = previousLength + 1;
         copyForward(out + pos, out + previousOffset, previousLength);
         out[pos + previousLength] = out[previousOffset];
@@ -410,26 +317,72 @@ class LzwFastDecoder {
         if (placer.done()) return LzwOutcome::Complete;
         rowEnd += rowBytes;
       }
+
+      if (pos > limit) {
+        // Keep what is still read: the entries' strings and the row in progress. Until the
+        // table is full the previous string, which ends at pos, is read for the next entry.
+        const bool full = next == kLzwTableSize;
+        std::size_t tableStart = next > clear + 2 ? offset_[clear + 2] : previousOffset;
+        std::size_t tableEnd =
+            full ? std::size_t{offset_[kLzwTableSize - 1]} + length_[kLzwTableSize - 1] : pos;
+        std::size_t rowStart = rowEnd - rowBytes;
+        if (rowStart <= tableEnd) {
+          tableStart = std::min(tableStart, rowStart);
+          tableEnd = pos;
+          rowStart = pos;
+        }
+        keep(tableStart, tableEnd, rowStart, pos);
+        out = buffer_.data();
+        limit = buffer_.size() - kSlack;
+        const std::size_t rowShift = rowStart - (tableEnd - tableStart);
+        for (int c = clear + 2; c < next; ++c) offset_[c] -= static_cast<std::uint32_t>(tableStart);
+        // While the table is full no entry is added, so the previous string is not read again
+        // before a clear sets it anew.
+        if (!full) previousOffset -= static_cast<std::uint32_t>(rowShift);
+        pos -= rowShift;
+        rowEnd -= rowShift;
+      }
     }
   }
 
  private:
-  // Copies length bytes from src to dst > src in 8-byte steps. The bytes read past src + length
-  // lie before dst or were written by this copy; the bytes written past dst + length are not
-  // output yet, so both are harmless.
-  static void copyForward(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t length) {
-    std::uint32_t i = 0;
+  // Moves the indices [tableStart, tableEnd) to the front of the buffer and [rowStart, end)
+  // right after them; when they fill more than half of it, into a buffer twice their size, so
+  // every move frees at least as much as it copies.
+  void keep(std::size_t tableStart, std::size_t tableEnd, std::size_t rowStart, std::size_t end) {
+    const std::size_t table = tableEnd - tableStart;
+    const std::size_t kept = table + (end - rowStart);
+    const std::size_t capacity = buffer_.size() - kSlack;
+    if (kept <= capacity / 2) {
+      std::memmove(buffer_.data(), buffer_.data() + tableStart, table * sizeof(Index));
+      std::memmove(buffer_.data() + table, buffer_.data() + rowStart, (end - rowStart) * sizeof(Index));
+      return;
+    }
+    std::vector<Index> larger(kept * 2 + kSlack);
+    std::memcpy(larger.data(), buffer_.data() + tableStart, table * sizeof(Index));
+    std::memcpy(larger.data() + table, buffer_.data() + rowStart, (end - rowStart) * sizeof(Index));
+    buffer_.swap(larger);
+  }
+
+  // Copies length indices from src to dst > src in 8-byte steps. The bytes read past
+  // src + length lie before dst or were written by this copy; the bytes written past
+  // dst + length are not output yet, so both are harmless.
+  static void copyForward(Index* dstIndices, const Index* srcIndices, std::uint32_t length) {
+    auto* dst = reinterpret_cast<std::uint8_t*>(dstIndices);
+    const auto* src = reinterpret_cast<const std::uint8_t*>(srcIndices);
+    const std::size_t bytes = std::size_t{length} * sizeof(Index);
+    std::size_t i = 0;
     do {
       std::uint64_t v;
       std::memcpy(&v, src + i, 8);
       std::memcpy(dst + i, &v, 8);
       i += 8;
-    } while (i < length);
+    } while (i < bytes);
   }
 
   std::array<std::uint32_t, kLzwTableSize> offset_{};
   std::array<std::uint32_t, kLzwTableSize> length_{};
-  std::vector<std::uint8_t> buffer_;
+  std::vector<Index> buffer_;
 };
 
 // Reads a colour table of `bytes` / 3 entries at `offset` as opaque ARGB; false when the data
@@ -505,9 +458,13 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
       index.globalTableBytes > 0 && readColorTable(data, GifIndex::kScreenEnd, index.globalTableBytes, globalTable);
 
   Composer composer(index.canvasWidth, index.canvasHeight);
-  LzwFastDecoder fastDecoder;
-  std::unique_ptr<LzwFrameDecoder<std::uint8_t>> narrowDecoder;
-  std::unique_ptr<LzwFrameDecoder<std::uint16_t>> wideDecoder;
+  // A frame's indices are held whole when they fit the canvas the limits accepted (or a
+  // megapixel, at most 16M); larger frames keep only what the decoder still reads.
+  const std::size_t canvasArea =
+      static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
+  const std::size_t bufferCap = std::min<std::size_t>(std::max<std::size_t>(canvasArea, 1u << 20), 1u << 24);
+  LzwDecoder<std::uint8_t> narrowDecoder;
+  std::unique_ptr<LzwDecoder<std::uint16_t>> wideDecoder;
   std::vector<std::uint8_t> compressed;
   std::vector<std::uint32_t> localTable;
   std::vector<std::uint32_t> lookup;
@@ -550,28 +507,21 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
         if (visible && !probe) composer.drawRow(top + y, left, rowData, fw, lookup.data(), opaque);
         placer.advance(visible);
       };
+      // The decoder is done after the first row for a probe, at the latest after the frame.
+      const std::size_t maxOutput =
+          static_cast<std::size_t>(fw) * (probe ? std::size_t{1} : static_cast<std::size_t>(fh));
       if (minCodeSize <= 8) {
         buildLookup(table, frame.transparentIndex, lookup, 256);
         // Literals stay below the clear code, so only those entries can meet a pixel.
         const int literals = 1 << minCodeSize;
         opaque = std::all_of(lookup.begin(), lookup.begin() + literals, [](std::uint32_t c) { return (c >> 24) != 0; });
-        auto onRow = [&](std::int32_t, const std::uint8_t* r) { drawRow(r); };
-        // The fast path holds the frame's indices whole: only for frames no larger than the
-        // canvas the limits accepted (or a megapixel), and not for a probe, which needs one row.
-        const std::size_t area = static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh);
-        const std::size_t canvasArea =
-            static_cast<std::size_t>(composer.width()) * static_cast<std::size_t>(composer.height());
-        if (!probe && area <= LzwFastDecoder::kMaxFrameEntries && area <= std::max<std::size_t>(canvasArea, 1u << 20)) {
-          outcome = fastDecoder.decode(compressed, minCodeSize, fw, fh, placer, onRow);
-        } else {
-          // Otherwise the indices stream through one row.
-          if (!narrowDecoder) narrowDecoder = std::make_unique<LzwFrameDecoder<std::uint8_t>>();
-          outcome = narrowDecoder->decode(compressed, minCodeSize, fw, placer, onRow);
-        }
+        outcome = narrowDecoder.decode(compressed, minCodeSize, fw, maxOutput, bufferCap, placer,
+                                       [&](std::int32_t, const std::uint8_t* r) { drawRow(r); });
       } else {
-        if (!wideDecoder) wideDecoder = std::make_unique<LzwFrameDecoder<std::uint16_t>>();
+        // Literals of 9 to 11 bits need wider indices.
+        if (!wideDecoder) wideDecoder = std::make_unique<LzwDecoder<std::uint16_t>>();
         buildLookup(table, frame.transparentIndex, lookup, kLzwTableSize);
-        outcome = wideDecoder->decode(compressed, minCodeSize, fw, placer,
+        outcome = wideDecoder->decode(compressed, minCodeSize, fw, maxOutput, bufferCap, placer,
                                       [&](std::int32_t, const std::uint16_t* r) { drawRow(r); });
       }
     } else if (!haveCodeSize) {

@@ -14,6 +14,7 @@ using namespace brevanto::image::platform;
 using brevanto::testing::DecodedGif;
 using brevanto::testing::GifBuilder;
 using brevanto::testing::decodeAll;
+using brevanto::testing::lzwEncode;
 
 namespace {
 
@@ -162,10 +163,10 @@ TEST(GifDecode, DamageKeepsTheFramesBeforeIt) {
   }
 }
 
-TEST(GifDecode, LongStringsFillTheRowsOnBothDecoderPaths) {
+TEST(GifDecode, LongStringsFillTheRowsWithinAndBeyondTheBufferCap) {
   // Codes of ever longer strings (each the code being defined) cross many rows. A frame that
-  // fits the canvas takes the fast path (indices held whole); one of 20 million pixels, clipped
-  // to the same canvas, is streamed row by row. Both stop once the canvas rows are done.
+  // fits the canvas is held whole; one of 20 million pixels, clipped to the same canvas, goes
+  // past what the decoder holds at once. Both stop once the canvas rows are done.
   for (const auto& [w, h] : {std::pair{300, 200}, std::pair{5000, 4000}}) {
     GifBuilder gif(300, 200, {kRed, kGreen});
     gif.control({.transparent = 1}).runImage(0, 0, w, h, std::uint64_t(w) * 200).trailer();
@@ -174,6 +175,40 @@ TEST(GifDecode, LongStringsFillTheRowsOnBothDecoderPaths) {
     EXPECT_FALSE(f.result.error.has_value()) << w << ": " << f.result.error.value_or("");
     for (const auto& [x, y] : {std::pair{0, 0}, std::pair{299, 0}, std::pair{150, 100}, std::pair{299, 199}}) {
       EXPECT_EQ(f.at(0, x, y), opaque(kRed)) << w << " at " << x << "," << y;
+    }
+  }
+}
+
+TEST(GifDecode, FramesBeyondTheBufferCapKeepWhatTheirCodesRead) {
+  // A frame four times as wide as its 1024 x 1024 screen needs four times the indices the
+  // decoder holds at once (the screen's area, at least a megapixel), so the decoder compacts its
+  // buffer again and again. Noise coded with clears, and without (the full table's strings then
+  // lie apart from the row in progress), in 8-bit and 16-bit indices: every visible pixel must
+  // be the frame's own.
+  constexpr int kScreen = 1024, kWidth = 4 * kScreen;
+  brevanto::testing::Palette palette;
+  for (std::uint32_t i = 0; i < 256; ++i) palette.push_back((i * 0x010203u) & 0xFFFFFF);
+  for (int minCodeSize : {2, 10}) {
+    std::vector<std::uint16_t> indices(std::size_t{kWidth} * kScreen);
+    std::uint32_t seed = 1;
+    for (auto& index : indices) {
+      seed = seed * 1103515245u + 12345u;
+      index = static_cast<std::uint16_t>((seed >> 16) % (minCodeSize == 2 ? 4 : 300));
+    }
+    for (bool clearWhenFull : {true, false}) {
+      GifBuilder gif(kScreen, kScreen, palette);
+      gif.imageData(0, 0, kWidth, kScreen, lzwEncode(indices, minCodeSize, clearWhenFull), minCodeSize).trailer();
+      const DecodedGif f = decodeAll(gif.bytes());
+      ASSERT_EQ(f.frames.size(), 1u);
+      EXPECT_FALSE(f.result.error.has_value()) << f.result.error.value_or("");
+      int wrong = 0;
+      for (int y = 0; y < kScreen; ++y) {
+        for (int x = 0; x < kScreen; ++x) {
+          const std::uint16_t index = indices[static_cast<std::size_t>(y) * kWidth + x];
+          wrong += f.at(0, x, y) != (index < 256 ? opaque(palette[index]) : kClear);
+        }
+      }
+      EXPECT_EQ(wrong, 0) << "code size " << minCodeSize << (clearWhenFull ? ", clears" : ", no clears");
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace brevanto::testing {
@@ -20,14 +21,15 @@ using Palette = std::vector<std::uint32_t>;  // 0xRRGGBB entries
 // decoder adds an entry for every code after the first following a clear, up to 4096).
 class LzwCodeWriter {
  public:
-  explicit LzwCodeWriter(int minCodeSize) : minCodeSize_(minCodeSize) { clear(); }
+  explicit LzwCodeWriter(int minCodeSize) : minCodeSize_(minCodeSize), width_(minCodeSize + 1) { clear(); }
 
   int clearCode() const { return 1 << minCodeSize_; }
   int endCode() const { return clearCode() + 1; }
   int nextFree() const { return next_; }
 
+  // A clear code, at the width the decoder reads then, and the table afresh.
   void clear() {
-    put(clearCode(), minCodeSize_ + 1);
+    put(clearCode(), width_);
     width_ = minCodeSize_ + 1;
     next_ = clearCode() + 2;
     first_ = true;
@@ -104,6 +106,39 @@ inline Bytes lzwRun(std::uint64_t pixels, int minCodeSize = 8) {
     produced += length;
   }
   for (; produced < pixels; ++produced) w.code(0);
+  return w.finish();
+}
+
+// LZW data as an encoder writes it: the longest string the table holds, then that string plus
+// the next index as a new entry. Once the table is full, either a clear starts it afresh or,
+// with clearWhenFull false, the full table serves to the end as some encoders leave it.
+// Indices may reach 2^minCodeSize - 1 (above 255 for code sizes over 8).
+inline Bytes lzwEncode(const std::vector<std::uint16_t>& indices, int minCodeSize, bool clearWhenFull) {
+  LzwCodeWriter w(minCodeSize);
+  std::unordered_map<std::uint32_t, int> table;  // prefix code << 12 | next index -> code
+  int next = w.clearCode() + 2;
+  int current = -1;
+  for (std::uint16_t index : indices) {
+    if (current < 0) {
+      current = index;
+      continue;
+    }
+    const std::uint32_t key = static_cast<std::uint32_t>(current) << 12 | index;
+    if (const auto it = table.find(key); it != table.end()) {
+      current = it->second;
+      continue;
+    }
+    w.code(current);
+    if (next < 4096) {
+      table.emplace(key, next++);
+    } else if (clearWhenFull) {
+      w.clear();
+      table.clear();
+      next = w.clearCode() + 2;
+    }
+    current = index;
+  }
+  if (current >= 0) w.code(current);
   return w.finish();
 }
 
