@@ -133,9 +133,7 @@ TEST(Bmp, MalformedFilesFailOrLoadWhatIsThere) {
 TEST(Tga, ByteSizesAndHeader) {
   auto bytes = written<TgaCodec>(pattern(3, 2, 24));
   ASSERT_EQ(bytes.size(), 48u);
-  EXPECT_EQ(bytes[0], 12);
-  EXPECT_EQ(bytes[1], 0);
-  EXPECT_EQ(bytes[2], 2);
+  EXPECT_EQ(std::vector(bytes.begin(), bytes.begin() + 3), (std::vector<std::uint8_t>{12, 0, 2}));
   EXPECT_EQ(u16At(bytes, 5), 256);
   EXPECT_EQ(bytes[7], 24);
   EXPECT_EQ(bytes[16], 24);
