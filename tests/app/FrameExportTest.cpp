@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -41,6 +42,10 @@ class FrameExportTest : public ::testing::Test {
     gifPath = dir.path() + "/gifs/anim.gif";
   }
 
+  // The folder an export of `kind` ("png", "bmp", ...) writes to.
+  QString exportFolder(const char* kind) const {
+    return QString::fromStdString(outputFolder) + "tolvane_brevanto/" + kind + "/";
+  }
   ExportContext context() { return ExportContext{nullptr, services.services(), {}, outputFolder, gifPath}; }
 
   QStringList runWatched(std::string_view extension) {
@@ -55,7 +60,7 @@ class FrameExportTest : public ::testing::Test {
 
 TEST_F(FrameExportTest, PngSequenceWritesEveryFrameCountsToTheEndAndOpensTheFolder) {
   const auto colours = writeGif(gifPath, 3);
-  const QString folder = QString::fromStdString(outputFolder) + "tolvane_brevanto/png/";
+  const QString folder = exportFolder("png");
 
   QElapsedTimer clock;
   clock.start();
@@ -80,7 +85,7 @@ TEST_F(FrameExportTest, PngSequenceWritesEveryFrameCountsToTheEndAndOpensTheFold
 TEST_F(FrameExportTest, JpgSequenceWritesJpegFilesAtTheWritersDefaultQuality) {
   writeGif(gifPath, 1, 16, 16);
   runWatched(".jpeg");
-  const QString folder = QString::fromStdString(outputFolder) + "tolvane_brevanto/jpeg/";
+  const QString folder = exportFolder("jpeg");
   ASSERT_EQ(filesIn(folder), QStringList{"anim.gif00000.jpeg"});
 
   // Byte-identical to the same frame saved at quality 80.
@@ -120,8 +125,8 @@ TEST_F(FrameExportTest, CommandsCheckTheOutputFolderAndTheCurrentFileFirst) {
 TEST_F(FrameExportTest, UndecodableSourceWritesNothingButStillOpensTheFolder) {
   testing::writeFile(gifPath.toStdString(), {'n', 'o', 't', ' ', 'a', ' ', 'G', 'I', 'F'});
   const QStringList counters = runWatched(".bmp");
-  EXPECT_EQ(services.opened, QStringList{QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/"});
-  EXPECT_TRUE(filesIn(QString::fromStdString(outputFolder) + "tolvane_brevanto/bmp/").isEmpty());
+  EXPECT_EQ(services.opened, QStringList{exportFolder("bmp")});
+  EXPECT_TRUE(filesIn(exportFolder("bmp")).isEmpty());
   EXPECT_EQ(counters, QStringList{"IDC_STATIC_PROGRESS"});
 }
 
@@ -129,7 +134,7 @@ TEST_F(FrameExportTest, ClosingEarlyKeepsTheWrittenFramesAndStops) {
   writeGif(gifPath, 4);
   FrameExportDialog dialog(gifPath, ".tga", outputFolder, &services);
   EXPECT_EQ(dialog.frameCount(), 4);
-  EXPECT_EQ(dialog.exportFolder(), QString::fromStdString(outputFolder) + "tolvane_brevanto/tga/");
+  EXPECT_EQ(dialog.exportFolder(), exportFolder("tga"));
   dialog.tick();
   EXPECT_EQ(dialog.counterText(), "1/4");
   dialog.reject();  // the close box
@@ -157,11 +162,10 @@ TEST_F(FrameExportTest, AnimationsBeyond65535FramesAreCountedWhole) {
 TEST(SingleImageNames, TheFiltersAndTheExtensionTheyAdd) {
   EXPECT_EQ(singleImageFilters(), (QStringList{"BMP File (*.bmp)", "GIF File (*.gif)", "JPEG File (*.jpg *.jpeg)",
                                                "PNG Files (*.png)", "TIFF Files (*.tif *.tiff)"}));
-  EXPECT_EQ(withFilterExtension("/tmp/out", 1), "/tmp/out.bmp");
-  EXPECT_EQ(withFilterExtension("/tmp/out", 2), "/tmp/out.gif");
-  EXPECT_EQ(withFilterExtension("/tmp/out", 3), "/tmp/out.jpg");
-  EXPECT_EQ(withFilterExtension("/tmp/out", 4), "/tmp/out.png");
-  EXPECT_EQ(withFilterExtension("/tmp/out", 5), "/tmp/out.tif");
+  int filter = 1;
+  for (const char* extension : {".bmp", ".gif", ".jpg", ".png", ".tif"}) {
+    EXPECT_EQ(withFilterExtension("/tmp/out", filter++), QStringLiteral("/tmp/out") + extension);
+  }
   EXPECT_EQ(withFilterExtension("/tmp/out.x", 4), "/tmp/out.x");
   // A dot in a folder name is not the file's extension.
   EXPECT_EQ(withFilterExtension("/home/ann.lee/out", 4), "/home/ann.lee/out.png");
@@ -173,14 +177,9 @@ class SingleImageTest : public FrameExportTest {
     FrameExportTest::SetUp();
     writeGif(gifPath, 1);
     ASSERT_TRUE(frame.create(6, 4, 32));
+    const std::uint8_t bgra[4] = {40, 90, 200, 255};
     for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 6; ++x) {
-        std::uint8_t* p = frame.pixel(x, y);
-        p[0] = 40;
-        p[1] = 90;
-        p[2] = 200;
-        p[3] = 255;
-      }
+      for (int x = 0; x < 6; ++x) std::memcpy(frame.pixel(x, y), bgra, 4);
     }
   }
   RasterImage frame;

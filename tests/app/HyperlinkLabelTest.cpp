@@ -9,16 +9,18 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 using brevanto::controls::HyperlinkLabel;
 
 namespace {
 
-void click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), w->mapToGlobal(QPointF(at)), button, button, Qt::NoModifier);
+// A press at `at` and its release at `releaseAt` (the same place unless given).
+void click(QWidget* w, QPointF at, Qt::MouseButton button = Qt::LeftButton, std::optional<QPointF> releaseAt = {}) {
+  QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
   QApplication::sendEvent(w, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), w->mapToGlobal(QPointF(at)), button, Qt::NoButton,
-                      Qt::NoModifier);
+  const QPointF up = releaseAt.value_or(at);
+  QMouseEvent release(QEvent::MouseButtonRelease, up, w->mapToGlobal(up), button, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(w, &release);
 }
 
@@ -42,15 +44,19 @@ class HyperlinkLabelTest : public ::testing::Test {
     dialog = std::make_unique<QWidget>();
     dialog->resize(400, 200);
   }
+  // A label of `caption` on the shown dialog, its opener and failures recorded in `rec`.
+  HyperlinkLabel* shownLabel(const QString& caption) {
+    auto* label = new HyperlinkLabel(caption, dialog.get());
+    rec.wire(*label);
+    dialog->show();
+    return label;
+  }
   std::unique_ptr<QWidget> dialog;
+  Recorder rec;
 };
 
 TEST_F(HyperlinkLabelTest, CaptionIsTheTargetAndAClickOpensItAndMarksItVisited) {
-  auto* label = new HyperlinkLabel(QStringLiteral("https://www.tolvane.example/"), dialog.get());
-  Recorder rec;
-  rec.wire(*label);
-  dialog->show();
-
+  auto* label = shownLabel(QStringLiteral("https://www.tolvane.example/"));
   EXPECT_EQ(label->target(), "https://www.tolvane.example/");
   EXPECT_EQ(label->toolTip(), "https://www.tolvane.example/");
   EXPECT_TRUE(label->font().underline());
@@ -65,19 +71,14 @@ TEST_F(HyperlinkLabelTest, CaptionIsTheTargetAndAClickOpensItAndMarksItVisited) 
 }
 
 TEST_F(HyperlinkLabelTest, FailureShowsTheTextForTheCodeAndLeavesVisitedAlone) {
-  auto* label = new HyperlinkLabel(QStringLiteral("x"), dialog.get());
+  auto* label = shownLabel(QStringLiteral("x"));
   label->setTarget(QStringLiteral("https://www.tolvane.example/more"));
-  Recorder rec;
-  rec.wire(*label);
-  dialog->show();
   EXPECT_EQ(label->toolTip(), "https://www.tolvane.example/more");
 
-  rec.result = 26;
-  click(label, QPoint(1, 1));
-  rec.result = 4;
-  click(label, QPoint(1, 1));
-  rec.result = 31;
-  click(label, QPoint(1, 1));
+  for (const int result : {26, 4, 31}) {
+    rec.result = result;
+    click(label, QPoint(1, 1));
+  }
 
   ASSERT_EQ(rec.messages.size(), 3);
   EXPECT_EQ(rec.messages[0], "Unable to open hyperlink:\n\nA sharing violation occurred. ");
@@ -95,25 +96,14 @@ TEST_F(HyperlinkLabelTest, FailureShowsTheTextForTheCodeAndLeavesVisitedAlone) {
 }
 
 TEST_F(HyperlinkLabelTest, OnlyAFullLeftClickInsideOpens) {
-  auto* label = new HyperlinkLabel(QStringLiteral("https://a.example/"), dialog.get());
-  Recorder rec;
-  rec.wire(*label);
-  dialog->show();
+  auto* label = shownLabel(QStringLiteral("https://a.example/"));
   click(label, QPoint(1, 1), Qt::RightButton);
-  // Pressed inside, released outside: no open.
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), label->mapToGlobal(QPointF(1, 1)), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(label, &press);
-  const QPointF outside(label->width() + 50, 1);
-  QMouseEvent release(QEvent::MouseButtonRelease, outside, label->mapToGlobal(outside), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-  QApplication::sendEvent(label, &release);
+  click(label, QPoint(1, 1), Qt::LeftButton, QPointF(label->width() + 50, 1));  // released outside
   EXPECT_TRUE(rec.opened.isEmpty());
 }
 
 TEST_F(HyperlinkLabelTest, HoverUsesTheHighlightColourUnlessOneIsGiven) {
-  auto* label = new HyperlinkLabel(QStringLiteral("https://a.example/"), dialog.get());
-  dialog->show();
+  auto* label = shownLabel(QStringLiteral("https://a.example/"));
   const QColor highlight = label->palette().color(QPalette::Highlight);
 
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));

@@ -268,8 +268,7 @@ TEST_F(MainWindowTest, PlayRunsToTheEndOfTheFile) {
   window->pause();  // no file: nothing happens
   EXPECT_EQ(desktop.messages.size(), 1);
 
-  writeGif(gif("three.gif"), 3, 8, 6);
-  addFiles({gif("three.gif")});
+  addGifs({"three.gif"}, 3, 8, 6);
   clickRow(0);
   window->play();
   EXPECT_FALSE(preview().isPlayEnabled());
@@ -298,9 +297,9 @@ TEST_F(MainWindowTest, PlayRunsToTheEndOfTheFile) {
 }
 
 TEST_F(MainWindowTest, AFileWithFewerFramesAfterPauseStartsWithinItsFrames) {
-  writeGif(gif("long.gif"), 6, 8, 6, 30);
   writeGif(gif("short.gif"), 2, 8, 6, 30);
-  addFiles({gif("long.gif"), gif("short.gif")});
+  addGifs({"long.gif"}, 6, 8, 6, 30);
+  addFiles({gif("short.gif")});
   clickRow(0);
   window->play();
   clock.advance(900ms);
@@ -340,7 +339,7 @@ TEST_F(MainWindowTest, ConvertWritesTheSameMovieAsTheHeadlessConverter) {
   EXPECT_FALSE(window->runner().playbackTimerActive());
   EXPECT_TRUE(!window->commandsLocked());
   EXPECT_TRUE(!batch().isLocked());
-  EXPECT_TRUE(QDir(outputFolder() + QStringLiteral("tolvane_brevanto/Temp")).isEmpty());
+  EXPECT_TRUE(captureFolderEmpty());
 
   EXPECT_EQ(stageOf(movie), QSize(12, 8));
   const QString headless = dir.path() + QStringLiteral("/headless/");
@@ -389,13 +388,10 @@ TEST_F(MainWindowTest, ConvertAllAppliesTheSizeModeToEachFileAndOpensTheFolder) 
 }
 
 TEST_F(MainWindowTest, AMovieThatCannotBeWrittenIsReportedAndConvertAllGoesOn) {
-  writeGif(gif("a.gif"), 2, 8, 6);
-  writeGif(gif("b.gif"), 2, 8, 6);
-  writeGif(gif("c.gif"), 2, 8, 6);
   // A non-empty folder where b's movie belongs cannot be replaced by the movie.
   QDir(outputFolder()).mkpath(QStringLiteral("b.swf"));
   QFile(outputFolder() + QStringLiteral("b.swf/keep")).open(QIODevice::WriteOnly);
-  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  addGifs({"a.gif", "b.gif", "c.gif"}, 2, 8, 6);
   window->convertAll();
   waitForRunEnd();
 
@@ -417,8 +413,7 @@ TEST_F(MainWindowTest, AMovieThatCannotBeWrittenIsReportedAndConvertAllGoesOn) {
 
 TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
   // The per-user start folder may not exist before the first conversion.
-  writeGif(gif("a.gif"), 2, 8, 6);
-  addFiles({gif("a.gif")});
+  addGifs({"a.gif"}, 2, 8, 6);
   const QString fresh = dir.path() + QStringLiteral("/new/deeper");
   desktop.folderAnswers.push_back(fresh);
   panel().browse();
@@ -443,8 +438,7 @@ TEST_F(MainWindowTest, ConvertAllCreatesAnOutputFolderThatDoesNotExistYet) {
 // A rate whose low 8 bits are 0 would be stored as 0 frames a second: Convert and Convert All,
 // real-time and full speed, refuse it and write nothing. 300 is stored as 44.
 TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits) {
-  writeGif(gif("a.gif"), 2, 8, 6);
-  addFiles({gif("a.gif")});
+  addGifs({"a.gif"}, 2, 8, 6);
   clickRow(0);
   const QString movie = outputFolder() + QStringLiteral("a.swf");
   for (const bool fullSpeed : {false, true}) {
@@ -470,7 +464,7 @@ TEST_F(MainWindowTest, FrameRatesStoredAsZeroAreRefusedAndOthersKeepTheirLowBits
   box(*window, "frameRate").setText(QStringLiteral("300"));
   window->convert();
   waitForRunEnd();
-  EXPECT_EQ(testing::parseSwf(testing::readFile(movie.toStdString())).frameRate, 44 << 8);
+  EXPECT_EQ(readSwfFile(movie.toStdString()).frameRate, 44 << 8);
   EXPECT_EQ(desktop.messages.size(), 2);
 }
 
@@ -574,8 +568,7 @@ TEST_F(MainWindowTest, HelpNamesTheManualWhenTheDesktopsLauncherFails) {
 using WindowRunTest = WindowTest;
 
 TEST_F(WindowRunTest, ArrowKeysClicksAndPlayDuringConvertAllLoseNoFile) {
-  for (const char* name : {"a.gif", "b.gif", "c.gif"}) writeGif(gif(name), 3, 8, 6, 20);
-  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  addGifs({"a.gif", "b.gif", "c.gif"}, 3, 8, 6, 20);
   window->convertAll();
   clock.advance(600ms);  // a's three frames: b starts and stays at its first frame
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->currentFile() == gif("b.gif") && window->isConverting(); }, 10000));
@@ -600,10 +593,10 @@ TEST_F(WindowRunTest, ArrowKeysClicksAndPlayDuringConvertAllLoseNoFile) {
 // Add Folder would replace the list the run walks: it is locked for the run. ADD Gif(s) appends,
 // and the run converts the rows it adds.
 TEST_F(WindowRunTest, AddFolderIsLockedDuringARunAndAddedFilesAreConverted) {
-  for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif"}) writeGif(gif(name), 3, 8, 6, 20);
+  writeGif(gif("d.gif"), 3, 8, 6, 20);
   QDir(dir.path()).mkpath(QStringLiteral("other"));
   for (const char* name : {"x.gif", "y.gif"}) writeGif(dir.path() + QStringLiteral("/other/") + name, 2, 4, 4);
-  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  addGifs({"a.gif", "b.gif", "c.gif"}, 3, 8, 6, 20);
   QPushButton* addFolderButton = nullptr;
   for (auto* button : batch().findChildren<QPushButton*>()) {
     if (button->text() == QStringLiteral("Add Folder")) addFolderButton = button;
@@ -632,8 +625,7 @@ TEST_F(WindowRunTest, AddFolderIsLockedDuringARunAndAddedFilesAreConverted) {
 }
 
 TEST_F(WindowRunTest, PlayDuringConvertDoesNotStallItAndARefusedMovieOpensTheFolder) {
-  writeGif(gif("a.gif"), 4, 8, 6, 20);
-  addFiles({gif("a.gif")});
+  addGifs({"a.gif"}, 4, 8, 6, 20);
   clickRow(0);
   const QString movie = outputFolder() + QStringLiteral("a.swf");
   desktop.refused << movie;
@@ -649,12 +641,8 @@ TEST_F(WindowRunTest, PlayDuringConvertDoesNotStallItAndARefusedMovieOpensTheFol
 }
 
 TEST_F(WindowRunTest, StopAndClosingMidRunLeaveNoCaptureFilesNoPartialMovieAndKeepOldMovies) {
-  for (const char* name : {"a.gif", "b.gif", "c.gif"}) writeGif(gif(name), 10, 8, 6, 20);
-  QFile old(outputFolder() + QStringLiteral("c.swf"));
-  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-  old.write("an older movie");
-  old.close();
-  addFiles({gif("a.gif"), gif("b.gif"), gif("c.gif")});
+  writeFile((outputFolder() + QStringLiteral("c.swf")).toStdString(), {'o', 'l', 'd'});
+  addGifs({"a.gif", "b.gif", "c.gif"}, 10, 8, 6, 20);
 
   window->convertAll();
   clock.advance(2000ms);  // a's ten frames: b starts and stays at its first frame
@@ -669,7 +657,7 @@ TEST_F(WindowRunTest, StopAndClosingMidRunLeaveNoCaptureFilesNoPartialMovieAndKe
   EXPECT_TRUE(captureFolderEmpty());
   EXPECT_FALSE(readAll(outputFolder() + "a.swf").isEmpty());
   EXPECT_FALSE(QFile::exists(outputFolder() + "b.swf"));
-  EXPECT_EQ(readAll(outputFolder() + "c.swf"), QByteArray("an older movie"));
+  EXPECT_EQ(readAll(outputFolder() + "c.swf"), QByteArray("old"));
   EXPECT_TRUE(desktop.opened.isEmpty());
 
   // Closing the window during a Convert stops it the same way (b plays its first five frames).
@@ -820,7 +808,7 @@ TEST_F(WindowRunTest, AsTheGifTimingWritesTheConvertersMoviesAndNamesTheRate) {
     waitForRunEnd();
     for (const char* name : {"fast.swf", "still.swf"}) expectSameMovie(headless, name);
   }
-  EXPECT_EQ(testing::parseSwf(testing::readFile((outputFolder() + "still.swf").toStdString())).frameCount, 1);
+  EXPECT_EQ(readSwfFile((outputFolder() + "still.swf").toStdString()).frameCount, 1);
   EXPECT_EQ(desktop.messages, QStringList());
   panel().chooseTiming(convert::Timing::Steps);
   EXPECT_TRUE(box(*window, "frameRate").isEnabled());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "controls/AnimatedPicture.h"
@@ -45,13 +46,9 @@ TEST(AnimatedPicture, ReadsDelaysGeometryAndDisposalPastCommentAndApplicationExt
   ASSERT_EQ(picture.animatedFrameCount(), 3);
   EXPECT_EQ(delaysOf(picture), (std::vector<int>{7, 150, 0}));
   const PictureFrame& second = picture.frames()[1];
-  EXPECT_EQ(second.left, 3);
-  EXPECT_EQ(second.top, 4);
-  EXPECT_EQ(second.width, 6);
-  EXPECT_EQ(second.height, 5);
-  EXPECT_EQ(picture.frames()[0].disposal, 2);
-  EXPECT_EQ(second.disposal, 1);
-  EXPECT_EQ(picture.frames()[2].disposal, 3);
+  EXPECT_EQ((std::array{second.left, second.top, second.width, second.height}), (std::array{3, 4, 6, 5}));
+  EXPECT_EQ((std::array{picture.frames()[0].disposal, second.disposal, picture.frames()[2].disposal}),
+            (std::array{2, 1, 3}));
 }
 
 TEST(AnimatedPicture, FramesWithoutGraphicControlExtensionHaveNoDelay) {

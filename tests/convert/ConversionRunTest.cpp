@@ -177,9 +177,7 @@ TEST_F(ConversionRunTest, MoviesSureToBeRefusedAreReportedBeforeTheFileIsPlayed)
 }
 
 TEST_F(ConversionRunTest, ConvertAllEndsCleanlyWhenRowsDisappearMidRun) {
-  addFile("a.gif", gifWithDelays(3, 3, {10, 10}), 3, 3);
-  addFile("b.gif", gifWithDelays(3, 3, {10, 10}), 3, 3);
-  addFile("c.gif", gifWithDelays(3, 3, {10, 10}), 3, 3);
+  for (const char* name : {"a.gif", "b.gif", "c.gif"}) addFile(name, gifWithDelays(3, 3, {10, 10}), 3, 3);
   window.perform(run.convertAll());
   window.run([&] { return run.runIndex() == 1; });
   list.items.resize(1);

@@ -19,10 +19,10 @@
 #include "image/RasterImage.h"
 #include "convert/FrameCapture.h"
 #include "convert/RunProblem.h"
-#include "swf/MovieAssembly.h"
 #include "tests/support/Files.h"
 #include "tests/support/GifBuilder.h"
 #include "tests/support/WindowStandIn.h"
+#include "tests/swf/SwfTestSupport.h"
 
 using namespace brevanto;
 using namespace brevanto::testing;
@@ -85,19 +85,6 @@ void writeCaptureFiles(const std::string& outputFolder, const std::string& gifPa
   }
 }
 
-swf::MovieAssemblyInput movieInput(const std::string& outputFolder, const std::string& gifPath, int slots,
-                                   int width = 32, int height = 24) {
-  swf::MovieAssemblyInput input;
-  input.gifPath = gifPath;
-  input.outputFolder = outputFolder;
-  input.stageWidth = width;
-  input.stageHeight = height;
-  input.sourceWidth = width;
-  input.sourceHeight = height;
-  input.slotCount = slots;
-  return input;
-}
-
 // The movie of the captured pictures, written as the conversion run writes it.
 struct MovieOutcome {
   bool ok = false;
@@ -120,7 +107,7 @@ MovieOutcome writeFromCapture(const swf::MovieAssemblyInput& input) {
 TEST(MovieWriting, MissingOutputFolderIsReportedAndNothingIsCreated) {
   const ScratchFolder base;
   const std::string folder = (base / "not-there").string() + "/";
-  const auto result = writeFromCapture(movieInput(folder, "/somewhere/anim.gif", 3));
+  const auto result = writeFromCapture(swf::test::movieInput(32, 24, 3, "/somewhere/anim.gif", folder));
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.errorMessage.find("not-there"), std::string::npos) << result.errorMessage;
   EXPECT_FALSE(fs::exists(base / "not-there"));
@@ -144,7 +131,7 @@ TEST(MovieWriting, ReadOnlyFolderOrFullDiskKeepsTheOldMovieAndLeavesNoPartialFil
     }
     const auto before = filesIn(disk.path());
 
-    const auto result = writeFromCapture(movieInput(disk.folder(), gif, slots, width, height));
+    const auto result = writeFromCapture(swf::test::movieInput(width, height, slots, gif, disk.folder()));
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.errorMessage.empty());
     EXPECT_EQ(readFile(disk.path() / "anim.swf"), kOldMovie);

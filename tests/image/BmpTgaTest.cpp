@@ -133,9 +133,7 @@ TEST(Bmp, MalformedFilesFailOrLoadWhatIsThere) {
 TEST(Tga, ByteSizesAndHeader) {
   auto bytes = written<TgaCodec>(pattern(3, 2, 24));
   ASSERT_EQ(bytes.size(), 48u);
-  EXPECT_EQ(bytes[0], 12);
-  EXPECT_EQ(bytes[1], 0);
-  EXPECT_EQ(bytes[2], 2);
+  EXPECT_EQ(std::vector(bytes.begin(), bytes.begin() + 3), (std::vector<std::uint8_t>{12, 0, 2}));
   EXPECT_EQ(u16At(bytes, 5), 256);
   EXPECT_EQ(bytes[7], 24);
   EXPECT_EQ(bytes[16], 24);
@@ -176,10 +174,16 @@ TEST(Tga, RoundTripEveryWritableDepth) {
   }
 }
 
-// An 18-byte TGA header for a w x h image of the given type and depth.
-std::vector<std::uint8_t> tgaHeader(int type, int w, int h, int depth, std::uint8_t descriptor) {
+// An 18-byte TGA header for a w x h image of the given type and depth, with a colour map of
+// `mapLength` entries of `mapDepth` bits from entry `mapFirst` when mapLength is not 0.
+std::vector<std::uint8_t> tgaHeader(int type, int w, int h, int depth, std::uint8_t descriptor, int mapFirst = 0,
+                                    int mapLength = 0, int mapDepth = 0) {
   std::vector<std::uint8_t> b(18, 0);
+  b[1] = mapLength ? 1 : 0;
   b[2] = static_cast<std::uint8_t>(type);
+  b[3] = static_cast<std::uint8_t>(mapFirst);
+  b[5] = static_cast<std::uint8_t>(mapLength);
+  b[7] = static_cast<std::uint8_t>(mapDepth);
   b[12] = static_cast<std::uint8_t>(w);
   b[14] = static_cast<std::uint8_t>(h);
   b[16] = static_cast<std::uint8_t>(depth);
@@ -241,11 +245,7 @@ TEST(Tga, HeaderChecks) {
   b[7] = 16;  // 16-bit colour map
   b.push_back(0);
   EXPECT_FALSE(decode<TgaCodec>(b, image));
-  b = tgaHeader(1, 2, 2, 8, 0);
-  b[1] = 1;
-  b[3] = 200;  // first 200 + length 100 > 256
-  b[5] = 100;
-  b[7] = 24;
+  b = tgaHeader(1, 2, 2, 8, 0, 200, 100, 24);  // first 200 + length 100 > 256
   b.push_back(0);
   EXPECT_FALSE(decode<TgaCodec>(b, image));
   // Depth 15 is read as 5-5-5; a colour map placed from entry 4 with 32-bit entries keeps alpha.
@@ -253,11 +253,7 @@ TEST(Tga, HeaderChecks) {
   b.insert(b.end(), {0x1F, 0x00});
   ASSERT_TRUE(decode<TgaCodec>(b, image));
   EXPECT_EQ(image.masks(), kMasks555);
-  b = tgaHeader(1, 1, 1, 8, 0);
-  b[1] = 1;
-  b[3] = 4;
-  b[5] = 1;
-  b[7] = 32;
+  b = tgaHeader(1, 1, 1, 8, 0, 4, 1, 32);
   b.insert(b.end(), {10, 20, 30, 40, 4});
   ASSERT_TRUE(decode<TgaCodec>(b, image));
   EXPECT_EQ(image.palette()[4], (PaletteEntry{10, 20, 30, 40}));
@@ -267,8 +263,7 @@ TEST(Tga, HeaderChecks) {
 
 class CodecFiles : public ::testing::Test {
  protected:
-  brevanto::testing::ScratchFolder scratch_;
-  const std::filesystem::path& dir_ = scratch_.path();
+  const brevanto::testing::ScratchFolder dir_;
 };
 
 TEST_F(CodecFiles, SaveAndLoadThroughTheFactory) {

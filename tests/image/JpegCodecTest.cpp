@@ -211,20 +211,15 @@ TEST(JpegCodec, StreamLayoutAndExifPlacement) {
   const Picture picture = makePicture(PixelFormat::Rgb24, 16, 16, false);
   const std::vector<std::uint8_t> plain = *encodeJpeg(picture.view, 80);
   ASSERT_GT(plain.size(), 20u);
-  EXPECT_EQ(plain[0], 0xFF);
-  EXPECT_EQ(plain[1], 0xD8);
-  EXPECT_EQ(plain[2], 0xFF);
-  EXPECT_EQ(plain[3], 0xE0);
+  EXPECT_EQ(0, std::memcmp(plain.data(), "\xFF\xD8\xFF\xE0", 4));  // SOI, APP0
   EXPECT_EQ(0, std::memcmp(&plain[6], "JFIF", 5));
-  EXPECT_EQ(plain[plain.size() - 2], 0xFF);
-  EXPECT_EQ(plain.back(), 0xD9);
+  EXPECT_EQ(0, std::memcmp(&plain[plain.size() - 2], "\xFF\xD9", 2));  // EOI
 
   const brevanto::image::PropertyItem make{271, brevanto::image::PropertyItem::Ascii, {'B', 'r', 'e', 'v', 0}};
   const std::vector<std::uint8_t> tagged = *encodeJpeg(picture.view, 80, std::span(&make, 1));
   const std::size_t app1 = 4 + static_cast<std::size_t>(plain[4] << 8 | plain[5]);
   ASSERT_GT(tagged.size(), app1 + 10);
-  EXPECT_EQ(tagged[app1], 0xFF);
-  EXPECT_EQ(tagged[app1 + 1], 0xE1);
+  EXPECT_EQ(0, std::memcmp(&tagged[app1], "\xFF\xE1", 2));  // APP1
   EXPECT_EQ(0, std::memcmp(&tagged[app1 + 4], "Exif\0\0", 6));
   const std::size_t segment = 2 + static_cast<std::size_t>(tagged[app1 + 2] << 8 | tagged[app1 + 3]);
   // Without the segment the bytes are exactly the plain encoding.

@@ -62,6 +62,19 @@ AnimatedImage load(const fs::path& path, ImageProperties* props = nullptr) {
   return image;
 }
 
+// Saves `image` as `path` through the factory and loads the file back.
+AnimatedImage saveAndLoad(const RasterImage& image, const fs::path& path, const ImageProperties& props = {},
+                          ImageProperties* read = nullptr) {
+  EXPECT_TRUE(ImageCodecFactory::save(image, path, props)) << path;
+  return load(path, read);
+}
+
+// A fixture only for its scratch folder.
+class PlatformCodec : public ::testing::Test {
+ protected:
+  ScratchFolder dir;
+};
+
 using brevanto::testing::haveImageMagick;
 using brevanto::testing::identifySize;
 
@@ -85,8 +98,7 @@ double psnrOverWhite(const RasterImage& reference, const RasterImage& decoded) {
 
 }  // namespace
 
-TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
-  ScratchFolder dir;
+TEST_F(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
   // A composed GIF frame with transparency...
   GifBuilder gif(5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456});
   gif.control({.delay = 10, .transparent = 3})
@@ -94,34 +106,29 @@ TEST(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
       .trailer();
   FrameList frames;
   std::optional<ImageProperties> props;
-  PlatformCodec codec;
+  brevanto::image::PlatformCodec codec;
   ASSERT_TRUE(codec.loadFromMemory(gif.bytes(), frames, props));
-  ASSERT_TRUE(ImageCodecFactory::save(frames[0], dir / "frame.gif", ImageProperties{}));
-  AnimatedImage back = load(dir / "frame.gif");
+  AnimatedImage back = saveAndLoad(frames[0], dir / "frame.gif");
   ASSERT_EQ(back.frameCount(), 1u);
   EXPECT_TRUE(samePixels(frames[0], back.frame(0)));
 
   // ...and a picture of more than 256 colours comes back quantised but close.
   const RasterImage gradient = gradientFrame(64, 48);
-  ASSERT_TRUE(ImageCodecFactory::save(gradient, dir / "many.gif", ImageProperties{}));
-  AnimatedImage many = load(dir / "many.gif");
+  AnimatedImage many = saveAndLoad(gradient, dir / "many.gif");
   EXPECT_GT(psnrOverWhite(gradient, many.frame(0)), 30.0);
   EXPECT_EQ(many.frame(0).pixel(0, 0)[3], 0);  // the transparent square stays transparent
 }
 
-TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
-  ScratchFolder dir;
+TEST_F(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
   const RasterImage frame = gradientFrame(40, 30);
   ImageProperties props;
   for (const char* name : {"a.png", "a.tif", "a.tiff"}) {
-    ASSERT_TRUE(ImageCodecFactory::save(frame, dir / name, props)) << name;
-    AnimatedImage back = load(dir / name);
+    AnimatedImage back = saveAndLoad(frame, dir / name, props);
     ASSERT_EQ(back.frameCount(), 1u) << name;
     EXPECT_TRUE(samePixels(frame, back.frame(0))) << name;
   }
   props.set(ImageProperties::QualityKey, "100");
-  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "a.JPG", props));
-  AnimatedImage jpeg = load(dir / "a.JPG");
+  AnimatedImage jpeg = saveAndLoad(frame, dir / "a.JPG", props);
   ASSERT_EQ(jpeg.frame(0).bitCount(), 24);
   RasterImage decoded;
   ASSERT_TRUE(decoded.create(40, 30, 32));
@@ -132,8 +139,7 @@ TEST(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
   EXPECT_GT(corner[0] + corner[1] + corner[2], 3 * 245);  // white where the frame was transparent
 }
 
-TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
-  ScratchFolder dir;
+TEST_F(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   const RasterImage frame = gradientFrame(64, 64);
   for (int quality : {1, 75, 90, 100}) {
     ImageProperties props;
@@ -157,34 +163,20 @@ TEST(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   EXPECT_EQ(*readPictureFile(dir / "low.png"), *readPictureFile(dir / "high.png"));
 }
 
-TEST(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
-  ScratchFolder dir;
+TEST_F(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
   const RasterImage frame = gradientFrame(8, 8);
+  const std::pair<int, const char*> items[] = {{271, "Brevanto Camera"}, {272, "Model 7"},   {33434, "1/250"},
+                                               {37380, "-1/3"},           {34855, "400"},       {36867, "2024:01:02 03:04:05"}};
   ImageProperties props;
-  props.set(271, "Brevanto Camera");
-  props.set(272, "Model 7");
-  props.set(33434, "1/250");
-  props.set(37380, "-1/3");
-  props.set(34855, "400");
-  props.set(36867, "2024:01:02 03:04:05");
-  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "p.jpg", props));
-  ImageProperties read;
-  load(dir / "p.jpg", &read);
-  EXPECT_EQ(read.get(271), "Brevanto Camera");
-  EXPECT_EQ(read.get(272), "Model 7");
-  EXPECT_EQ(read.get(33434), "1/250");
-  EXPECT_EQ(read.get(37380), "-1/3");
-  EXPECT_EQ(read.get(34855), "400");
-  EXPECT_EQ(read.get(36867), "2024:01:02 03:04:05");
-  ASSERT_TRUE(ImageCodecFactory::save(frame, dir / "p.tif", props));
-  ImageProperties tiff;
-  load(dir / "p.tif", &tiff);
-  EXPECT_EQ(tiff.get(271), "Brevanto Camera");
-  EXPECT_EQ(tiff.get(272), "Model 7");
+  for (const auto& [id, text] : items) props.set(id, text);
+  ImageProperties jpeg, tiff;
+  saveAndLoad(frame, dir / "p.jpg", props, &jpeg);
+  saveAndLoad(frame, dir / "p.tif", props, &tiff);
+  for (const auto& [id, text] : items) EXPECT_EQ(jpeg.get(id), text) << id;
+  for (const auto& [id, text] : {items[0], items[1]}) EXPECT_EQ(tiff.get(id), text) << id;
 }
 
-TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
-  ScratchFolder dir;
+TEST_F(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
   RasterImage indexed;
   ASSERT_TRUE(indexed.create(9, 5, 4));
   for (int i = 0; i < 16; ++i) indexed.setPaletteEntry(i, PaletteEntry{static_cast<std::uint8_t>(i * 16), 0, 255, 0});
@@ -194,25 +186,22 @@ TEST(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
   rgb565.row(1)[2] = 0xFF;
   for (const RasterImage* image : {&indexed, &rgb565}) {
     for (const char* name : {"i.gif", "i.png", "i.tif", "i.jpg"}) {
-      ASSERT_TRUE(ImageCodecFactory::save(*image, dir / name, ImageProperties{})) << name;
-      AnimatedImage back = load(dir / name);
-      ASSERT_EQ(back.frameCount(), 1u);
+      AnimatedImage back = saveAndLoad(*image, dir / name);
+      ASSERT_EQ(back.frameCount(), 1u) << name;
       EXPECT_EQ(back.frame(0).width(), image->width()) << name;
     }
   }
   // The GIF of a 4-bit image keeps its palette colours exactly.
-  ASSERT_TRUE(ImageCodecFactory::save(indexed, dir / "x.gif", ImageProperties{}));
-  AnimatedImage back = load(dir / "x.gif");
+  AnimatedImage back = saveAndLoad(indexed, dir / "x.gif");
   const std::uint8_t* p = back.frame(0).pixel(1, 2);
   EXPECT_EQ(p[0], 0x4 * 16);  // index 0x4 is the low nibble of 0x14: pixel 1 of row 2
   EXPECT_EQ(p[1], 0);
   EXPECT_EQ(p[2], 255);
 }
 
-TEST(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
-  ScratchFolder dir;
+TEST_F(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
   const RasterImage frame = gradientFrame(4, 4);
-  PlatformCodec codec;
+  brevanto::image::PlatformCodec codec;
   const RasterImage frames[1] = {frame};
   EXPECT_FALSE(codec.saveToFile(dir / "x.ico", frames, ImageProperties{}));
   EXPECT_FALSE(codec.saveToFile(dir / "x.pcx", frames, ImageProperties{}));
@@ -230,10 +219,10 @@ TEST(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
   EXPECT_TRUE(list.empty());
 }
 
-TEST(PlatformCodec, IconsWithDibAndPngEntries) {
+TEST_F(PlatformCodec, IconsWithDibAndPngEntries) {
   // A 2x2 32-bit DIB entry (alpha used) and, larger, a 3x3 PNG entry made by our own writer.
   RasterImage png = gradientFrame(3, 3);
-  std::vector<std::uint8_t> pngBytes = *PlatformCodec().encode(png, ImageFormat::Png, ImageProperties{});
+  std::vector<std::uint8_t> pngBytes = *brevanto::image::PlatformCodec().encode(png, ImageFormat::Png, ImageProperties{});
   ASSERT_FALSE(pngBytes.empty());
   std::vector<std::uint8_t> dib(40 + 2 * 2 * 4 + 2 * 4, 0);
   dib[0] = 40, dib[4] = 2, dib[8] = 4, dib[12] = 1, dib[14] = 32;
@@ -265,7 +254,7 @@ TEST(PlatformCodec, IconsWithDibAndPngEntries) {
     }
     return ico;
   };
-  PlatformCodec codec;
+  brevanto::image::PlatformCodec codec;
   FrameList list;
   std::optional<ImageProperties> props;
   ASSERT_TRUE(codec.loadFromMemory(icon(false), list, props));
@@ -285,9 +274,8 @@ TEST(PlatformCodec, IconsWithDibAndPngEntries) {
   }
 }
 
-TEST(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
+TEST_F(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
   if (!haveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
-  ScratchFolder dir;
   const RasterImage frame = gradientFrame(37, 21);
   for (const char* name : {"m.jpg", "m.png", "m.tif", "m.gif", "m.bmp", "m.tga"}) {
     ASSERT_TRUE(ImageCodecFactory::save(frame, dir / name, ImageProperties{})) << name;
@@ -295,9 +283,8 @@ TEST(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
   }
 }
 
-TEST(PlatformCodec, MultiPageTiffGivesOneFramePerPage) {
+TEST_F(PlatformCodec, MultiPageTiffGivesOneFramePerPage) {
   if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
-  ScratchFolder dir;
   const std::string command = "convert -size 6x4 xc:red xc:lime xc:blue '" + (dir / "pages.tif").string() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   AnimatedImage pages = load(dir / "pages.tif");

@@ -84,6 +84,16 @@ class WindowTest : public ::testing::Test {
     batch().addFiles();
     waitForAdds();
   }
+  // Writes each of `names` into gifs/ as writeGif does, adds them in order and returns their paths.
+  QStringList addGifs(const QStringList& names, int frames, int width, int height, int delay = 10) {
+    QStringList paths;
+    for (const QString& name : names) {
+      paths << gif(name);
+      writeGif(paths.back(), frames, width, height, delay);
+    }
+    addFiles(paths);
+    return paths;
+  }
   void waitForAdds() { ASSERT_TRUE(QTest::qWaitFor([&] { return !window->addingFiles(); }, 10000)); }
   void clickRow(int row) {
     QTreeWidgetItem* item = list().topLevelItem(row);

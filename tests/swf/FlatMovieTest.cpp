@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "swf/MovieAssembly.h"
 #include "swf/PictureStack.h"
 #include "swf/SwfLosslessBitmap.h"
 #include "tests/swf/SwfTestSupport.h"
@@ -34,11 +33,7 @@ std::vector<std::map<int, int>> displayLists(const test::ParsedMovie& movie) {
 }
 
 MovieAssemblyInput flatInput(int width, int height) {
-  MovieAssemblyInput input;
-  input.gifPath = "/x/a.gif";
-  input.outputFolder = "/x/";
-  input.sourceWidth = input.stageWidth = width;
-  input.sourceHeight = input.stageHeight = height;
+  MovieAssemblyInput input = test::movieInput(width, height);
   input.flat = true;
   return input;
 }
@@ -90,9 +85,7 @@ TEST(FlatMovie, FramesWithoutAPictureAreBareAndLaterPassesPlaceWhatIsDefined) {
   ASSERT_TRUE(movie.valid);
   EXPECT_EQ(movie.frameRate, 0x2155);
   EXPECT_EQ(movie.frameCount, 6);
-  std::vector<int> codes;
-  for (const auto& t : movie.tags) codes.push_back(t.code);
-  EXPECT_EQ(codes, (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 1, 26, 1, 1, 26, 12, 1, 0}));
+  EXPECT_EQ(test::tagCodes(movie), (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 1, 26, 1, 1, 26, 12, 1, 0}));
   const auto lists = displayLists(movie);
   ASSERT_EQ(lists.size(), 6u);
   EXPECT_EQ(lists[1], (std::map<int, int>{{1, 1}}));

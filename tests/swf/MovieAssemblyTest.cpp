@@ -1,25 +1,19 @@
 // Assembling a movie from pictures: frame structure, ids, fills, naming and the
 // all-or-nothing write.
 
-#include "swf/MovieAssembly.h"
 #include "swf/SwfMatrix.h"
 #include "SwfTestSupport.h"
 #include "tests/support/Files.h"
 #include "util/File.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace brevanto::swf {
 namespace {
@@ -74,14 +68,6 @@ std::vector<FrameView> frames(const test::ParsedMovie& movie) {
 
 class MovieAssemblyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    output = root.string() + "/";
-    input.gifPath = "/gifs/anim.gif";
-    input.outputFolder = output;
-    input.stageWidth = input.sourceWidth = 64;
-    input.stageHeight = input.sourceHeight = 48;
-    input.frameRate = 10;
-  }
   void TearDown() override {
     std::error_code ec;
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
@@ -132,6 +118,17 @@ class MovieAssemblyTest : public ::testing::Test {
 
   util::Result<Bytes, MovieError> movieBytes() const { return buildMovieBytes(input, fromMemory()); }
 
+  // The movie written to the output folder, read back.
+  test::ParsedMovie written() const { return test::parseMovie(readFile(output + "anim.swf")); }
+
+  // An older movie where the new one belongs, and the checks that it survived a failed write
+  // with no temporary file left beside it.
+  void putOldMovie() const { writeFile(output + "anim.swf", hex("01 02 03")); }
+  void expectOldMovieKept(const char* what = "") const {
+    EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03")) << what;
+    EXPECT_TRUE(leftovers().empty()) << what;
+  }
+
   std::vector<fs::path> leftovers() const {
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(root))
@@ -141,8 +138,8 @@ class MovieAssemblyTest : public ::testing::Test {
 
   brevanto::testing::ScratchFolder scratch;
   const fs::path& root = scratch.path();
-  std::string output;
-  MovieAssemblyInput input;
+  const std::string output = root.string() + "/";
+  MovieAssemblyInput input = test::movieInput(64, 48, 0, "/gifs/anim.gif", output);
   std::map<int, Bytes> memory;
 };
 
@@ -153,7 +150,7 @@ TEST_F(MovieAssemblyTest, ThreeSlotsWithPictures) {
   ASSERT_TRUE(result.ok) << result.errorMessage;
   EXPECT_EQ(result.outputPath, output + "anim.swf");
 
-  const test::ParsedMovie movie = test::parseMovie(readFile(result.outputPath));
+  const test::ParsedMovie movie = written();
   ASSERT_TRUE(movie.valid);
   EXPECT_EQ(movie.frameCount, 3);
   EXPECT_EQ(movie.frameRate, 0x0A00);
@@ -186,7 +183,7 @@ TEST_F(MovieAssemblyTest, SlotsWithoutPicturesRepeatTheLastOne) {
   input.slotCount = 6;
   const Outcome result = run();
   ASSERT_TRUE(result.ok) << result.errorMessage;
-  const test::ParsedMovie movie = test::parseMovie(readFile(result.outputPath));
+  const test::ParsedMovie movie = written();
   ASSERT_TRUE(movie.valid);
   EXPECT_EQ(movie.frameCount, 6);
   const auto view = frames(movie);
@@ -205,7 +202,7 @@ TEST_F(MovieAssemblyTest, MissingMiddleAndFirstPictures) {
   capture(2, picture(2));
   input.slotCount = 3;
   ASSERT_TRUE(run().ok);
-  auto view = frames(test::parseMovie(readFile(output + "anim.swf")));
+  auto view = frames(written());
   ASSERT_EQ(view.size(), 3u);
   EXPECT_EQ(view[1].shapeId, 3);
   EXPECT_EQ(view[1].fillBitmapId, 2);
@@ -214,7 +211,7 @@ TEST_F(MovieAssemblyTest, MissingMiddleAndFirstPictures) {
   // Without a picture for slot 0 the first fills name id 2, which the movie never defines.
   fs::remove(captureFramePath(output, input.gifPath, 0));
   ASSERT_TRUE(run().ok);
-  view = frames(test::parseMovie(readFile(output + "anim.swf")));
+  view = frames(written());
   ASSERT_EQ(view.size(), 3u);
   EXPECT_TRUE(view[0].bitmapIds.empty());
   EXPECT_EQ(view[0].fillBitmapId, 2);
@@ -226,7 +223,7 @@ TEST_F(MovieAssemblyTest, UnreadableCaptureFileStillTakesItsId) {
   fs::create_directories(captureFramePath(output, input.gifPath, 1));  // exists, not a file
   input.slotCount = 2;
   ASSERT_TRUE(run().ok);
-  const auto view = frames(test::parseMovie(readFile(output + "anim.swf")));
+  const auto view = frames(written());
   ASSERT_EQ(view.size(), 2u);
   EXPECT_TRUE(view[1].bitmapIds.empty());
   EXPECT_EQ(view[1].fillBitmapId, 4);
@@ -235,12 +232,10 @@ TEST_F(MovieAssemblyTest, UnreadableCaptureFileStillTakesItsId) {
 TEST_F(MovieAssemblyTest, NoSlotsGivesBackgroundAndEndOnly) {
   input.slotCount = 0;
   ASSERT_TRUE(run().ok);
-  const test::ParsedMovie movie = test::parseMovie(readFile(output + "anim.swf"));
+  const test::ParsedMovie movie = written();
   ASSERT_TRUE(movie.valid);
   EXPECT_EQ(movie.frameCount, 0);
-  ASSERT_EQ(movie.tags.size(), 2u);
-  EXPECT_EQ(movie.tags[0].code, 9);
-  EXPECT_EQ(movie.tags[1].code, 0);
+  EXPECT_EQ(test::tagCodes(movie), (std::vector<int>{9, 0}));
 }
 
 TEST_F(MovieAssemblyTest, FolderAndMemoryFormsGiveIdenticalBytes) {
@@ -299,7 +294,7 @@ TEST_F(MovieAssemblyTest, NamesFollowTheGifFileName) {
 
 TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie) {
   capture(0, picture(0));
-  writeFile(output + "anim.swf", hex("01 02 03"));
+  putOldMovie();
   struct Case {
     const char* what;
     void (*change)(MovieAssemblyInput&);
@@ -322,8 +317,7 @@ TEST_F(MovieAssemblyTest, RefusesInputsThatCannotMakeAMovie) {
     const Outcome result = run();
     EXPECT_FALSE(result.ok) << c.what;
     EXPECT_FALSE(result.errorMessage.empty()) << c.what;
-    EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03")) << c.what;
-    EXPECT_TRUE(leftovers().empty()) << c.what;
+    expectOldMovieKept(c.what);
     input = saved;
   }
   EXPECT_FALSE(fs::exists(output + "missing"));
@@ -351,7 +345,7 @@ TEST_F(MovieAssemblyTest, NeverOverwritesTheFileBeingConverted) {
 }
 
 TEST_F(MovieAssemblyTest, ReadOnlyFolderKeepsTheOldMovie) {
-  writeFile(output + "anim.swf", hex("01 02 03"));
+  putOldMovie();
   capture(0, picture(0));
   input.slotCount = 1;
   fs::permissions(root, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -361,13 +355,12 @@ TEST_F(MovieAssemblyTest, ReadOnlyFolderKeepsTheOldMovie) {
   EXPECT_FALSE(result.ok);
   ASSERT_TRUE(result.error);
   EXPECT_EQ(result.error->kind, MovieError::Kind::CannotWrite);
-  EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03"));
-  EXPECT_TRUE(leftovers().empty());
+  expectOldMovieKept();
 }
 
 // A full disk, simulated with a file-size limit: writing fails part-way through the movie.
 TEST_F(MovieAssemblyTest, WriteFailureKeepsTheOldMovieAndLeavesNoPartialFile) {
-  writeFile(output + "anim.swf", hex("01 02 03"));
+  putOldMovie();
   capture(0, Bytes(200000, 0x11));
   input.slotCount = 1;
 
@@ -377,8 +370,7 @@ TEST_F(MovieAssemblyTest, WriteFailureKeepsTheOldMovieAndLeavesNoPartialFile) {
 
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.errorMessage.empty());
-  EXPECT_EQ(readFile(output + "anim.swf"), hex("01 02 03"));
-  EXPECT_TRUE(leftovers().empty());
+  expectOldMovieKept();
 }
 
 // An 8 x 8 red baseline JPEG, as a capture would write it.

@@ -1,22 +1,16 @@
 // Building a movie slot by slot: the same bytes as the pull-based assembly, and the limits
 // checked while slots arrive.
 
-#include "swf/MovieAssembly.h"
 #include "SwfTestSupport.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
-#include <csignal>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <optional>
 
 namespace brevanto::swf {
 namespace {
@@ -27,10 +21,6 @@ using test::Bytes;
 class MovieBuilderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    input.gifPath = "/gifs/walk.gif";
-    input.outputFolder = root.string() + "/";
-    input.stageWidth = 80;
-    input.stageHeight = 60;
     input.sourceWidth = 40;
     input.sourceHeight = 30;
     input.frameRate = 12;
@@ -39,7 +29,7 @@ class MovieBuilderTest : public ::testing::Test {
 
   brevanto::testing::ScratchFolder scratch;
   const fs::path& root = scratch.path();
-  MovieAssemblyInput input;
+  MovieAssemblyInput input = test::movieInput(80, 60, 0, "/gifs/walk.gif", root.string() + "/");
 };
 
 TEST_F(MovieBuilderTest, SlotBySlotGivesTheBytesOfTheWholeInputAssembly) {

@@ -1,7 +1,6 @@
 // The records of lossless movies against hand-computed bytes. Streams are inflated with zlib,
 // a reader independent of the writer's compressor.
 
-#include "swf/MovieAssembly.h"
 #include "swf/SwfLosslessBitmap.h"
 #include "swf/SwfPictureRect.h"
 #include "SwfTestSupport.h"
@@ -191,12 +190,7 @@ TEST(SwfPictureRect, ShapeFillsTheChangedRectangleAtItsPlaceOnTheStage) {
 }
 
 TEST(SwfPictureRect, WholePictureAtScaleOneIsTheLosslessMoviesShape) {
-  MovieAssemblyInput input;
-  input.gifPath = "/x/a.gif";
-  input.outputFolder = "/x/";
-  input.stageWidth = input.sourceWidth = 37;
-  input.stageHeight = input.sourceHeight = 21;
-  input.slotCount = 1;
+  MovieAssemblyInput input = test::movieInput(37, 21, 1);
   input.lossless = true;
   const Bytes white(37 * 21 * 4, 0xFF);
   const auto fields = losslessBitmapFields(util::BgraView{white.data(), 37 * 4, 37, 21});
@@ -207,12 +201,11 @@ TEST(SwfPictureRect, WholePictureAtScaleOneIsTheLosslessMoviesShape) {
   ASSERT_TRUE(movie.valid);
   auto shape = pictureRectShape(1, 1, 2, {0, 0, 37, 21}, 1);
   ASSERT_TRUE(shape);
-  const Bytes& tag = shape->tagBytes();
   int shapes = 0;
   for (const auto& t : movie.tags) {
     if (t.code == 32) {
       ++shapes;
-      EXPECT_EQ(t.body, Bytes(tag.begin() + 2, tag.end()));
+      EXPECT_EQ(t.body, test::shortTagBody(shape->tagBytes()));
     }
     if (t.code == 26) {
       EXPECT_FALSE(t.longHeader);
@@ -223,22 +216,13 @@ TEST(SwfPictureRect, WholePictureAtScaleOneIsTheLosslessMoviesShape) {
 
 TEST(SwfPictureRect, DoActionStop) { EXPECT_EQ(doActionStopTag(), hex("02 03 07 00")); }
 
-}  // namespace
-}  // namespace brevanto::swf
-
-namespace brevanto::swf {
-namespace {
 
 // A lossless movie: a whole picture, a slot without one (no characters), a changed rectangle
 // drawn at the stage's scale 2, then the stop in the last frame before its ShowFrame.
 TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame) {
-  MovieAssemblyInput input;
-  input.gifPath = "/x/a.gif";
-  input.outputFolder = "/x/";
+  MovieAssemblyInput input = test::movieInput(8, 6);
   input.sourceWidth = 4;
   input.sourceHeight = 3;
-  input.stageWidth = 8;
-  input.stageHeight = 6;
   input.lossless = true;
   const std::uint8_t pixels[4 * 4 * 3] = {};
   const util::BgraView picture{pixels, 16, 4, 3};
@@ -251,15 +235,12 @@ TEST(LosslessMovie, SlotsAddOnlyWhatChangedAndTheStopEndsTheLastFrame) {
   ASSERT_TRUE(bytes);
   const auto movie = test::parseMovie(*bytes);
   ASSERT_TRUE(movie.valid);
-  std::vector<int> codes;
-  for (const auto& t : movie.tags) codes.push_back(t.code);
-  EXPECT_EQ(codes, (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 12, 1, 0}));
+  EXPECT_EQ(test::tagCodes(movie), (std::vector<int>{9, 20, 32, 26, 1, 1, 20, 32, 26, 12, 1, 0}));
   // Pictures take ids in their order: the rectangle's shape is the one pictureRectShape makes
   // for the second picture's bitmap (4) at scale 2.
   auto shape = pictureRectShape(3, 2, 4, {1, 2, 2, 1}, 2);
   ASSERT_TRUE(shape);
-  const Bytes& tag = shape->tagBytes();
-  EXPECT_EQ(movie.tags[7].body, Bytes(tag.begin() + 2, tag.end()));
+  EXPECT_EQ(movie.tags[7].body, test::shortTagBody(shape->tagBytes()));
 }
 
 }  // namespace
