@@ -70,7 +70,7 @@ AnimatedImage saveAndLoad(const RasterImage& image, const fs::path& path, const 
 }
 
 // A fixture only for its scratch folder.
-class PlatformCodec : public ::testing::Test {
+class PlatformCodecTest : public ::testing::Test {
  protected:
   ScratchFolder dir;
 };
@@ -98,7 +98,7 @@ double psnrOverWhite(const RasterImage& reference, const RasterImage& decoded) {
 
 }  // namespace
 
-TEST_F(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
+TEST_F(PlatformCodecTest, GifFrameSavedAsGifReadsBackPixelForPixel) {
   // A composed GIF frame with transparency...
   GifBuilder gif(5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456});
   gif.control({.delay = 10, .transparent = 3})
@@ -119,7 +119,7 @@ TEST_F(PlatformCodec, GifFrameSavedAsGifReadsBackPixelForPixel) {
   EXPECT_EQ(many.frame(0).pixel(0, 0)[3], 0);  // the transparent square stays transparent
 }
 
-TEST_F(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
+TEST_F(PlatformCodecTest, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
   const RasterImage frame = gradientFrame(40, 30);
   ImageProperties props;
   for (const char* name : {"a.png", "a.tif", "a.tiff"}) {
@@ -139,7 +139,7 @@ TEST_F(PlatformCodec, PngAndTiffKeepAlphaAndJpegComposesOverWhite) {
   EXPECT_GT(corner[0] + corner[1] + corner[2], 3 * 245);  // white where the frame was transparent
 }
 
-TEST_F(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
+TEST_F(PlatformCodecTest, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   const RasterImage frame = gradientFrame(64, 64);
   for (int quality : {1, 75, 90, 100}) {
     ImageProperties props;
@@ -163,7 +163,7 @@ TEST_F(PlatformCodec, JpegQualityRulesAndInMemoryBytesMatchTheFile) {
   EXPECT_EQ(*readPictureFile(dir / "low.png"), *readPictureFile(dir / "high.png"));
 }
 
-TEST_F(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
+TEST_F(PlatformCodecTest, CameraPropertiesSurviveJpegAndTiff) {
   const RasterImage frame = gradientFrame(8, 8);
   const std::pair<int, const char*> items[] = {{271, "Brevanto Camera"}, {272, "Model 7"},   {33434, "1/250"},
                                                {37380, "-1/3"},           {34855, "400"},       {36867, "2024:01:02 03:04:05"}};
@@ -176,7 +176,7 @@ TEST_F(PlatformCodec, CameraPropertiesSurviveJpegAndTiff) {
   for (const auto& [id, text] : {items[0], items[1]}) EXPECT_EQ(tiff.get(id), text) << id;
 }
 
-TEST_F(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
+TEST_F(PlatformCodecTest, IndexedAnd16BitImagesAreWritten) {
   RasterImage indexed;
   ASSERT_TRUE(indexed.create(9, 5, 4));
   for (int i = 0; i < 16; ++i) indexed.setPaletteEntry(i, PaletteEntry{static_cast<std::uint8_t>(i * 16), 0, 255, 0});
@@ -199,7 +199,7 @@ TEST_F(PlatformCodec, IndexedAnd16BitImagesAreWritten) {
   EXPECT_EQ(p[2], 255);
 }
 
-TEST_F(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
+TEST_F(PlatformCodecTest, FailuresAreCleanAndLeaveNoPartialFile) {
   const RasterImage frame = gradientFrame(4, 4);
   brevanto::image::PlatformCodec codec;
   const RasterImage frames[1] = {frame};
@@ -219,7 +219,7 @@ TEST_F(PlatformCodec, FailuresAreCleanAndLeaveNoPartialFile) {
   EXPECT_TRUE(list.empty());
 }
 
-TEST_F(PlatformCodec, IconsWithDibAndPngEntries) {
+TEST_F(PlatformCodecTest, IconsWithDibAndPngEntries) {
   // A 2x2 32-bit DIB entry (alpha used) and, larger, a 3x3 PNG entry made by our own writer.
   RasterImage png = gradientFrame(3, 3);
   std::vector<std::uint8_t> pngBytes = *brevanto::image::PlatformCodec().encode(png, ImageFormat::Png, ImageProperties{});
@@ -274,7 +274,7 @@ TEST_F(PlatformCodec, IconsWithDibAndPngEntries) {
   }
 }
 
-TEST_F(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
+TEST_F(PlatformCodecTest, WrittenFilesAreReadByImageMagickWithTheRightSize) {
   if (!haveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
   const RasterImage frame = gradientFrame(37, 21);
   for (const char* name : {"m.jpg", "m.png", "m.tif", "m.gif", "m.bmp", "m.tga"}) {
@@ -283,7 +283,7 @@ TEST_F(PlatformCodec, WrittenFilesAreReadByImageMagickWithTheRightSize) {
   }
 }
 
-TEST_F(PlatformCodec, MultiPageTiffGivesOneFramePerPage) {
+TEST_F(PlatformCodecTest, MultiPageTiffGivesOneFramePerPage) {
   if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
   const std::string command = "convert -size 6x4 xc:red xc:lime xc:blue '" + (dir / "pages.tif").string() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
