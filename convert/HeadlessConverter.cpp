@@ -105,8 +105,9 @@ class MovieFeed {
     }
     builder_->padTo(timeline.slotCount);
     const Passes passes = applyTimeline(input_, timeline, settings_, loopCount_);
+    // The passes planned at the start knew no frames yet: the whole timeline decides them.
     builder_->setPasses(passes.passes);
-    if (passes.stopAtEnd) builder_->stopAtEnd();
+    builder_->stopAtEnd(passes.stopAtEnd);
     const auto written = builder_->write();
     if (!written) return util::fail(movieProblem(input_, written.error()));
     const std::uint16_t rate = input_.headerRate();

@@ -305,7 +305,7 @@ bool MovieBuilder::streamToFile() {
   return true;
 }
 
-void MovieBuilder::stopAtEnd() { state_->input.stopAtEnd = true; }
+void MovieBuilder::stopAtEnd(bool stop) { state_->input.stopAtEnd = stop; }
 
 void MovieBuilder::setPasses(int passes) { state_->input.passes = std::max(1, passes); }
 

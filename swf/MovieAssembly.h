@@ -155,8 +155,8 @@ class MovieBuilder {
   void addUnreadableSlot();
   // Adds empty slots until there are `count`.
   void padTo(int count);
-  // The movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
-  void stopAtEnd();
+  // Whether the movie stops in its last frame (as MovieAssemblyInput::stopAtEnd).
+  void stopAtEnd(bool stop = true);
   // The frames added are played `passes` times in all (as MovieAssemblyInput::passes); for a
   // movie built flat.
   void setPasses(int passes);

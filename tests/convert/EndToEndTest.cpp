@@ -83,5 +83,24 @@ TEST(EndToEnd, PlaybackWithCaptureAndTheHeadlessConverterWriteTheSameMovie) {
   EXPECT_EQ(movie.stageWidth, 24);
 }
 
+// A GIF whose passes would not fit in one movie loops forever: its movie holds one pass and no
+// stop, although the passes were planned before the frames were counted.
+TEST(EndToEnd, PassesTooLongForOneMovieLoopWithoutAStop) {
+  ScratchFolder scratch;
+  GifBuilder gif(1, 1);
+  gif.loop(100);  // 101 passes of 700 movie frames
+  for (int i = 0; i < 700; ++i) gif.frame(2, 1, 1, static_cast<std::uint8_t>(i % 2));
+  OutputSettings settings;
+  settings.timing = Timing::AsGif;
+  settings.loop = LoopMode::AsGif;
+  settings.outputFolder = scratch.folder("out");
+  const auto result = convertFile(scratch.write("long.gif", gif.trailer().bytes()), settings);
+  ASSERT_TRUE(result.ok()) << result.error().reason;
+  EXPECT_TRUE(result->passes.tooLongToRepeat);
+  const auto movie = testing::readSwfFile(result->moviePath);
+  EXPECT_EQ(movie.frameCount, 700);
+  for (const auto& tag : movie.tags) EXPECT_NE(tag.code, 12) << "a DoAction stops the movie";
+}
+
 }  // namespace
 }  // namespace brevanto::convert
