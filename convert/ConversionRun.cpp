@@ -275,8 +275,7 @@ void ConversionRun::finishFileInto(RunActions& actions, std::optional<RunProblem
   if (refused) {
     actions.problem = std::move(*refused);
   } else if (player_.frameCount() == 0 || first == nullptr) {
-    actions.problem =
-        RunProblem{currentFile_, movie, RunStage::Decode, loadFailure_.value_or("cannot be decoded")};
+    actions.problem = RunProblem{currentFile_, movie, RunStage::Decode, loadFailure_.value_or("cannot be decoded")};
   } else if (const auto missing = capture.missingPictures()) {
     // A movie without some of its pictures would silently replace a good one: report instead.
     actions.problem = RunProblem{currentFile_, movie, RunStage::Capture, *missing + "; the movie was not written"};
@@ -332,10 +331,11 @@ void ConversionRun::advanceInto(RunActions& actions) {
 bool ConversionRun::refusedBeforePlayingInto(RunActions& actions) {
   const PixelSize stage{settings_.outputWidth, settings_.outputHeight};
   const SizeMode mode = settings_.sizeMode;
-  auto refused = refusalBeforeDecoding(
-      EarlyCheck{currentFile_, settings_.outputFolder, settings_, [stage, mode](PixelSize source) {
-                   return stageLacksGifSize(mode, stage) ? stageSizeFor(mode, source, stage) : stage;
-                 }});
+  auto refused = refusalBeforeDecoding(EarlyCheck{currentFile_, settings_, [stage, mode](PixelSize source) {
+                                                    return stageLacksGifSize(mode, stage)
+                                                               ? stageSizeFor(mode, source, stage)
+                                                               : stage;
+                                                  }});
   if (!refused) return false;
   player_.stopPlayback();
   finishFileInto(actions, std::move(refused));

@@ -2,7 +2,6 @@
 
 #include "convert/Timeline.h"
 #include "image/ImageCodec.h"
-#include "image/GifIndex.h"
 #include "swf/MovieAssembly.h"
 
 namespace brevanto::convert {
@@ -11,18 +10,16 @@ bool stageLacksGifSize(SizeMode mode, PixelSize stage) {
   return mode != SizeMode::Custom && (stage.width < 1 || stage.height < 1);
 }
 
-std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const FileTiming& timing,
-                                                const EarlyCheck& check) {
-  const image::GifIndex index = image::indexGif(data, image::GifRules::Decoder);
-  if (!index.hasScreen || index.frames.empty() || index.canvasWidth < 1 || index.canvasHeight < 1) return std::nullopt;
+std::optional<RunProblem> refusalBeforeDecoding(const FileTiming& timing, const EarlyCheck& check) {
+  const PixelSize source = timing.canvas;
+  if (timing.imageDelays.empty() || source.width < 1 || source.height < 1) return std::nullopt;
 
-  // Every frame the table lists is counted, as the decoder delivers them all from a sound file.
+  // Every image the walk lists is counted, as the decoder delivers them all from a sound file.
   TimelineWalk walk(timing.delaysFor(check.settings.timing), check.settings.timing);
-  for (std::size_t i = 0; i < index.frames.size(); ++i) walk.addFrame();
+  for (std::size_t i = 0; i < timing.imageDelays.size(); ++i) walk.addFrame();
   swf::MovieAssemblyInput input;
   input.gifPath = check.gifPath;
-  input.outputFolder = check.outputFolder;
-  const PixelSize source{index.canvasWidth, index.canvasHeight};
+  input.outputFolder = check.settings.outputFolder;
   const PixelSize stage = check.stageFor ? check.stageFor(source) : source;
   input.stageWidth = stage.width;
   input.stageHeight = stage.height;
@@ -37,7 +34,7 @@ std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> da
 std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check) {
   const auto data = image::readPictureFile(check.gifPath);
   if (!data) return std::nullopt;
-  return refusalBeforeDecoding(*data, readFileTiming(*data), check);
+  return refusalBeforeDecoding(readFileTiming(*data, check.settings.timing), check);
 }
 
 }  // namespace brevanto::convert

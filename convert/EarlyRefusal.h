@@ -22,8 +22,7 @@ namespace brevanto::convert {
 
 struct EarlyCheck {
   std::string gifPath;
-  std::string outputFolder;
-  OutputSettings settings;  // the frame rate, timing, picture kind and looping
+  OutputSettings settings;  // the output folder, frame rate, timing, picture kind and looping
   // The stage size for the file's own size (the converter's size rule, or the window's boxes).
   std::function<PixelSize(PixelSize source)> stageFor;
 };
@@ -34,11 +33,10 @@ struct EarlyCheck {
 // the converter applies it, and a refusal names the GIF's real size.
 bool stageLacksGifSize(SizeMode mode, PixelSize stage);
 
-// The movie problem for GIF bytes whose movie would be refused; none when the bytes are not a
-// GIF, hold no frame (the decoder says why) or make an acceptable movie. timing: what the bytes
-// say about their timing (readFileTiming).
-std::optional<RunProblem> refusalBeforeDecoding(std::span<const std::uint8_t> data, const FileTiming& timing,
-                                                const EarlyCheck& check);
+// The movie problem for a GIF whose movie would be refused, from what its bytes say about their
+// timing and canvas (readFileTiming); none when the bytes are not a GIF, hold no frame (the
+// decoder says why) or make an acceptable movie.
+std::optional<RunProblem> refusalBeforeDecoding(const FileTiming& timing, const EarlyCheck& check);
 
 // The same for the file at check.gifPath (none when it cannot be read: loading it reports that).
 std::optional<RunProblem> refusalBeforeDecoding(const EarlyCheck& check);

@@ -111,8 +111,7 @@ class MovieFeed {
     const auto written = builder_->write();
     if (!written) return util::fail(movieProblem(input_, written.error()));
     const std::uint16_t rate = input_.headerRate();
-    return ConvertedMovie{*written,           played, timeline.slotCount, sourceSize_.width, sourceSize_.height,
-                          rate, passes};
+    return ConvertedMovie{*written, played, timeline.slotCount, sourceSize_.width, sourceSize_.height, rate, passes};
   }
 
  private:
@@ -240,8 +239,7 @@ util::Result<void> feedGifFrames(std::span<const std::uint8_t> data, int threads
 // Fails with why no frame came.
 util::Result<void> feedCodecFrames(std::span<const std::uint8_t> data, image::ImageFormat format, MovieFeed& feed) {
   image::AnimatedImage frames;
-  image::ImageProperties properties;
-  if (auto loaded = frames.loadFromMemory(data, format, &properties); !loaded || frames.frameCount() == 0) {
+  if (auto loaded = frames.loadFromMemory(data, format); !loaded || frames.frameCount() == 0) {
     return util::fail(!loaded && !loaded.error().empty() ? loaded.error() : "cannot be decoded");
   }
   feed.start(frames.frame(0).width(), frames.frame(0).height());
@@ -270,13 +268,12 @@ util::Result<ConvertedMovie, RunProblem> convertFile(const std::string& gifPath,
   }
 
   // The frame table is only needed for its delays.
-  const FileTiming timing = readFileTiming(data);
+  const FileTiming timing = readFileTiming(data, settings.timing);
 
   // A movie sure to be refused is refused before any pixel is decoded.
-  const EarlyCheck check{gifPath, settings.outputFolder, settings,
-                         [&settings](PixelSize source) { return settings.stageSizeFor(source); }};
+  const EarlyCheck check{gifPath, settings, [&settings](PixelSize source) { return settings.stageSizeFor(source); }};
   if (format == image::ImageFormat::Gif) {
-    if (auto refused = refusalBeforeDecoding(data, timing, check)) return util::fail(std::move(*refused));
+    if (auto refused = refusalBeforeDecoding(timing, check)) return util::fail(std::move(*refused));
   }
 
   MovieFeed feed(gifPath, settings, timing);
@@ -307,10 +304,11 @@ util::Result<ExportedFrames, RunProblem> exportFrames(const std::string& sourceP
   image::AnimatedImage frames;
   if (auto loaded = frames.loadFromMemory(data, image::ImageCodecFactory::formatFromPath(std::string_view(sourcePath)));
       !loaded) {
-    return util::fail(RunProblem{sourcePath,
-                                 {},
-                                 RunStage::Decode,
-                                 "cannot be decoded" + (loaded.error().empty() ? std::string() : ": " + loaded.error())});
+    return util::fail(
+        RunProblem{sourcePath,
+                   {},
+                   RunStage::Decode,
+                   "cannot be decoded" + (loaded.error().empty() ? std::string() : ": " + loaded.error())});
   }
   data.clear();
   data.shrink_to_fit();

@@ -57,7 +57,7 @@ util::Result<void> PreviewPlayer::load(const std::string& path) {
     // refusal saved.
     if (loaded) {
       delayTable_.loadMemory(data);
-      timing = readFileTiming(data, &delayTable_);
+      timing = readFileTiming(data, timing_, &delayTable_);
     } else {
       failure = loaded.error().empty() ? "cannot be decoded" : std::move(loaded.error());
     }

@@ -132,21 +132,22 @@ std::vector<int> frameDelays(const controls::AnimatedPicture& delayTable) {
   return delays;
 }
 
-FileTiming readFileTiming(std::span<const std::uint8_t> data, const controls::AnimatedPicture* table) {
-  FileTiming timing;
+FileTiming readFileTiming(std::span<const std::uint8_t> data, Timing timing, const controls::AnimatedPicture* table) {
+  FileTiming read;
   if (table) {
-    timing.tableDelays = frameDelays(*table);
-  } else {
+    read.tableDelays = frameDelays(*table);
+  } else if (timing == Timing::Steps) {
     controls::AnimatedPicture loaded;
     loaded.loadMemory(data);
-    timing.tableDelays = frameDelays(loaded);
+    read.tableDelays = frameDelays(loaded);
   }
   const image::GifIndex index = image::indexGif(data, image::GifRules::Decoder);
   if (index.hasScreen) {
-    timing.imageDelays = index.delays();
-    timing.loopCount = index.loopCount;
+    read.imageDelays = index.delays();
+    read.loopCount = index.loopCount;
+    read.canvas = {index.canvasWidth, index.canvasHeight};
   }
-  return timing;
+  return read;
 }
 
 Passes passesFor(LoopMode loop, std::optional<int> loopCount, int framesPerPass) {

@@ -115,18 +115,19 @@ Timeline buildTimeline(int frameCount, const std::vector<int>& delays, Timing ti
 std::vector<int> frameDelays(const controls::AnimatedPicture& delayTable);
 
 // What a file's bytes say about its timing, read once: the frame table's delays, every image's
-// own delay and the loop count of its looping extension.
+// own delay and the loop count of its looping extension, with the canvas the decoder composes.
 struct FileTiming {
   std::vector<int> tableDelays;
-  std::vector<int> imageDelays;
+  std::vector<int> imageDelays;  // one per image the decoder reads
   std::optional<int> loopCount;  // none without a looping extension; 0 repeats forever
+  PixelSize canvas;              // 0 x 0 when the bytes are not a GIF
 
-  const std::vector<int>& delaysFor(Timing timing) const {
-    return timing == Timing::AsGif ? imageDelays : tableDelays;
-  }
+  const std::vector<int>& delaysFor(Timing timing) const { return timing == Timing::AsGif ? imageDelays : tableDelays; }
 };
-// table: the file's frame table when the caller has it loaded already (else it is loaded here).
-FileTiming readFileTiming(std::span<const std::uint8_t> data, const controls::AnimatedPicture* table = nullptr);
+// table: the file's frame table when the caller has it loaded already; else it is loaded here
+// when `timing` reads its delays (100 ms steps).
+FileTiming readFileTiming(std::span<const std::uint8_t> data, Timing timing,
+                          const controls::AnimatedPicture* table = nullptr);
 
 // How often the movie plays its frames and whether it stops at the end. Loop "As the GIF": a
 // GIF without a looping extension plays once and stops; one that repeats forever (0) loops; one
