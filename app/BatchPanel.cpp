@@ -58,8 +58,8 @@ BatchPanel::BatchPanel(DialogService& dialogs, MessageQueue& messages, QWidget* 
   layout->addLayout(statusRow);
 
   contextMenu_ = new QMenu(this);
-  contextMenu_->addAction(QStringLiteral("Remove"), this, &BatchPanel::removeSelected);
-  contextMenu_->addAction(QStringLiteral("Remove All"), this, &BatchPanel::removeAll);
+  removeAction_ = contextMenu_->addAction(QStringLiteral("Remove"), this, &BatchPanel::removeSelected);
+  removeAllAction_ = contextMenu_->addAction(QStringLiteral("Remove All"), this, &BatchPanel::removeAll);
   contextMenu_->addSeparator();
   contextMenu_->addAction(QStringLiteral("Add Files"), this, &BatchPanel::addFiles);
   addFolderAction_ = contextMenu_->addAction(QStringLiteral("Add Folder"), this, &BatchPanel::addFolder);
@@ -111,10 +111,7 @@ void BatchPanel::setLocked(bool locked) {
   // The popup menu's Remove, Remove All and Add Folder follow their buttons: removing rows under
   // a run would stop its timer and leave the controls locked, and Add Folder replaces the list
   // the run walks, so the files it has not reached yet would never be converted.
-  const auto actions = contextMenu_->actions();
-  actions.at(0)->setEnabled(!locked);
-  actions.at(1)->setEnabled(!locked);
-  addFolderAction_->setEnabled(!locked);
+  for (QAction* action : {removeAction_, removeAllAction_, addFolderAction_}) action->setEnabled(!locked);
 }
 
 bool BatchPanel::isLocked() const { return !removeButton_->isEnabled(); }

@@ -119,6 +119,9 @@ class BatchPanel : public QWidget {
   QProgressBar* progressBar_ = nullptr;
   QLabel* percentLabel_ = nullptr;
   QMenu* contextMenu_ = nullptr;
+  // The popup menu's entries that follow setLocked.
+  QAction* removeAction_ = nullptr;
+  QAction* removeAllAction_ = nullptr;
   QAction* addFolderAction_ = nullptr;
 
   AddWorker::Reader fileReader_;

@@ -8,13 +8,13 @@
 
 #include "app/BatchPanel.h"
 #include "app/MessageQueue.h"
+#include "app/StdText.h"
 #include "convert/ConversionRun.h"
 
 namespace brevanto::app {
 
 namespace {
 
-QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 QString fromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
@@ -39,29 +39,33 @@ bool FullSpeedController::refused(bool all, const std::string& currentFile, cons
   return false;
 }
 
-void FullSpeedController::start(bool all, const std::string& currentFile, const convert::OutputSettings& settings,
-                                convert::PixelSize customSize) {
-  if (refused(all, currentFile, settings)) return;
+bool FullSpeedController::start(bool all, const std::string& currentFile, const convert::OutputSettings& settings) {
+  if (refused(all, currentFile, settings)) return false;
 
   std::vector<FullSpeedRunner::Job> jobs;
   sizes_.assign(static_cast<std::size_t>(batch_.rowCount()), {});
-  auto add = [&](int row, const std::string& path, convert::PixelSize stage) {
+  const auto listed = [&](int row) { return row >= 0 && row < static_cast<int>(sizes_.size()); };
+  auto add = [&](int row, const std::string& path, convert::PixelSize source, convert::PixelSize stage) {
     jobs.push_back({row, path, stage.width, stage.height, settings.sizeMode});
-    if (row >= 0 && row < static_cast<int>(sizes_.size())) {
-      const BatchEntry entry = batch_.entry(row);
-      sizes_[static_cast<std::size_t>(row)] = {{entry.width, entry.height}, stage};
-    }
+    if (listed(row)) sizes_[static_cast<std::size_t>(row)] = {source, stage};
   };
   if (all) {
     // Each file gets the chosen size mode applied to its own size; Custom keeps the width and
     // height the user set.
+    const convert::PixelSize customSize{settings.outputWidth, settings.outputHeight};
     for (int row = 0; row < batch_.rowCount(); ++row) {
       const BatchEntry entry = batch_.entry(row);
-      add(row, entry.filePath.toStdString(),
-          convert::stageSizeFor(settings.sizeMode, {entry.width, entry.height}, customSize));
+      const convert::PixelSize source{entry.width, entry.height};
+      add(row, entry.filePath.toStdString(), source, convert::stageSizeFor(settings.sizeMode, source, customSize));
     }
   } else {
-    add(batch_.currentRow(), currentFile, {settings.outputWidth, settings.outputHeight});
+    const int row = batch_.currentRow();
+    convert::PixelSize source;
+    if (listed(row)) {
+      const BatchEntry entry = batch_.entry(row);
+      source = {entry.width, entry.height};
+    }
+    add(row, currentFile, source, {settings.outputWidth, settings.outputHeight});
   }
 
   // The per-user start folder may not exist before the first conversion (the real-time run
@@ -76,7 +80,7 @@ void FullSpeedController::start(bool all, const std::string& currentFile, const 
   FullSpeedRunner::Callbacks callbacks;
   callbacks.started = [this](int row, const std::string& path) {
     const auto sizes = row >= 0 && row < static_cast<int>(sizes_.size()) ? sizes_[static_cast<std::size_t>(row)]
-                                                                          : decltype(sizes_)::value_type{};
+                                                                         : decltype(sizes_)::value_type{};
     emit fileStarted(row, fromStd(path), sizes.first, sizes.second);
   };
   callbacks.done = [this](const FullSpeedRunner::Outcome& outcome) { done(outcome); };
@@ -85,6 +89,7 @@ void FullSpeedController::start(bool all, const std::string& currentFile, const 
                 {settings.outputFolder, settings.jpegQuality, settings.frameRate, settings.pictures, settings.loop,
                  settings.timing},
                 threads, std::move(callbacks));
+  return true;
 }
 
 void FullSpeedController::done(const FullSpeedRunner::Outcome& outcome) {

@@ -26,10 +26,9 @@ class FullSpeedController : public QObject {
   FullSpeedController(const BatchPanel& batch, MessageQueue& messages, QObject* parent = nullptr);
 
   // Convert (`all` false: `currentFile`, the batch's current row, at the settings' size) or
-  // Convert All (each row at the size mode applied to its own size; Custom keeps `customSize`).
-  // A check that fails shows its message and starts nothing.
-  void start(bool all, const std::string& currentFile, const convert::OutputSettings& settings,
-             convert::PixelSize customSize);
+  // Convert All (each row at the size mode applied to its own size; Custom keeps the settings'
+  // width and height). A check that fails shows its message and starts nothing: returns false.
+  bool start(bool all, const std::string& currentFile, const convert::OutputSettings& settings);
   // No further file starts; the files being converted are finished. Nothing more is reported.
   void stop() { runner_.stop(); }
   bool isRunning() const { return runner_.isRunning(); }

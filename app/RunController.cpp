@@ -3,20 +3,18 @@
 #include <QMetaObject>
 #include <QTimer>
 
-
 #include "app/BatchPanel.h"
 #include "app/FullSpeedController.h"
 #include "app/MessageQueue.h"
 #include "app/Platform.h"
 #include "app/PreviewPanel.h"
 #include "app/SettingsPanel.h"
+#include "app/StdText.h"
 #include "convert/FrameCapture.h"
 
 namespace brevanto::app {
 
 namespace {
-
-QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
 MessageIcon iconOf(convert::MessageIcon icon) {
   return icon == convert::MessageIcon::Exclamation ? MessageIcon::Exclamation : MessageIcon::None;
@@ -101,8 +99,7 @@ void RunController::convert() {
     if (!parts_.settingsPanel.frameRateUsable()) return;
   }
   if (fullSpeedOn_) {
-    fullSpeed_->start(false, run_->currentFile(), parts_.settings, customSize_);
-    afterFullSpeedStart();
+    if (fullSpeed_->start(false, run_->currentFile(), parts_.settings)) afterFullSpeedStart();
   } else {
     perform(run_->convert());
   }
@@ -114,11 +111,9 @@ void RunController::convertAll() {
   if (parts_.batch.rowCount() > 0 && !convert::outputFolderMissing(settings.outputFolder)) {
     parts_.settingsPanel.readFields();
     if (!parts_.settingsPanel.frameRateUsable()) return;
-    customSize_ = {settings.outputWidth, settings.outputHeight};
   }
   if (fullSpeedOn_) {
-    fullSpeed_->start(true, run_->currentFile(), settings, customSize_);
-    afterFullSpeedStart();
+    if (fullSpeed_->start(true, run_->currentFile(), settings)) afterFullSpeedStart();
   } else {
     perform(run_->convertAll());
   }
@@ -241,7 +236,6 @@ void RunController::reportProblem(const QString& file, const QString& movie, con
 // Full speed
 
 void RunController::afterFullSpeedStart() {
-  if (!fullSpeed_->isRunning()) return;  // a check refused it
   setControlsLocked(true);
   afterAction();
 }

@@ -81,6 +81,7 @@ class RunController : public QObject {
   void reportProblem(const QString& file, const QString& movie, const QString& reason, bool hadFrames);
   // Ends a run: the controls unlocked, Play available.
   void runEnded();
+  // A full-speed run has started: the controls are locked.
   void afterFullSpeedStart();
 
   void fullSpeedFileStarted(int row, const QString& gifPath, convert::PixelSize source, convert::PixelSize stage);
@@ -93,8 +94,6 @@ class RunController : public QObject {
   std::unique_ptr<convert::ConversionRun> run_;
   QTimer* playbackTimer_ = nullptr;  // timer 1
   QTimer* nextFileTimer_ = nullptr;  // timer 2
-  // The size the user set when a Convert All started with "Custom" chosen.
-  convert::PixelSize customSize_;
 
   bool fullSpeedOn_ = false;
   FullSpeedController* fullSpeed_ = nullptr;

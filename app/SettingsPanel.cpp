@@ -196,7 +196,7 @@ void SettingsPanel::chooseLoop(convert::LoopMode mode) {
 void SettingsPanel::chooseTiming(convert::Timing timing) {
   settings_.timing = timing;
   timingBox_->setCurrentIndex(static_cast<int>(timing));
-  frameRateBox_->setEnabled(!locked_ && timing == convert::Timing::Steps);
+  updateFrameRateBox();
 }
 
 void SettingsPanel::browse() {
@@ -209,10 +209,15 @@ void SettingsPanel::browse() {
 
 void SettingsPanel::setLocked(bool locked) {
   locked_ = locked;
-  for (QWidget* control : std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, picturesBox_, loopBox_, timingBox_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{browseButton_, sizeModeBox_, picturesBox_, loopBox_, timingBox_}) {
     control->setEnabled(!locked);
   }
-  frameRateBox_->setEnabled(!locked && settings_.timing == convert::Timing::Steps);
+  updateFrameRateBox();
+}
+
+void SettingsPanel::updateFrameRateBox() {
+  frameRateBox_->setEnabled(!locked_ && settings_.timing == convert::Timing::Steps);
 }
 
 }  // namespace brevanto::app

@@ -59,6 +59,9 @@ class SettingsPanel : public QGroupBox {
   void setLocked(bool locked);
 
  private:
+  // The frame-rate box is enabled while the run is not locked and the movie is timed in 100 ms steps.
+  void updateFrameRateBox();
+
   DialogService& dialogs_;
   MessageQueue& messages_;
   convert::OutputSettings& settings_;
