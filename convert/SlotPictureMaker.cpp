@@ -97,7 +97,7 @@ std::shared_ptr<const SlotPictureMaker::LosslessPlan> SlotPictureMaker::planLoss
       if (a == 255) {
         std::memcpy(dst, src, 4);
       } else {
-        for (int c = 0; c < 3; ++c) dst[c] = static_cast<std::uint8_t>((src[c] * a + 255u * (255u - a) + 127u) / 255u);
+        for (int c = 0; c < 3; ++c) dst[c] = image::platform::channelOverWhite(src[c], a);
         dst[3] = 0xFF;
       }
     }

@@ -19,7 +19,6 @@ constexpr std::uint8_t kApplicationLabel = 0xFF;
 constexpr std::uint8_t kCommentLabel = 0xFE;
 constexpr std::uint8_t kPlainTextLabel = 0x01;
 
-constexpr int kDisposePrevious = 3;
 constexpr std::size_t kDescriptorEnd = 10;  // separator and image descriptor
 
 // Lengths the frame table gives extensions before their sub-block chain.
@@ -63,9 +62,7 @@ class Bytes {
   std::span<const std::uint8_t> data_;
 };
 
-std::size_t colorTableBytes(std::uint8_t packed) {
-  return (packed & 0x80) ? std::size_t{3} << ((packed & 7) + 1) : 0;
-}
+std::size_t colorTableBytes(std::uint8_t packed) { return (packed & 0x80) ? std::size_t{3} << ((packed & 7) + 1) : 0; }
 
 // Reads the graphic control extension at `pos` into frame: packed byte, delay, transparent index.
 void readControl(const Bytes& bytes, std::size_t pos, GifFrame& frame) {
@@ -95,7 +92,6 @@ GifIndex indexGif(std::span<const std::uint8_t> data, GifRules rules) {
   index.hasScreen = true;
   index.screenWidth = bytes.u16(6);
   index.screenHeight = bytes.u16(8);
-  index.globalTableBits = bytes[10] & 7;
   index.globalTableBytes = colorTableBytes(bytes[10]);
 
   std::int64_t maxRight = 0;
@@ -120,7 +116,7 @@ GifIndex indexGif(std::span<const std::uint8_t> data, GifRules rules) {
       frame.interlaced = (bytes[pos + 9] & 0x40) != 0;
       frame.colorTable = pos + kDescriptorEnd;
       frame.colorTableBytes = colorTableBytes(bytes[pos + 9]);
-      const std::size_t chainStart = frame.lzwCodeSize() + 1;
+      const std::size_t chainStart = frame.lzwCodeSizeAt() + 1;
       const auto end = bytes.has(chainStart, 0) ? bytes.chainEnd(chainStart) : std::nullopt;
       if (table && !end) break;
       frame.complete = end.has_value();
@@ -140,7 +136,7 @@ GifIndex indexGif(std::span<const std::uint8_t> data, GifRules rules) {
     if (!table) {
       // Every extension is stepped over by its sub-block chain from the size byte on.
       if (label == kGraphicControlLabel) {
-        if (bytes.has(pos + 3, 1) && ((bytes[pos + 3] >> 2) & 7) == kDisposePrevious) index.restoresPrevious = true;
+        if (bytes.has(pos + 3, 1) && ((bytes[pos + 3] >> 2) & 7) == kGifDisposePrevious) index.restoresPrevious = true;
         // A control block of at least 4 bytes, all of them there, governs the next image.
         if (bytes.has(pos + 2, 5) && bytes[pos + 2] >= 4) readControl(bytes, pos, pending);
       } else if (label == kApplicationLabel && !index.loopCount) {

@@ -43,7 +43,7 @@ struct GifFrame {
   std::size_t end = 0;
   bool hasControl = false;    // a graphic control extension governs it
   int delay = -1;             // hundredths of a second; -1 without a graphic control extension
-  int disposal = 0;           // 0 without a graphic control extension
+  int disposal = 0;           // 0 without a graphic control extension; see kGifDispose*
   int transparentIndex = -1;  // -1 when the control sets none
   bool hasImage = false;      // false for a plain text frame (frame-table rules only)
   int left = 0;               // image descriptor geometry; 0 for a plain text frame
@@ -55,18 +55,22 @@ struct GifFrame {
   // size follows it. Under the decoder's rules these may point past the data when it breaks off.
   std::size_t colorTable = 0;
   std::size_t colorTableBytes = 0;
-  std::size_t lzwCodeSize() const { return colorTable + colorTableBytes; }
+  std::size_t lzwCodeSizeAt() const { return colorTable + colorTableBytes; }
   // The data sub-blocks are all there up to their terminator.
   bool complete = false;
 };
+
+// Disposal methods a graphic control extension names: after its frame is shown, the frame's
+// rectangle is cleared to the background, or what lay under it is restored.
+inline constexpr int kGifDisposeBackground = 2;
+inline constexpr int kGifDisposePrevious = 3;
 
 struct GifIndex {
   bool isGif = false;      // the signature matches (the frame table asks only for "GIF")
   bool hasScreen = false;  // the logical screen descriptor is whole
   int screenWidth = 0;
   int screenHeight = 0;
-  // The global colour table's bits (size 2^(bits+1)) and size in bytes, 0 without one.
-  int globalTableBits = 0;
+  // The global colour table's size in bytes, 0 without one.
   std::size_t globalTableBytes = 0;
   // Offset of the first block after the screen descriptor and the global colour table.
   std::size_t firstBlock() const { return kScreenEnd + globalTableBytes; }

@@ -20,8 +20,6 @@ namespace brevanto::image::platform {
 namespace {
 
 constexpr std::uint32_t kTransparentWhite = 0x00FFFFFF;
-constexpr int kDisposeBackground = 2;
-constexpr int kDisposePrevious = 3;
 constexpr int kMaxLzwBits = 12;
 constexpr int kLzwTableSize = 1 << kMaxLzwBits;
 
@@ -59,13 +57,13 @@ class Composer {
   // Applies the previous frame's disposal, then notes the clipped rectangle and disposal of
   // the frame about to be drawn, keeping what lies under it when it will restore it.
   void beginFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height, int disposal) {
-    if (disposal == kDisposePrevious) ensureCanvas();
+    if (disposal == kGifDisposePrevious) ensureCanvas();
     if (canvas_.pixels.empty()) {
       pendingDisposal_ = 0;  // nothing drawn yet: the canvas is still all transparent
     }
-    if (pendingDisposal_ == kDisposeBackground) {
+    if (pendingDisposal_ == kGifDisposeBackground) {
       fill(pending_);
-    } else if (pendingDisposal_ == kDisposePrevious && !saved_.empty()) {
+    } else if (pendingDisposal_ == kGifDisposePrevious && !saved_.empty()) {
       copyRect(pending_, false);
     }
     Rect r{std::min(left, canvas_.width), std::min(top, canvas_.height), std::min(left + width, canvas_.width),
@@ -73,7 +71,7 @@ class Composer {
     pending_ = r;
     pendingDisposal_ = disposal;
     saved_.clear();
-    if (disposal == kDisposePrevious && !r.empty()) {
+    if (disposal == kGifDisposePrevious && !r.empty()) {
       saved_.resize(static_cast<std::size_t>(r.x1 - r.x0) * 4 * static_cast<std::size_t>(r.y1 - r.y0));
       copyRect(r, true);
     }
@@ -323,8 +321,7 @@ class LzwDecoder {
         // table is full the previous string, which ends at pos, is read for the next entry.
         const bool full = next == kLzwTableSize;
         std::size_t tableStart = next > clear + 2 ? offset_[clear + 2] : previousOffset;
-        std::size_t tableEnd =
-            full ? std::size_t{offset_[kLzwTableSize - 1]} + length_[kLzwTableSize - 1] : pos;
+        std::size_t tableEnd = full ? std::size_t{offset_[kLzwTableSize - 1]} + length_[kLzwTableSize - 1] : pos;
         std::size_t rowStart = rowEnd - rowBytes;
         if (rowStart <= tableEnd) {
           tableStart = std::min(tableStart, rowStart);
@@ -484,7 +481,7 @@ DecodeResult decodeWalk(std::span<const std::uint8_t> data, const GifIndex& inde
       }
       table = &localTable;
     }
-    const std::size_t codeSizeAt = frame.lzwCodeSize();
+    const std::size_t codeSizeAt = frame.lzwCodeSizeAt();
     const bool haveCodeSize = codeSizeAt < data.size();
     const int minCodeSize = haveCodeSize ? data[codeSizeAt] : 0;
     compressed.clear();

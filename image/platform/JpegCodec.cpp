@@ -559,22 +559,30 @@ bool ownSymbolCountingChecked() {
   return passed;
 }
 
-util::Result<std::vector<std::uint8_t>> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view,
-                                                           int quality) {
+namespace {
+
+// Both entry points encode on this thread's one encoder, which keeps its buffers between pictures.
+util::Result<std::vector<std::uint8_t>> encodeOnThisThread(const ImageView& view, int quality,
+                                                           std::span<const PropertyItem> items,
+                                                           JpegSymbolCounting counting) {
   if (!view.valid()) return util::fail("no picture to encode");
   thread_local Encoder encoder;
-  return encoder.encode(view, std::clamp(quality, 1, 100), {}, counting);
+  return encoder.encode(view, std::clamp(quality, 1, 100), exifPayload(items), counting);
+}
+
+}  // namespace
+
+util::Result<std::vector<std::uint8_t>> encodeJpegCounting(JpegSymbolCounting counting, const ImageView& view,
+                                                           int quality) {
+  return encodeOnThisThread(view, quality, {}, counting);
 }
 
 util::Result<std::vector<std::uint8_t>> encodeJpeg(const ImageView& view, int quality,
                                                    std::span<const PropertyItem> items) {
-  if (!view.valid()) return util::fail("no picture to encode");
   // Our counting when the self-check passed; libjpeg's own, the same bytes more slowly, when
   // it did not.
-  const JpegSymbolCounting counting =
-      ownSymbolCountingChecked() ? JpegSymbolCounting::Ours : JpegSymbolCounting::Libjpegs;
-  thread_local Encoder encoder;
-  return encoder.encode(view, std::clamp(quality, 1, 100), exifPayload(items), counting);
+  return encodeOnThisThread(view, quality, items,
+                            ownSymbolCountingChecked() ? JpegSymbolCounting::Ours : JpegSymbolCounting::Libjpegs);
 }
 
 DecodeResult decodeJpeg(std::span<const std::uint8_t> data, const FrameSink& sink) {

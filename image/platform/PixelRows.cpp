@@ -93,7 +93,7 @@ void rowToBgrOverWhite(const ImageView& view, std::int32_t y, std::uint8_t* out)
       if (a == 255) {
         out[0] = in[0], out[1] = in[1], out[2] = in[2];
       } else {
-        for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((in[c] * a + 255u * (255u - a) + 127u) / 255u);
+        for (int c = 0; c < 3; ++c) out[c] = channelOverWhite(in[c], a);
       }
     }
     return;
@@ -111,9 +111,7 @@ void rowToBgrOverWhite(const ImageView& view, std::int32_t y, std::uint8_t* out)
   for (std::size_t i = 0; i < static_cast<std::size_t>(w); ++i) {
     const std::uint8_t* p = &bgra[i * 4];
     const unsigned a = p[3];
-    for (int c = 0; c < 3; ++c) {
-      out[i * 3 + c] = static_cast<std::uint8_t>((p[c] * a + 255u * (255u - a) + 127u) / 255u);
-    }
+    for (int c = 0; c < 3; ++c) out[i * 3 + c] = channelOverWhite(p[c], a);
   }
 }
 
