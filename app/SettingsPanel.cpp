@@ -11,7 +11,6 @@
 #include "app/FolderPicker.h"
 #include "app/MessageQueue.h"
 #include "app/SizeModeText.h"
-#include "swf/SwfMovie.h"
 
 namespace brevanto::app {
 
@@ -137,13 +136,9 @@ bool SettingsPanel::readFields() {
 }
 
 bool SettingsPanel::frameRateUsable() {
-  // Timed as the GIF, the movie has a rate of its own and the box is not used.
-  if (settings_.timing != convert::Timing::Steps || swf::storedFrameRate(settings_.frameRate) != 0) return true;
-  // The converter's words for the rates it takes, and why this one cannot be used.
-  messages_.show(QStringLiteral("Frame Rate takes a whole number from 1 to 255, not %1: the movie would store it "
-                                "as 0 frames a second.")
-                     .arg(settings_.frameRate),
-                 MessageIcon::Exclamation);
+  const auto refused = settings_.frameRateRefusal();
+  if (!refused) return true;
+  messages_.show(QString::fromStdString(*refused), MessageIcon::Exclamation);
   frameRateBox_->setFocus(Qt::OtherFocusReason);
   frameRateBox_->selectAll();
   return false;

@@ -41,14 +41,8 @@ AssembledMovie assembleMovie(const PreviewPlayer& player, const OutputSettings& 
   movie.written = swf::writeMovie(input, [&](int slot) {
     return input.lossless ? capture.losslessPictureAt(gifPath, slot, lossless) : capture.pictureAt(gifPath, slot);
   });
-  const std::uint16_t rate = input.headerRate();
-  movie.summary = ConvertedMovie{movie.written ? *movie.written : std::string(),
-                                 player.frameCount(),
-                                 input.slotCount,
-                                 picture.width,
-                                 picture.height,
-                                 rate,
-                                 passes};
+  movie.summary =
+      ConvertedMovie::of(input, movie.written ? *movie.written : std::string(), player.frameCount(), passes);
   return movie;
 }
 

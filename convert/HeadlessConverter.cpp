@@ -57,7 +57,6 @@ class MovieFeed {
     builder_.emplace(input_);
     builder_->streamToFile();  // the movie goes to its file as it is built
     maker_.emplace(settings_.pictures, settings_.jpegQuality, PixelSize{sourceWidth, sourceHeight}, stage);
-    sourceSize_ = {sourceWidth, sourceHeight};
   }
 
   // The next frame's picture (none once the movie is sure to be refused).
@@ -110,8 +109,7 @@ class MovieFeed {
     builder_->stopAtEnd(passes.stopAtEnd);
     const auto written = builder_->write();
     if (!written) return util::fail(movieProblem(input_, written.error()));
-    const std::uint16_t rate = input_.headerRate();
-    return ConvertedMovie{*written, played, timeline.slotCount, sourceSize_.width, sourceSize_.height, rate, passes};
+    return ConvertedMovie::of(input_, *written, played, passes);
   }
 
  private:
@@ -122,7 +120,6 @@ class MovieFeed {
   swf::MovieAssemblyInput input_;
   std::optional<swf::MovieBuilder> builder_;
   std::optional<SlotPictureMaker> maker_;
-  PixelSize sourceSize_;
   swf::SlotPicture firstPicture_;
 };
 

@@ -15,22 +15,27 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "convert/OutputSettings.h"
 #include "convert/RunProblem.h"
 #include "convert/Timeline.h"
+#include "swf/MovieAssembly.h"
 #include "util/Result.h"
 
 namespace brevanto::convert {
 
 struct ConvertedMovie {
   std::string moviePath;
-  int frameCount = 0;  // frames played (a one-frame file counts 2 in 100 ms steps)
-  int slotCount = 0;   // movie frames of one pass
-  int sourceWidth = 0;
-  int sourceHeight = 0;
+  int frameCount = 0;             // frames played (a one-frame file counts 2 in 100 ms steps)
+  int slotCount = 0;              // movie frames of one pass
   std::uint16_t frameRate88 = 0;  // the header's rate (8.8 fixed point)
   Passes passes;                  // how often the frames play
+
+  // What the movie written from `input` (its timing applied) holds.
+  static ConvertedMovie of(const swf::MovieAssemblyInput& input, std::string moviePath, int frameCount, Passes passes) {
+    return {std::move(moviePath), frameCount, input.slotCount, input.headerRate(), passes};
+  }
 };
 
 // "N frames", with the rate when it is the GIF's own and the passes when there are several:

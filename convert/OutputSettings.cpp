@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "swf/SwfMovie.h"
 #include "util/FileSystem.h"
 #include "util/Integer.h"
 
@@ -65,6 +66,12 @@ std::optional<SettingsField> OutputSettings::readFields(std::string_view widthTe
   if (!quality) return SettingsField::JpegQuality;
   jpegQuality = *quality;
   return std::nullopt;
+}
+
+std::optional<std::string> OutputSettings::frameRateRefusal() const {
+  if (timing != Timing::Steps || swf::storedFrameRate(frameRate) != 0) return std::nullopt;
+  return "Frame Rate takes a whole number from 1 to 255, not " + std::to_string(frameRate) +
+         ": the movie would store it as 0 frames a second.";
 }
 
 std::string outputFolderFromPicked(const std::string& picked) {

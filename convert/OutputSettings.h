@@ -80,6 +80,10 @@ struct OutputSettings {
   // kEnterIntegerMessage and put the focus on it. nullopt when every box was read.
   std::optional<SettingsField> readFields(std::string_view widthText, std::string_view heightText, SizeMode mode,
                                           std::string_view frameRateText, std::string_view qualityText);
+
+  // Why the frame rate cannot make a movie (its low 8 bits, which the movie stores, are 0);
+  // none when it can, or when the movie is timed as the GIF and has a rate of its own.
+  std::optional<std::string> frameRateRefusal() const;
 };
 
 // The output folder made from a folder picker's result, ending in "/" (on Windows builds a path

@@ -57,25 +57,23 @@ constexpr std::uint8_t kPlaceHasMatrix = 0x04;
 }  // namespace
 
 void SwfMovie::placeObject(const SwfCharacter& character, std::uint16_t depth, bool replace) {
-  const std::vector<std::uint8_t> matrix = character.placementMatrix().encode();
-  std::vector<std::uint8_t> tag;
-  appendTagHeader(tag, SwfTagCode::PlaceObject2, 5 + matrix.size(),
-                  shortPlacementHeaders_ ? TagHeader::ShortWhenItFits : TagHeader::Long);
-  appendU8(tag, static_cast<std::uint8_t>(kPlaceHasMatrix | kPlaceHasCharacter | (replace ? kPlaceMove : 0)));
-  appendU16(tag, depth);
-  appendU16(tag, character.id());
-  appendBytes(tag, matrix);
-  put(tag);
+  placeTag(character.id(), depth, replace, character.placementMatrix().encode(),
+           shortPlacementHeaders_ ? TagHeader::ShortWhenItFits : TagHeader::Long);
 }
 
 void SwfMovie::placeDefined(std::uint16_t characterId, std::uint16_t depth, bool replace) {
-  constexpr std::uint8_t kIdentityMatrix = 0x00;
+  constexpr std::uint8_t kIdentityMatrix[] = {0x00};
+  placeTag(characterId, depth, replace, kIdentityMatrix, TagHeader::ShortWhenItFits);
+}
+
+void SwfMovie::placeTag(std::uint16_t characterId, std::uint16_t depth, bool replace,
+                        std::span<const std::uint8_t> matrix, TagHeader header) {
   std::vector<std::uint8_t> tag;
-  appendTagHeader(tag, SwfTagCode::PlaceObject2, 6, TagHeader::ShortWhenItFits);
+  appendTagHeader(tag, SwfTagCode::PlaceObject2, 5 + matrix.size(), header);
   appendU8(tag, static_cast<std::uint8_t>(kPlaceHasMatrix | kPlaceHasCharacter | (replace ? kPlaceMove : 0)));
   appendU16(tag, depth);
   appendU16(tag, characterId);
-  appendU8(tag, kIdentityMatrix);
+  appendBytes(tag, matrix);
   put(tag);
 }
 

@@ -3,6 +3,7 @@
 #include "swf/ChunkedBytes.h"
 #include "swf/SwfCharacter.h"
 #include "swf/SwfRect.h"
+#include "swf/SwfTagCode.h"
 #include "util/File.h"
 
 #include <cstdint>
@@ -97,6 +98,10 @@ class SwfMovie {
   std::vector<std::uint8_t> header() const;
   // Appends bytes to the tag stream: the buffer, or the streamed file.
   void put(std::span<const std::uint8_t> bytes);
+  // A PlaceObject2 of the character at depth with the encoded matrix (moving what stands there
+  // when replace is set).
+  void placeTag(std::uint16_t characterId, std::uint16_t depth, bool replace, std::span<const std::uint8_t> matrix,
+                TagHeader header);
 
   SwfRect frameSize_;
   std::uint16_t frameRate_ = 0x0C00;  // 8.8 fixed point: 12.0 frames per second
